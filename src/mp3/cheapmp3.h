@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <vector>
+
+class IContinueListener;
+class IReadedListener;
+class IWritedListener;
+
+// Frame index of one MP3: offset, length and an 8-bit gain per entry. Built once by
+// readFile() on the opener thread; keeps the source open so writeFile() can copy runs
+// of entries out of it. Every entry stands for SAMPLES_PER_ENTRY samples (an MPEG-2
+// entry spans two frames). Offsets are 64-bit so files over 2 GiB index correctly.
+// Not thread-safe: one thread uses it at a time. Owns its arrays and file, not its listeners.
+class CheapMP3
+{
+public:
+    static constexpr int SAMPLES_PER_ENTRY = 1152;
+
+    CheapMP3(IContinueListener *continueListener, IReadedListener *readListener,
+             IWritedListener *writeListener);
+    ~CheapMP3();
+
+    CheapMP3(const CheapMP3 &) = delete;
+    CheapMP3 &operator=(const CheapMP3 &) = delete;
+
+    // Scans the file into the index. An unreadable file leaves the index empty; a stop
+    // request leaves it empty too (the owner discards it).
+    void readFile(const QString &path);
+
+    // Copies entries [firstEntry, firstEntry + entryCount) into path, clipped to the index.
+    // Returns false when the target cannot be created or written, when it is the source
+    // itself, or when stopped; errorString then says why (empty when stopped).
+    bool writeFile(const QString &path, int firstEntry, int entryCount,
+                   QString *errorString = nullptr);
+
+    int frameCount() const { return m_frameCount; }
+    qint64 frameOffset(int entry) const { return m_frameOffsets[entry]; }
+    int frameLength(int entry) const { return m_frameLengths[entry]; }
+    int frameGain(int entry) const { return m_frameGains[entry]; }
+    const qint64 *frameOffsets() const { return m_frameOffsets.data(); }
+    const int *frameLengths() const { return m_frameLengths.data(); }
+    const quint8 *frameGains() const { return m_frameGains.data(); }
+
+    qint64 fileSize() const { return m_fileSize; }
+    int averageBitrate() const { return m_averageBitrate; }
+    int sampleRate() const { return m_sampleRate; }
+    int channels() const { return m_channels; }
+    int capacity() const { return m_capacity; }
+    qint64 bitrateSum() const { return m_bitrateSum; }
+    int minGain() const { return m_minGain; }
+    int maxGain() const { return m_maxGain; }
+    // True when not every indexed frame has the same bitrate.
+    bool bitrateVaries() const { return m_bitrateVaries; }
+    QString fileName() const { return m_file.fileName(); }
+
+    // The Xing, Info or VBRI frame that led the audio and was left out of the index, or
+    // -1 / 0 when there was none. The slice job hands its LAME data on to the repair.
+    qint64 infoFrameOffset() const { return m_infoFrameOffset; }
+    int infoFrameLength() const { return m_infoFrameLength; }
+
+    IContinueListener *continueListener() const { return m_continueListener; }
+    IReadedListener *readListener() const { return m_readListener; }
+    IWritedListener *writeListener() const { return m_writeListener; }
+    void setContinueListener(IContinueListener *listener) { m_continueListener = listener; }
+    void setReadListener(IReadedListener *listener) { m_readListener = listener; }
+    void setWriteListener(IWritedListener *listener) { m_writeListener = listener; }
+
+private:
+    int m_frameCount = 0;
+    std::vector<qint64> m_frameOffsets;
+    std::vector<int> m_frameLengths;
+    std::vector<quint8> m_frameGains;
+    qint64 m_fileSize = 0;
+    int m_averageBitrate = 0;
+    int m_sampleRate = 0;
+    int m_channels = 0;
+    int m_capacity = 0;
+    qint64 m_bitrateSum = 0;
+    int m_minGain = 255;
+    int m_maxGain = 0;
+    bool m_bitrateVaries = false;
+    qint64 m_infoFrameOffset = -1;
+    int m_infoFrameLength = 0;
+    QFile m_file;
+    IContinueListener *m_continueListener = nullptr;
+    IReadedListener *m_readListener = nullptr;
+    IWritedListener *m_writeListener = nullptr;
+};
