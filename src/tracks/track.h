@@ -22,3 +22,7 @@ using TrackContainer = QList<Track>;
 
 Q_DECLARE_METATYPE(Track)
 Q_DECLARE_METATYPE(TrackContainer)
+
+// Registers Track and TrackContainer under their own names, so that string-based lookups
+// of queued signatures like readyTracks(TrackContainer) resolve. Safe to call repeatedly.
+void registerTrackMetaTypes();
