@@ -69,6 +69,10 @@ public:
     void setWriteListener(IWritedListener *listener) { m_writeListener = listener; }
 
 private:
+    void grow(qint64 pos);
+    void resizeEntries(int capacity);
+    void releaseEntries();
+
     int m_frameCount = 0;
     std::vector<qint64> m_frameOffsets;
     std::vector<int> m_frameLengths;

@@ -1,0 +1,381 @@
+#include "mp3/cheapmp3.h"
+
+#include "mp3/blockreader.h"
+#include "mp3/ireadedlistener.h"
+#include "mp3/iwritedlistener.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QObject>
+
+#include "work/icontinuelistener.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr std::array<int, 16> kMpeg1Bitrates = {0,   32,  40,  48,  56,  64,  80,  96,
+                                                112, 128, 160, 192, 224, 256, 320, 0};
+constexpr std::array<int, 16> kMpeg2Bitrates = {0,  8,  16, 24,  32,  40,  48,  56,
+                                                64, 80, 96, 112, 128, 144, 160, 0};
+constexpr std::array<int, 4> kMpeg1SampleRates = {44100, 48000, 32000, 0};
+constexpr std::array<int, 4> kMpeg2SampleRates = {22050, 24000, 16000, 0};
+
+// The scan looks at 12 bytes per step; a header in the last 12 bytes is never indexed.
+constexpr qint64 kWindow = 12;
+// Enough for the header, a CRC and the global gain of MPEG-1 stereo side information.
+constexpr qint64 kHeaderBytes = 13;
+// Enough to see a "Xing", "Info" or "VBRI" tag in the first frame.
+constexpr qint64 kInfoTagBytes = 40;
+// Shortest possible entry: an MPEG-2 8 kbit/s frame at 24 kHz. Bounds the array growth.
+constexpr qint64 kShortestEntry = 24;
+constexpr qint64 kCopyChunk = 1024 * 1024;
+
+struct FrameHeader
+{
+    bool mpeg1 = true;
+    bool crc = false;
+    bool mono = false;
+    int bitrate = 0;
+    int sampleRate = 0;
+    int length = 0;
+};
+
+// 0 when b (at least 4 bytes, b[0] == 0xFF) starts an MPEG-1 or MPEG-2 Layer III header;
+// otherwise how many bytes the sync search drops.
+int decodeHeader(const uchar *b, FrameHeader &h)
+{
+    switch (b[1]) {
+    case 0xFA:
+    case 0xFB:
+        h.mpeg1 = true;
+        break;
+    case 0xF2:
+    case 0xF3:
+        h.mpeg1 = false;
+        break;
+    default:
+        return 1;
+    }
+    h.crc = (b[1] & 0x01) == 0;
+    const int bitrateIndex = b[2] >> 4;
+    const int rateIndex = (b[2] >> 2) & 0x03;
+    h.bitrate = h.mpeg1 ? kMpeg1Bitrates[bitrateIndex] : kMpeg2Bitrates[bitrateIndex];
+    h.sampleRate = h.mpeg1 ? kMpeg1SampleRates[rateIndex] : kMpeg2SampleRates[rateIndex];
+    if (h.bitrate == 0 || h.sampleRate == 0)
+        return 2;
+    const int padding = (b[2] >> 1) & 0x01;
+    // An MPEG-2 Layer III frame holds 576 samples, half of MPEG-1's, hence 72 instead of 144.
+    h.length = (h.mpeg1 ? 144000 : 72000) * h.bitrate / h.sampleRate + padding;
+    h.mono = (b[3] & 0xC0) == 0xC0;
+    return 0;
+}
+
+// global_gain of granule 0, channel 0: it follows main_data_begin, private bits, scfsi
+// (MPEG-1 only), part2_3_length (12) and big_values (9) in the side information, which a
+// 16-bit CRC pushes back by two bytes. b holds kHeaderBytes bytes.
+int globalGain(const uchar *b, const FrameHeader &h)
+{
+    int bits = h.mpeg1 ? (h.mono ? 9 + 5 + 4 : 9 + 3 + 8) : (h.mono ? 8 + 1 : 8 + 2);
+    bits += 12 + 9 + (4 + (h.crc ? 2 : 0)) * 8;
+    const int byte = bits / 8;
+    const int shift = bits % 8;
+    return ((b[byte] << shift) | (b[byte + 1] >> (8 - shift))) & 0xFF;
+}
+
+bool hasInfoTag(QByteArrayView frame, const FrameHeader &h)
+{
+    auto tagAt = [&](qsizetype at, const char *tag) {
+        return frame.size() >= at + 4 && std::memcmp(frame.data() + at, tag, 4) == 0;
+    };
+    const qsizetype xingAt = h.mpeg1 ? (h.mono ? 21 : 36) : (h.mono ? 13 : 21);
+    return tagAt(xingAt, "Xing") || tagAt(xingAt, "Info") || tagAt(36, "VBRI");
+}
+
+// End of an ID3v2 tag at the start of the file, or 0 when there is none or its size is
+// not believable.
+qint64 id3v2TagEnd(BlockReader &reader, qint64 fileSize)
+{
+    const QByteArrayView head = reader.peek(0, 10);
+    if (head.size() < 10 || !head.startsWith("ID3"))
+        return 0;
+    const auto *b = reinterpret_cast<const uchar *>(head.data());
+    qint64 size = 0;
+    for (int i = 6; i < 10; ++i) {
+        if (b[i] >= 0x80)
+            return 0;
+        size = (size << 7) | b[i];
+    }
+    size += 10;
+    if (b[5] & 0x10)
+        size += 10; // footer
+    return size <= fileSize ? size : 0;
+}
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("CheapMP3", text);
+}
+
+} // namespace
+
+CheapMP3::CheapMP3(IContinueListener *continueListener, IReadedListener *readListener,
+                   IWritedListener *writeListener)
+    : m_continueListener(continueListener)
+    , m_readListener(readListener)
+    , m_writeListener(writeListener)
+{
+}
+
+CheapMP3::~CheapMP3()
+{
+    if (m_file.isOpen())
+        m_file.close();
+}
+
+void CheapMP3::readFile(const QString &path)
+{
+    if (m_file.isOpen())
+        m_file.close();
+    releaseEntries();
+    m_fileSize = 0;
+    m_averageBitrate = 0;
+    m_sampleRate = 0;
+    m_channels = 0;
+    m_bitrateVaries = false;
+    m_infoFrameOffset = -1;
+    m_infoFrameLength = 0;
+
+    m_file.setFileName(path);
+    // Unbuffered: the block reader already reads in large blocks.
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return;
+    m_fileSize = m_file.size();
+    resizeEntries(64);
+    m_bitrateSum = 0;
+    m_minGain = 255;
+    m_maxGain = 0;
+
+    BlockReader reader(&m_file);
+    // Cover art in a leading ID3v2 tag is full of false syncs; skip it whole.
+    qint64 pos = id3v2TagEnd(reader, m_fileSize);
+    bool firstFrame = true;
+    int firstBitrate = 0;
+    uchar b[kHeaderBytes];
+
+    while (pos < m_fileSize - kWindow) {
+        if (m_continueListener && !m_continueListener->shouldContinue()) {
+            releaseEntries();
+            return;
+        }
+        const QByteArrayView window = reader.peek(pos, kHeaderBytes);
+        if (window.size() < kWindow)
+            break; // read error: end as at the end of the file
+        std::memset(b, 0, sizeof b);
+        std::memcpy(b, window.data(), static_cast<size_t>(window.size()));
+
+        const void *sync = std::memchr(b, 0xFF, kWindow);
+        if (sync != b) {
+            pos += sync ? static_cast<const uchar *>(sync) - b : kWindow;
+            continue;
+        }
+        FrameHeader h;
+        if (const int skip = decodeHeader(b, h)) {
+            pos += skip;
+            continue;
+        }
+        m_sampleRate = h.sampleRate;
+        m_channels = h.mono ? 1 : 2;
+
+        if (firstFrame) {
+            firstFrame = false;
+            // A leading Xing/Info/VBRI frame holds no audio; indexed it would play as
+            // a silent frame in track 1 and claim the whole album's length.
+            if (hasInfoTag(reader.peek(pos, kInfoTagBytes), h)) {
+                m_infoFrameOffset = pos;
+                m_infoFrameLength = h.length;
+                pos += h.length;
+                if (m_readListener)
+                    m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
+                continue;
+            }
+        }
+
+        const int gain = globalGain(b, h);
+        qint64 length = h.length;
+        qint64 bitrate = h.bitrate;
+        if (firstBitrate == 0)
+            firstBitrate = h.bitrate;
+        m_bitrateVaries = m_bitrateVaries || h.bitrate != firstBitrate;
+
+        if (!h.mpeg1) {
+            // An entry stands for 1152 samples: two MPEG-2 frames, each sized by its own
+            // header. Without a valid partner of the same rate right behind, the entry is
+            // the one frame.
+            const qint64 second = pos + h.length;
+            const QByteArrayView next = second < m_fileSize - kWindow
+                ? reader.peek(second, 4)
+                : QByteArrayView();
+            FrameHeader h2;
+            if (next.size() == 4 && static_cast<uchar>(next[0]) == 0xFF
+                && decodeHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0
+                && !h2.mpeg1 && h2.sampleRate == h.sampleRate) {
+                length += h2.length;
+                // MPEG-2 bitrates are all even, so the mean is exact.
+                bitrate = (h.bitrate + h2.bitrate) / 2;
+                m_bitrateVaries = m_bitrateVaries || h2.bitrate != firstBitrate;
+                m_channels = h2.mono ? 1 : 2;
+            }
+        }
+
+        m_frameOffsets[static_cast<size_t>(m_frameCount)] = pos;
+        m_frameLengths[static_cast<size_t>(m_frameCount)] = static_cast<int>(length);
+        m_frameGains[static_cast<size_t>(m_frameCount)] = static_cast<quint8>(gain);
+        m_bitrateSum += bitrate;
+        m_minGain = std::min(m_minGain, gain);
+        m_maxGain = std::max(m_maxGain, gain);
+        ++m_frameCount;
+        pos += length;
+        if (m_frameCount == m_capacity)
+            grow(pos);
+        if (m_readListener)
+            m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
+    }
+
+    if (m_readListener)
+        m_readListener->readed(100.0f);
+    m_averageBitrate = m_frameCount > 0 ? static_cast<int>(m_bitrateSum / m_frameCount) : 0;
+}
+
+void CheapMP3::grow(qint64 pos)
+{
+    m_averageBitrate = static_cast<int>(m_bitrateSum / m_frameCount);
+    // Frames in the whole file plus 10 %; every entry is 1152 samples, whose bytes are
+    // bitrate * 1152 / 8 / rate, so 144000 holds for both MPEG versions.
+    qint64 estimate = ((m_fileSize / m_averageBitrate) * m_sampleRate / 144000) * 11 / 10;
+    // False syncs of a tiny bitrate must not drive a huge allocation: no more entries can
+    // follow than the bytes left hold shortest frames.
+    const qint64 possible = m_frameCount + std::max<qint64>(0, m_fileSize - pos) / kShortestEntry
+        + 1;
+    estimate = std::min(estimate, possible);
+    const qint64 doubled = 2 * static_cast<qint64>(m_capacity);
+    const qint64 capacity = std::min<qint64>(std::max(estimate, doubled),
+                                             std::numeric_limits<int>::max());
+    resizeEntries(static_cast<int>(capacity));
+}
+
+void CheapMP3::resizeEntries(int capacity)
+{
+    m_capacity = capacity;
+    const auto size = static_cast<size_t>(capacity);
+    m_frameOffsets.resize(size);
+    m_frameLengths.resize(size);
+    m_frameGains.resize(size);
+}
+
+void CheapMP3::releaseEntries()
+{
+    m_frameCount = 0;
+    m_capacity = 0;
+    std::vector<qint64>().swap(m_frameOffsets);
+    std::vector<int>().swap(m_frameLengths);
+    std::vector<quint8>().swap(m_frameGains);
+}
+
+bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
+                         QString *errorString)
+{
+    auto fail = [errorString](const QString &message) {
+        if (errorString)
+            *errorString = message;
+        return false;
+    };
+    if (errorString)
+        errorString->clear();
+
+    // Slicing into the source's own folder must never truncate the album itself.
+    const QString target = QFileInfo(path).canonicalFilePath();
+    if (!target.isEmpty() && target == QFileInfo(m_file.fileName()).canonicalFilePath()) {
+        return fail(translated("Cannot write %1: it is the file being sliced.")
+                        .arg(QDir::toNativeSeparators(path)));
+    }
+    if (!m_file.isOpen())
+        return fail(translated("Cannot write %1: no source file is open.")
+                        .arg(QDir::toNativeSeparators(path)));
+
+    const qint64 first = std::max<qint64>(firstEntry, 0);
+    const qint64 last = std::min<qint64>(static_cast<qint64>(firstEntry) + std::max(entryCount, 0),
+                                         m_frameCount);
+    const qint64 count = std::max<qint64>(last - first, 0);
+
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        return fail(translated("Cannot create %1: %2")
+                        .arg(QDir::toNativeSeparators(path), out.errorString()));
+    }
+
+    auto shouldStop = [this] {
+        return m_continueListener && !m_continueListener->shouldContinue();
+    };
+    // The stop points of a slice are asked once per entry before the copy as well.
+    for (qint64 i = 0; i < count; ++i) {
+        if (shouldStop())
+            return false;
+    }
+
+    std::vector<char> pending;
+    pending.reserve(static_cast<size_t>(kCopyChunk + BlockReader::DefaultBlockSize));
+    auto writePending = [&] {
+        const auto size = static_cast<qint64>(pending.size());
+        const bool ok = size == 0 || out.write(pending.data(), size) == size;
+        pending.clear();
+        return ok;
+    };
+    auto writeFailed = [&] {
+        return fail(translated("Cannot write %1: %2")
+                        .arg(QDir::toNativeSeparators(path), out.errorString()));
+    };
+
+    // Contiguous entries come out of one block read and go out in one large write.
+    BlockReader reader(&m_file);
+    for (qint64 i = 0; i < count; ++i) {
+        if (shouldStop()) {
+            if (!writePending())
+                return writeFailed();
+            return false;
+        }
+        const auto entry = static_cast<size_t>(first + i);
+        qint64 at = m_frameOffsets[entry];
+        qint64 left = m_frameLengths[entry];
+        while (left > 0) {
+            const QByteArrayView bytes = reader.peek(at, left);
+            pending.insert(pending.end(), bytes.begin(), bytes.end());
+            if (bytes.size() < std::min(left, reader.blockSize()))
+                break; // the last entry may run past the end of the file
+            at += bytes.size();
+            left -= bytes.size();
+        }
+        if (reader.failed())
+            return fail(translated("Cannot read %1: %2")
+                            .arg(QDir::toNativeSeparators(m_file.fileName()),
+                                 m_file.errorString()));
+        if (static_cast<qint64>(pending.size()) >= kCopyChunk && !writePending())
+            return writeFailed();
+        if (m_writeListener)
+            m_writeListener->writed(static_cast<float>((i + 1) * 100.0 / count));
+    }
+    if (!writePending() || !out.flush())
+        return writeFailed();
+    if (m_writeListener)
+        m_writeListener->writed(100.0f);
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        return writeFailed();
+    return true;
+}
