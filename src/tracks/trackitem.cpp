@@ -1,0 +1,72 @@
+#include "tracks/trackitem.h"
+
+#include "tracks/timetext.h"
+#include "tracks/track.h"
+
+TrackItem::TrackItem(int checkBoxColumn, bool isChecked, const QList<QVariant> &initialValues)
+    : ListItem(initialValues)
+    , checkColumn(checkBoxColumn)
+    , checked(isChecked)
+{
+    ListItem::append(QString());
+}
+
+TrackItem::~TrackItem() = default;
+
+TrackItem *TrackItem::forTrack(const Track &track)
+{
+    auto *item = new TrackItem(0, false);
+    item->append(track.artist);
+    item->append(track.title);
+    item->append(TimeText::format(track.start));
+    item->append(TimeText::format(track.end));
+    item->append(TimeText::format(track.length()));
+    item->setData(0, Qt::Checked, Qt::CheckStateRole);
+    return item;
+}
+
+QVariant TrackItem::data(int column, int role) const
+{
+    if (column == checkColumn) {
+        if (role == Qt::CheckStateRole)
+            return static_cast<int>(checked ? Qt::Checked : Qt::Unchecked);
+        return {};
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        if (column < 0 || column >= columnCount())
+            return {};
+        return values.at(column);
+    case Qt::TextAlignmentRole:
+        return static_cast<int>(column == 1 || column == 2 ? Qt::AlignLeft : Qt::AlignRight);
+    default:
+        return {};
+    }
+}
+
+bool TrackItem::setData(int column, const QVariant &value, int role)
+{
+    if (column == checkColumn) {
+        if (role != Qt::CheckStateRole)
+            return false;
+        checked = value.toInt() != 0;
+        return true;
+    }
+    return ListItem::setData(column, value, role);
+}
+
+Qt::ItemFlags TrackItem::flags(int column) const
+{
+    if (column == checkColumn)
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable;
+    return ListItem::flags(column);
+}
+
+void TrackItem::append(const QVariant &value)
+{
+    const bool fifth = columnCount() == 5;
+    ListItem::append(value);
+    if (fifth)
+        ListItem::append(QString());
+}

@@ -1,0 +1,184 @@
+#include "tracks/tracklist.h"
+
+#include "tracks/trackcalculaterlistener.h"
+#include "tracks/tracksupdatelistener.h"
+
+#include <QFileInfo>
+
+TrackList *TrackList::instance()
+{
+    static TrackList list;
+    return &list;
+}
+
+TrackList::TrackList()
+{
+    registerTrackMetaTypes();
+}
+
+int TrackList::count() const
+{
+    return static_cast<int>(tracks.size());
+}
+
+Track TrackList::trackAt(int index) const
+{
+    if (index < 0 || index >= count())
+        return {};
+    return tracks.at(index);
+}
+
+int TrackList::startOf(int index) const
+{
+    if (index < 0 || index >= count())
+        return 0;
+    return tracks.at(index).start;
+}
+
+TrackContainer TrackList::allTracks() const
+{
+    return tracks;
+}
+
+void TrackList::setTracks(const TrackContainer &container)
+{
+    TrackContainer replacement = container;
+    // A CUE sheet or a freedb record does not know where the last track ends.
+    if (!replacement.isEmpty() && calculater)
+        replacement.last().end = calculater->totalLength();
+    replaceAll(replacement);
+}
+
+bool TrackList::addTrack(const Track &track)
+{
+    // A reversed or negative range would leave a track of negative length behind.
+    if (track.start < 0 || track.end <= track.start)
+        return false;
+
+    TrackContainer result;
+    if (tracks.isEmpty()) {
+        const QString name = QFileInfo(sourcePath).completeBaseName();
+        const int total = calculater ? calculater->totalLength() : track.end;
+        if (track.start > 0)
+            result.append(Track{name, name, 0, 0, track.start});
+        result.append(track);
+        if (total > track.end)
+            result.append(Track{name, name, 0, track.end, total});
+    } else {
+        for (qsizetype i = 0; i < tracks.size(); ++i) {
+            Track &same = tracks[i];
+            if (same.start == track.start && same.end == track.end) {
+                same.title = track.title;
+                same.artist = track.artist;
+                notifyChanged(static_cast<int>(i), static_cast<int>(i));
+                return true;
+            }
+        }
+        bool placed = false;
+        for (Track d : std::as_const(tracks)) {
+            // A track that ends exactly where the new one starts is its neighbour.
+            const bool overlaps = d.end > track.start && d.start <= track.end;
+            if (!overlaps) {
+                result.append(d);
+                continue;
+            }
+            if (d.start < track.start) {
+                d.end = track.start;
+                result.append(d);
+                if (!placed)
+                    result.append(track);
+                placed = true;
+            } else if (d.start == track.start) {
+                if (!placed)
+                    result.append(track);
+                placed = true;
+            } else if (track.end < d.end) {
+                d.start = track.end;
+                result.append(d);
+            }
+        }
+        // A track in a gap overlaps nothing; dropping it would lose the user's input.
+        if (!placed) {
+            qsizetype at = 0;
+            while (at < result.size() && result.at(at).start < track.start)
+                ++at;
+            result.insert(at, track);
+        }
+    }
+    for (qsizetype i = 0; i < result.size(); ++i)
+        result[i].number = static_cast<int>(i + 1);
+    replaceAll(result);
+    return true;
+}
+
+void TrackList::removeTrack(int index)
+{
+    if (index < 0 || index >= count() || count() == 1)
+        return;
+    const Track removed = tracks.at(index);
+    const int heir = index > 0 ? index - 1 : 0;
+    if (index > 0)
+        tracks[index - 1].end = removed.end;
+    else
+        tracks[1].start = removed.start;
+    tracks.removeAt(index);
+    for (qsizetype i = index; i < tracks.size(); ++i)
+        --tracks[i].number;
+    notifyRemoved(index, index);
+    notifyChanged(heir, heir);
+}
+
+bool TrackList::moveBoundary(int index, int ms)
+{
+    if (index <= 0 || index >= count())
+        return false;
+    Track &p = tracks[index];
+    Track &q = tracks[index - 1];
+    if (ms >= p.end - 1000 || ms <= q.start + 1000)
+        return false;
+    p.start = ms;
+    q.end = ms;
+    notifyChanged(index - 1, index);
+    return true;
+}
+
+void TrackList::setCalculater(TrackCalculaterListener *listener)
+{
+    calculater = listener;
+}
+
+void TrackList::setUpdateListener(TracksUpdateListener *listener)
+{
+    updateListener = listener;
+}
+
+void TrackList::setSourcePath(const QString &path)
+{
+    sourcePath = path;
+}
+
+// Empty ranges are not reported: a model cannot remove or insert rows 0 to -1.
+void TrackList::notifyRemoved(int first, int last) const
+{
+    if (updateListener && first <= last)
+        updateListener->tracksRemoved(first, last);
+}
+
+void TrackList::notifyInserted(int first, int last) const
+{
+    if (updateListener && first <= last)
+        updateListener->tracksInserted(first, last);
+}
+
+void TrackList::notifyChanged(int first, int last) const
+{
+    if (updateListener && first <= last)
+        updateListener->tracksChanged(first, last);
+}
+
+void TrackList::replaceAll(const TrackContainer &container)
+{
+    notifyRemoved(0, count() - 1);
+    tracks = container;
+    notifyInserted(0, count() - 1);
+}
