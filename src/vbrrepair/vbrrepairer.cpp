@@ -1,0 +1,199 @@
+#include "vbrrepair/vbrrepairer.h"
+
+#include "vbrrepair/feedbackinterface.h"
+#include "vbrrepair/filebuffer.h"
+#include "vbrrepair/headerstats.h"
+#include "vbrrepair/mp3frame.h"
+#include "vbrrepair/mp3reader.h"
+#include "vbrrepair/repairsettings.h"
+#include "vbrrepair/xingframe.h"
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+VbrRepairer::VbrRepairer(FeedBackInterface &feedBack, const RepairSettings &settings)
+    : m_feedBack(feedBack)
+    , m_settings(settings)
+{
+}
+
+VbrRepairer::~VbrRepairer() = default;
+
+void VbrRepairer::fix(const std::string &inputName, const std::string &outputName)
+{
+    try {
+        run(inputName, outputName);
+    } catch (const char *text) {
+        m_state = Failed;
+        m_feedBack.post(FeedBackInterface::Error, text);
+    } catch (const std::string &text) {
+        m_state = Failed;
+        m_feedBack.post(FeedBackInterface::Error, text);
+    } catch (...) {
+        m_state = Failed;
+        m_feedBack.post(FeedBackInterface::Error, "Unknown Error fixing mp3");
+    }
+}
+
+bool VbrRepairer::stopRequested()
+{
+    if (!m_feedBack.shouldStop())
+        return false;
+    m_state = Stopped;
+    return true;
+}
+
+void VbrRepairer::run(const std::string &inputName, const std::string &outputName)
+{
+    // Declared in reverse release order: the new Xing frame goes first, the input last.
+    std::unique_ptr<FileBuffer> input;
+    std::unique_ptr<Mp3Reader> reader;
+    std::vector<Mp3Object *> objects;
+    std::unique_ptr<HeaderStats> headers;
+    std::unique_ptr<XingFrame> newXing;
+
+    m_feedBack.post(FeedBackInterface::Info, "Starting Fix : " + inputName);
+    input = std::make_unique<FileBuffer>(inputName);
+    m_state = Reading;
+    reader = std::make_unique<Mp3Reader>(*input, m_feedBack, m_stats, m_settings);
+    reader->read();
+    m_feedBack.post(FeedBackInterface::Info, "Finished Reading Mp3 Structure");
+    m_state = Read;
+
+    for (const auto &object : reader->objects())
+        objects.push_back(object.get());
+    headers = std::make_unique<HeaderStats>();
+    headers->examine(objects, m_feedBack, m_settings.removeInconsistentFrames);
+    m_progress = 20;
+    m_feedBack.progress();
+
+    const int understood = m_stats.percentUnderstood();
+    const char *skipText = nullptr;
+    int skipLevel = FeedBackInterface::Info;
+    std::string skipMessage;
+    if (understood < m_settings.minPercentUnderstood) {
+        skipMessage = "Only " + std::to_string(understood) + "% understood, minimum allowed is "
+            + std::to_string(m_settings.minPercentUnderstood) + "%; skipping";
+        skipLevel = FeedBackInterface::Error;
+    } else if (m_settings.alwaysSkip) {
+        skipText = "Always Skip is on; skipping file";
+    } else if (m_settings.skipNonVbr && !m_stats.isVbr()) {
+        skipText = "Skipping as the file is not vbr";
+    } else if (m_stats.frameCount() == 0) {
+        skipText = "The mp3 has no identified frames ; skipping";
+        skipLevel = FeedBackInterface::Error;
+    }
+    if (skipText)
+        skipMessage = skipText;
+    if (!skipMessage.empty()) {
+        m_feedBack.post(skipLevel, skipMessage);
+        m_state = Skipped;
+        return;
+    }
+
+    if (stopRequested())
+        return;
+    m_progress = 40;
+    m_feedBack.progress();
+
+    if (!m_settings.typesToRemove.empty()) {
+        std::erase_if(objects, [this](const Mp3Object *object) {
+            return m_settings.typesToRemove.count(object->type()) > 0;
+        });
+    }
+    const auto hasType = [&objects](Mp3ObjectType type) {
+        return std::any_of(objects.begin(), objects.end(),
+                           [type](const Mp3Object *object) { return object->type() == type; });
+    };
+    if (hasType(Mp3ObjectType::Lyrics3Tag) && !hasType(Mp3ObjectType::Id3v1Tag))
+        throw "Resultant mp3 has a Lyrics3 tag but no Id3v1 tag. Please add an Id3v1 tag or choose to remove the Lyrics tag";
+
+    m_progress = 60;
+    m_feedBack.progress();
+    if (stopRequested())
+        return;
+
+    if (m_stats.isVbr()) {
+        newXing = std::make_unique<XingFrame>(headers->dominantHeader);
+        const auto firstFrame = std::find_if(objects.begin(), objects.end(), [](const Mp3Object *object) {
+            return isFrameType(object->type());
+        });
+        objects.insert(firstFrame, newXing.get());
+    }
+
+    if (stopRequested())
+        return;
+    m_progress = 100;
+    m_feedBack.progress();
+
+    input->reopen();
+
+    if (newXing) {
+        const XingFrame *source = nullptr;
+        const auto &all = reader->objects();
+        if (m_settings.lameInfoMode != 0) {
+            for (const auto &object : all) {
+                if (isFrameType(object->type())
+                    && static_cast<const Mp3Frame &>(*object).hasLameInfo()) {
+                    source = static_cast<const XingFrame *>(object.get());
+                    break;
+                }
+            }
+        }
+        if (!source) {
+            for (const auto &object : all) {
+                if (object->type() == Mp3ObjectType::XingFrame) {
+                    source = static_cast<const XingFrame *>(object.get());
+                    break;
+                }
+            }
+        }
+        // Track files lack the album's information frame; the caller may hand it over.
+        std::unique_ptr<XingFrame> fallback;
+        if (!source && !m_settings.fallbackLameFrame.empty())
+            fallback = XingFrame::fromBytes(m_settings.fallbackLameFrame);
+        newXing->calculate(objects, source ? source : fallback.get(), m_settings, *input);
+        if (source && m_settings.skipIfXingUnchanged && newXing->isEquivalent(*source)) {
+            m_state = Skipped;
+            m_feedBack.post(FeedBackInterface::Info, "Original Xing Frame looks OK - skipping");
+            return;
+        }
+    }
+
+    std::ofstream output;
+    std::vector<char> outputBuffer(256 * 1024);
+    output.rdbuf()->pubsetbuf(outputBuffer.data(), static_cast<std::streamsize>(outputBuffer.size()));
+    output.open(outputName, std::ios::out | std::ios::binary | std::ios::trunc);
+    m_outputTouched = true;
+    if (!output.is_open())
+        throw std::string("Failed To Open File : ") + outputName;
+    m_state = Writing;
+
+    std::uint64_t newFileSize = 0;
+    std::uint64_t audioSize = 0;
+    std::size_t written = 0;
+    for (const Mp3Object *object : objects) {
+        object->write(*input, output);
+        newFileSize += object->size();
+        if (isFrameType(object->type()))
+            audioSize += object->size();
+        if (stopRequested())
+            return;
+        ++written;
+        m_writeProgress = static_cast<int>(written * 100 / objects.size());
+        m_feedBack.progress();
+    }
+    if (stopRequested())
+        return;
+    m_feedBack.post(FeedBackInterface::Info, "New File Size = " + std::to_string(newFileSize)
+                                                 + ", Audio Stream Size = " + std::to_string(audioSize));
+    output.close();
+    if (output.fail())
+        throw "File Write error";
+    m_feedBack.post(FeedBackInterface::Info, "Finished Fix");
+    m_state = Fixed;
+    m_writeProgress = 100;
+    m_feedBack.progress();
+}

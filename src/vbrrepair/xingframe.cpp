@@ -1,0 +1,362 @@
+#include "vbrrepair/xingframe.h"
+
+#include "vbrrepair/crc16.h"
+#include "vbrrepair/feedbackinterface.h"
+#include "vbrrepair/filebuffer.h"
+#include "vbrrepair/repairsettings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+enum XingFlag : std::uint32_t { FramesFlag = 1, BytesFlag = 2, TocFlag = 4, QualityFlag = 8 };
+
+// The Xing fields with every flag set take 120 bytes from the tag on.
+constexpr int kFullXingLength = 120;
+// LAME data longer than this is padding and must be zero.
+constexpr std::size_t kLameDataMaximum = 228;
+
+// Offsets inside the LAME extension, counted from its "LAME" tag.
+constexpr std::size_t kLameDelayPadding = 21;
+constexpr std::size_t kLameMusicLength = 28;
+constexpr std::size_t kLameMusicCrc = 32;
+constexpr std::size_t kLameTagCrc = 34;
+constexpr std::size_t kLameFieldsLength = 36;
+
+// The only layout the unmended CRC rewriting knows: MPEG-1 stereo, "LAME" at 156.
+constexpr std::size_t kClassicLameStart = 156;
+constexpr std::size_t kClassicMusicCrc = 188;
+constexpr std::size_t kClassicTagCrc = 190;
+
+std::uint32_t lameLocation(int xingOffset, std::uint32_t flags)
+{
+    std::uint32_t l = static_cast<std::uint32_t>(xingOffset) + 8;
+    if (flags & FramesFlag)
+        l += 4;
+    if (flags & BytesFlag)
+        l += 4;
+    if (flags & TocFlag)
+        l += 100;
+    if (flags & QualityFlag)
+        l += 4;
+    return l;
+}
+
+bool hasNonZeroPadding(const std::vector<unsigned char> &lame)
+{
+    return lame.size() > kLameDataMaximum
+        && std::any_of(lame.begin() + kLameDataMaximum, lame.end(),
+                       [](unsigned char b) { return b != 0; });
+}
+
+void putBigEndian32(std::vector<unsigned char> &buffer, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        buffer.push_back(static_cast<unsigned char>((value >> shift) & 0xFFu));
+}
+
+void storeBigEndian16(std::vector<unsigned char> &buffer, std::size_t at, std::uint32_t value)
+{
+    buffer[at] = static_cast<unsigned char>((value >> 8) & 0xFFu);
+    buffer[at + 1] = static_cast<unsigned char>(value & 0xFFu);
+}
+
+std::uint32_t bigEndian32(const std::vector<unsigned char> &bytes, std::size_t at)
+{
+    return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16)
+        | (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
+}
+
+// LAME CRC over the input bytes of the frame-group objects accepted by `take`, in order;
+// the input is left where it was.
+template<typename Predicate>
+std::uint16_t musicCrcOf(const std::vector<Mp3Object *> &objects, FileBuffer &input,
+                         Predicate take)
+{
+    const std::uint64_t position = input.position();
+    std::uint16_t crc = 0;
+    std::vector<unsigned char> buffer;
+    for (const Mp3Object *object : objects) {
+        if (!isFrameType(object->type()) || !object->hasFilePosition() || !take(object))
+            continue;
+        input.seek(object->filePosition());
+        buffer.resize(static_cast<std::size_t>(object->size()));
+        input.read(buffer.data(), buffer.size());
+        crc = Crc16::lame(buffer.data(), buffer.size(), crc);
+    }
+    input.seek(position);
+    return crc;
+}
+
+} // namespace
+
+Mp3ObjectType XingFrame::type() const
+{
+    return Mp3ObjectType::XingFrame;
+}
+
+bool XingFrame::hasLameInfo() const
+{
+    return !lameData.empty();
+}
+
+std::unique_ptr<Mp3Object> XingFrame::check(CheckerContext &context)
+{
+    FileBuffer &input = context.input;
+    const FrameHeader header(input.readBigEndian32(0));
+    const int o = header.xingOffset();
+    if (o < 0)
+        return nullptr;
+    const auto offset = static_cast<std::uint64_t>(o);
+    if (input.matches("Info", offset))
+        throw "The repair engine doesn't currently support Lame 'Info' tags as this is usually associated with CBR files";
+    if (!input.matches("Xing", offset))
+        return nullptr;
+    const std::uint32_t flags = input.readBigEndian32(offset + 4);
+    const std::uint32_t l = lameLocation(o, flags);
+    if (l != offset + kFullXingLength && input.matches("LAME", offset + kFullXingLength))
+        throw "Unknown error with LAME info";
+    const auto frameSize = static_cast<std::uint32_t>(header.frameSize());
+    // A "LAME" that starts inside the frame but runs past its end is not its extension.
+    const bool lame = l + 4 <= frameSize && input.matches("LAME", l);
+
+    auto frame = std::make_unique<XingFrame>(input.position(), header);
+    frame->flags = flags;
+    if (lame) {
+        frame->lameData.resize(frameSize - l);
+        input.readInto(frame->lameData, l);
+        if (hasNonZeroPadding(frame->lameData))
+            throw "Unexpectedly long LAME info tag";
+    }
+    std::uint64_t at = offset + 8;
+    if (flags & FramesFlag) {
+        frame->frames = input.readBigEndian32(at);
+        at += 4;
+    }
+    if (flags & BytesFlag) {
+        frame->bytes = input.readBigEndian32(at);
+        at += 4;
+    }
+    if (flags & TocFlag) {
+        frame->toc.resize(100);
+        input.readInto(frame->toc, at);
+        at += 100;
+    }
+    if (flags & QualityFlag)
+        frame->quality = input.readBigEndian32(at);
+    context.feedBack.post(FeedBackInterface::Info,
+                          lame ? "Found Xing Header Frame with LAME info" : "Found Xing Header Frame");
+    return frame;
+}
+
+std::unique_ptr<XingFrame> XingFrame::fromBytes(const std::vector<unsigned char> &bytes)
+{
+    if (bytes.size() < 4)
+        return nullptr;
+    const FrameHeader header(bigEndian32(bytes, 0));
+    const int o = header.xingOffset();
+    const int frameSize = header.frameSize();
+    if (o < 0 || frameSize <= 0 || static_cast<std::size_t>(frameSize) > bytes.size())
+        return nullptr;
+    const auto size = static_cast<std::size_t>(frameSize);
+    const auto offset = static_cast<std::size_t>(o);
+    if (offset + 8 > size)
+        return nullptr;
+    const auto tagMatches = [&](std::size_t at, const char *tag) {
+        return at + 4 <= size && std::equal(tag, tag + 4, bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    if (!tagMatches(offset, "Xing") && !tagMatches(offset, "Info"))
+        return nullptr;
+    const std::uint32_t flags = bigEndian32(bytes, offset + 4);
+    const std::size_t l = lameLocation(o, flags);
+    if (l > size)
+        return nullptr;
+    auto frame = std::make_unique<XingFrame>(header);
+    frame->flags = flags;
+    std::size_t at = offset + 8;
+    if (flags & FramesFlag) {
+        frame->frames = bigEndian32(bytes, at);
+        at += 4;
+    }
+    if (flags & BytesFlag) {
+        frame->bytes = bigEndian32(bytes, at);
+        at += 4;
+    }
+    if (flags & TocFlag) {
+        frame->toc.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                          bytes.begin() + static_cast<std::ptrdiff_t>(at + 100));
+        at += 100;
+    }
+    if (flags & QualityFlag)
+        frame->quality = bigEndian32(bytes, at);
+    if (tagMatches(l, "LAME")) {
+        frame->lameData.assign(bytes.begin() + static_cast<std::ptrdiff_t>(l),
+                               bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        if (hasNonZeroPadding(frame->lameData))
+            return nullptr;
+    }
+    return frame;
+}
+
+void XingFrame::calculate(const std::vector<Mp3Object *> &objects, const XingFrame *lameSource,
+                          const RepairSettings &settings, FileBuffer &input)
+{
+    flags = FramesFlag | BytesFlag | TocFlag;
+    if (lameSource) {
+        if (lameSource->flags & QualityFlag) {
+            flags |= QualityFlag;
+            quality = lameSource->quality;
+        }
+        if (settings.lameInfoMode >= 1)
+            lameData = lameSource->lameData;
+        if (settings.repairLameTag) {
+            repairLameTag = !lameData.empty();
+        } else {
+            if (settings.lameInfoMode >= 2)
+                recalculateLameCrc = true;
+            if (settings.lameInfoMode >= 3) {
+                recalculateMusicCrc = true;
+                musicCrc = musicCrcOf(objects, input, [](const Mp3Object *object) {
+                    return object->type() != Mp3ObjectType::XingFrame;
+                });
+            }
+        }
+    }
+
+    if (header().hasCrc()) {
+        if (settings.xingCrcMode == 0 || (settings.xingCrcMode == 1 && header().layer() != 3))
+            header().removeCrc();
+    }
+
+    const int o = header().xingOffset();
+    if (o < 0)
+        throw "Error Creating Xing Tag";
+    const std::uint64_t required = static_cast<std::uint64_t>(o) + kFullXingLength + lameData.size();
+    while (size() < required) {
+        if (!header().increaseBitrate())
+            throw "Can't create an Xing Header Big enough to encapsulate the data";
+    }
+
+    std::vector<std::uint64_t> starts;
+    std::uint64_t total = 0;
+    for (const Mp3Object *object : objects) {
+        if (!isFrameType(object->type()))
+            continue;
+        starts.push_back(total);
+        total += object->size();
+    }
+    const std::size_t count = starts.size();
+    toc.assign(100, 0);
+    if (count > 0 && total > 0) {
+        for (int i = 0; i < 100; ++i) {
+            const auto k = static_cast<std::size_t>(i / 100.0 * static_cast<double>(count));
+            const auto entry = static_cast<std::uint64_t>(
+                static_cast<double>(starts[k]) / static_cast<double>(total) * 256.0 + 0.5);
+            toc[static_cast<std::size_t>(i)] = static_cast<unsigned char>(entry >= 256 ? 255 : entry);
+        }
+    }
+    frames = count > 0 ? static_cast<std::uint32_t>(count - 1) : 0;
+    bytes = static_cast<std::uint32_t>(total);
+
+    if (repairLameTag) {
+        if (lameData.size() < kLameFieldsLength)
+            throw "Error Calculating Lame Crc";
+        for (int i = 0; i < 4; ++i)
+            lameData[kLameMusicLength + static_cast<std::size_t>(i)] =
+                static_cast<unsigned char>((total >> (24 - 8 * i)) & 0xFFu);
+        const std::uint16_t crc = musicCrcOf(objects, input, [this](const Mp3Object *object) {
+            return object != this;
+        });
+        storeBigEndian16(lameData, kLameMusicCrc, crc);
+        // Delay: 12 bits from byte 21; padding: the next 12 bits.
+        unsigned char *field = lameData.data() + kLameDelayPadding;
+        if (!settings.keepEncoderDelay) {
+            field[0] = 0;
+            field[1] &= 0x0Fu;
+        }
+        if (!settings.keepEncoderPadding) {
+            field[1] &= 0xF0u;
+            field[2] = 0;
+        }
+    }
+}
+
+bool XingFrame::isEquivalent(const XingFrame &other) const
+{
+    if (frames != other.frames || flags != other.flags || quality != other.quality)
+        return false;
+    const auto ownStream = static_cast<std::int64_t>(bytes) - static_cast<std::int64_t>(size());
+    const auto otherStream =
+        static_cast<std::int64_t>(other.bytes) - static_cast<std::int64_t>(other.size());
+    if (ownStream != otherStream || toc.size() != other.toc.size())
+        return false;
+    for (std::size_t i = 0; i < toc.size(); ++i) {
+        if (std::abs(int{toc[i]} - int{other.toc[i]}) > 2)
+            return false;
+    }
+    return true;
+}
+
+void XingFrame::write(FileBuffer &input, std::ostream &output) const
+{
+    if (hasFilePosition()) {
+        Mp3Object::write(input, output);
+        return;
+    }
+    const int o = header().xingOffset();
+    if (o < 0)
+        throw "Error Creating Xing Tag";
+    std::vector<unsigned char> buffer;
+    buffer.reserve(static_cast<std::size_t>(size()));
+    putBigEndian32(buffer, header().value());
+    buffer.resize(static_cast<std::size_t>(o), 0);
+    for (const char c : {'X', 'i', 'n', 'g'})
+        buffer.push_back(static_cast<unsigned char>(c));
+    putBigEndian32(buffer, flags);
+    putBigEndian32(buffer, frames);
+    putBigEndian32(buffer, bytes);
+    buffer.insert(buffer.end(), toc.begin(), toc.end());
+    putBigEndian32(buffer, quality);
+
+    if (header().hasCrc()) {
+        if (header().layer() != 3)
+            throw "Xing Frame Crc update not supported on this type of mpeg audio file, please alter the options";
+        // Bytes 2-3 of the header, then the side information from byte 6 on.
+        std::uint16_t crc = Crc16::frame(buffer.data() + 2, 2);
+        crc = Crc16::frame(buffer.data() + 6, static_cast<std::size_t>(o) - 4, crc);
+        storeBigEndian16(buffer, 4, crc);
+    }
+
+    const std::size_t lameStart = buffer.size();
+    buffer.insert(buffer.end(), lameData.begin(), lameData.end());
+
+    if (recalculateMusicCrc) {
+        if (lameStart != kClassicLameStart)
+            throw "This type of Lame Info is unsupported, Recalculation of LameCrc cannot be performed. Try turrning off Lame CRC recalculation or logging a bug.";
+        if (musicCrc > 0xFFFFu)
+            throw "Error Caclulation Lame Music CRC";
+        if (buffer.size() < kClassicMusicCrc + 2)
+            throw "Error Calculating Lame Crc";
+        storeBigEndian16(buffer, kClassicMusicCrc, musicCrc);
+    }
+    if (recalculateLameCrc) {
+        if (lameStart != kClassicLameStart)
+            throw "This type of Lame Info is unsupported, Recalculation of LameCrc cannot be performed. Try turrning off Lame CRC recalculation or logging a bug.";
+        if (buffer.size() < kClassicTagCrc + 2)
+            throw "Error Calculating Lame Crc";
+        storeBigEndian16(buffer, kClassicTagCrc, Crc16::lame(buffer.data(), kClassicTagCrc));
+    }
+    if (repairLameTag) {
+        // Last, so that it covers the frame CRC and the updated music fields.
+        const std::size_t at = lameStart + kLameTagCrc;
+        storeBigEndian16(buffer, at, Crc16::lame(buffer.data(), at));
+    }
+
+    if (size() < buffer.size())
+        throw "Internal error with Xing/Lame writing tag";
+    buffer.resize(static_cast<std::size_t>(size()), 0);
+    output.write(reinterpret_cast<const char *>(buffer.data()),
+                 static_cast<std::streamsize>(buffer.size()));
+}
