@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDialog>
+
+class QLineEdit;
+
+// Fixed-size dialog for one track: artist, title, start and end as texts. Keeps no data
+// besides its four fields; times are in the TimeText form.
+class TrackDataDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The row value meaning "no row": fields keep the given initial texts.
+    static constexpr int NoRow = 2147483647;
+
+    explicit TrackDataDialog(QWidget *parent = nullptr);
+    ~TrackDataDialog() override;
+
+    // Fills a dialog (from the track at row when the row is valid), runs it modally and
+    // hands a changed, parseable result to TrackList::addTrack. Returns whether it did.
+    static bool editTrack(QWidget *parent, const QString &windowTitle, int row,
+                          const QString &artist, const QString &title, const QString &start,
+                          const QString &end);
+
+    QString artist() const;
+    void setArtist(const QString &artist);
+    QString title() const;
+    void setTitle(const QString &title);
+    QString start() const;
+    void setStart(const QString &start);
+    QString end() const;
+    void setEnd(const QString &end);
+
+private:
+    QLineEdit *artistLineEdit = nullptr;
+    QLineEdit *titleLineEdit = nullptr;
+    QLineEdit *startLineEdit = nullptr;
+    QLineEdit *endLineEdit = nullptr;
+};

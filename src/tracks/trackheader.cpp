@@ -1,0 +1,172 @@
+#include "tracks/trackheader.h"
+
+#include <QIcon>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <array>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int checkBoxSection = 0;
+constexpr int viewButtonSection = 6;
+constexpr int buttonWidth = 20;
+constexpr int timeWidth = 65;
+// Sections whose widths are fixed; stored or dragged widths never survive a paint.
+constexpr std::array<std::pair<int, int>, 5> fixedSections{{
+    {checkBoxSection, buttonWidth},
+    {3, timeWidth},
+    {4, timeWidth},
+    {5, timeWidth},
+    {viewButtonSection, buttonWidth},
+}};
+} // namespace
+
+TrackHeader::TrackHeader(QWidget *parent)
+    : QHeaderView(Qt::Horizontal, parent)
+{
+    setSectionsClickable(true);
+    setSectionResizeMode(QHeaderView::Stretch);
+    viewButtonOption.state = QStyle::State_Enabled | QStyle::State_Raised;
+    viewButtonOption.features = QStyleOptionButton::DefaultButton;
+    viewButtonOption.icon = QIcon(u":/columnView"_s);
+    viewButtonOption.iconSize = QSize(20, 20);
+    checkBoxOption.state = QStyle::State_Off;
+    viewButtonRaised = true;
+}
+
+TrackHeader::~TrackHeader() = default;
+
+int TrackHeader::checkBoxState() const
+{
+    return checkState;
+}
+
+bool TrackHeader::isViewButtonRaised() const
+{
+    return viewButtonRaised;
+}
+
+void TrackHeader::setCheckState(int state)
+{
+    if (state == checkState)
+        return;
+    checkState = state;
+    updateSection(checkBoxSection);
+    if (state != Qt::PartiallyChecked)
+        emit checkBoxClicked(state == Qt::Checked);
+}
+
+void TrackHeader::setViewButtonRaised(bool raised)
+{
+    if (raised == viewButtonRaised)
+        return;
+    viewButtonOption.state = QStyle::State_Enabled;
+    if (raised)
+        viewButtonOption.state |= QStyle::State_Raised;
+    viewButtonRaised = raised;
+    updateSection(viewButtonSection);
+    emit buttonViewClicked(raised);
+}
+
+QVariant TrackHeader::headerData(int section, int role) const
+{
+    switch (role) {
+    case Qt::TextAlignmentRole:
+        return static_cast<int>(section == 1 || section == 2 ? Qt::AlignLeft : Qt::AlignRight);
+    case Qt::DisplayRole:
+        switch (section) {
+        case 1:
+            return tr("Artist");
+        case 2:
+            return tr("Title");
+        case 3:
+            return tr("Start");
+        case 4:
+            return tr("End");
+        case 5:
+            return tr("Length");
+        default:
+            return QString();
+        }
+    default:
+        return {};
+    }
+}
+
+void TrackHeader::onCheckBox(Qt::CheckState state)
+{
+    setCheckState(state);
+}
+
+void TrackHeader::onButtonView(bool raised)
+{
+    setViewButtonRaised(raised);
+}
+
+void TrackHeader::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const int section = logicalIndexAt(event->position().toPoint());
+        if (section == viewButtonSection)
+            setViewButtonRaised(!viewButtonRaised);
+        else if (section == checkBoxSection)
+            setCheckState(checkState == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+    QHeaderView::mousePressEvent(event);
+}
+
+void TrackHeader::paintEvent(QPaintEvent *event)
+{
+    bool asSpecified = true;
+    for (const auto &[section, width] : fixedSections) {
+        if (section < count()
+            && (sectionResizeMode(section) != QHeaderView::Fixed || sectionSize(section) != width))
+            asSpecified = false;
+    }
+    if (!asSpecified) {
+        for (const auto &[section, width] : fixedSections) {
+            if (section >= count())
+                continue;
+            setSectionResizeMode(section, QHeaderView::Fixed);
+            resizeSection(section, width);
+        }
+    }
+    QHeaderView::paintEvent(event);
+}
+
+void TrackHeader::paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const
+{
+    painter->save();
+    QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
+
+    if (logicalIndex == viewButtonSection) {
+        // A pressed button sinks by one pixel on every side.
+        const int p = viewButtonRaised ? 0 : 1;
+        QStyleOptionButton button(viewButtonOption);
+        button.rect = QRect(QPoint(rect.left() + p, p),
+                            QPoint(rect.left() + sectionSize(logicalIndex) - p - 1, height() - 1 - p));
+        style()->drawControl(QStyle::CE_PushButton, &button, painter, this);
+    } else if (logicalIndex == checkBoxSection) {
+        const QRect indicator = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &checkBoxOption, this);
+        const int w = indicator.width();
+        const int h = indicator.height();
+        checkBoxOption.rect = QRect(rect.left() + sectionSize(logicalIndex) / 2 - w / 2 - 1,
+                                    height() / 2 - h / 2 - 1, w, h);
+        switch (checkState) {
+        case Qt::Checked:
+            checkBoxOption.state = QStyle::State_On;
+            break;
+        case Qt::PartiallyChecked:
+            checkBoxOption.state = QStyle::State_NoChange;
+            break;
+        default:
+            checkBoxOption.state = QStyle::State_Off;
+            break;
+        }
+        style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &checkBoxOption, painter, this);
+    }
+}
