@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include "tracks/track.h"
+#include "work/ithreadobject.h"
+
+// Parses one CUE sheet per run on its worker thread. The path is set while the thread is
+// idle and cleared at the end of the run; readyTracks() is emitted only for a sheet with at
+// least one track and no stop request, finished() always.
+class CueParserThreadObject final : public IThreadObject
+{
+    Q_OBJECT
+
+public:
+    explicit CueParserThreadObject(QObject *parent = nullptr);
+
+    void setPath(const QString &path);
+    QString path() const { return m_path; }
+
+public slots:
+    void start() override;
+
+signals:
+    void readyTracks(const TrackContainer &tracks);
+
+private:
+    QString m_path;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+#include "tracks/track.h"
+
+// One TRACK block as read from the sheet. A block without a usable INDEX keeps 00:59:00.
+struct CueRawTrack
+{
+    QString title;
+    QString performer;
+    quint8 minutes = 0;
+    quint8 seconds = 59;
+    quint8 frames = 0; // 1/75 s
+
+    friend bool operator==(const CueRawTrack &, const CueRawTrack &) = default;
+};
+
+// The state of one lenient parse of a CUE sheet: looks for TRACK, TITLE, PERFORMER and INDEX
+// anywhere in a line and ignores everything else. Any bytes are accepted; what cannot be
+// read is skipped. Not thread-bound; one object per parse.
+class CueSheetParser
+{
+public:
+    // Sheets are small text files; anything bigger is not read at all.
+    static constexpr qint64 maxSheetSize = 16 * 1024 * 1024;
+
+    // Returns false (and leaves no entries) when the file cannot be opened or is too big.
+    bool parseFile(const QString &path);
+    void parseData(const QByteArray &bytes);
+    void parseText(const QString &text);
+
+    const QList<CueRawTrack> &entries() const { return m_entries; }
+    const QString &sheetTitle() const { return m_sheetTitle; }
+    const QString &sheetPerformer() const { return m_sheetPerformer; }
+
+    // Tracks in sheet order numbered 1..n, each ending where the next starts; the last ends at 0.
+    static TrackContainer buildTracks(const QList<CueRawTrack> &entries);
+    static int startMilliseconds(const CueRawTrack &entry);
+
+private:
+    void readHeaderLine(QStringView line);
+    void readTrackLine(QStringView line);
+    void readIndex(QStringView line, qsizetype keyword, CueRawTrack &entry);
+
+    QString m_sheetTitle;
+    QString m_sheetPerformer;
+    QList<CueRawTrack> m_entries;
+};

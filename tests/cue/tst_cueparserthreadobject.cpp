@@ -1,0 +1,170 @@
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "cue/cueparserthreadobject.h"
+#include "work/thread.h"
+
+using namespace Qt::StringLiterals;
+
+// Runs the parser on a real worker thread, as the work manager does, and receives its
+// results on the main thread through queued connections.
+class tst_CueParserThreadObject : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void sheetTracksArriveQueuedOnMainThread();
+    void noReadyTracksForSheetWithoutTracks_data();
+    void noReadyTracksForSheetWithoutTracks();
+    void stopSuppressesTracksButNotFinishedNorNextRun();
+    void pathIsClearedAfterRun();
+
+private:
+    QString writeSheet(const QString &name, const QByteArray &bytes);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_CueParserThreadObject::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+QString tst_CueParserThreadObject::writeSheet(const QString &name, const QByteArray &bytes)
+{
+    QFile file(m_dir->filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return {};
+    return file.fileName();
+}
+
+void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
+{
+    const QString path = writeSheet(u"album.cue"_s,
+            "PERFORMER \"Sheet\"\nTITLE \"Album\"\nFILE \"album.mp3\" MP3\n"
+            "  TRACK 01 AUDIO\n    TITLE \"One\"\n    PERFORMER \"X\"\n    INDEX 01 00:00:00\n"
+            "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    PERFORMER \"Y\"\n    INDEX 01 03:25:40\n");
+    QVERIFY(!path.isEmpty());
+
+    CueParserThreadObject object;
+    Thread thread(&object);
+    QThread *receivedOn = nullptr;
+    TrackContainer received;
+    int readyCount = 0;
+    connect(&object, &CueParserThreadObject::readyTracks, this,
+            [&](const TrackContainer &tracks) {
+                receivedOn = QThread::currentThread();
+                received = tracks;
+                ++readyCount;
+            });
+    QSignalSpy finished(&object, &IThreadObject::finished);
+    QSignalSpy stopped(&thread, &Thread::stopped);
+
+    object.setPath(path);
+    QVERIFY(thread.startWork());
+    QVERIFY(stopped.wait(5000));
+
+    QCOMPARE(readyCount, 1);
+    QCOMPARE(receivedOn, QThread::currentThread());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(received.size(), 2);
+    QCOMPARE(received.at(0).title, u"One"_s);
+    QCOMPARE(received.at(0).artist, u"X"_s);
+    QCOMPARE(received.at(0).number, 1);
+    QCOMPARE(received.at(0).start, 0);
+    QCOMPARE(received.at(0).end, 205533);
+    QCOMPARE(received.at(1).title, u"Two"_s);
+    QCOMPARE(received.at(1).artist, u"Y"_s);
+    QCOMPARE(received.at(1).number, 2);
+    QCOMPARE(received.at(1).start, 205533);
+    QCOMPARE(received.at(1).end, 0);
+}
+
+void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("create");
+
+    QTest::newRow("empty sheet") << u"empty.cue"_s << QByteArray() << true;
+    QTest::newRow("no TRACK line") << u"header.cue"_s
+                                   << QByteArray("TITLE \"x\"\nREM y\n") << true;
+    QTest::newRow("missing file") << u"missing.cue"_s << QByteArray() << false;
+    QTest::newRow("empty path") << QString() << QByteArray() << false;
+}
+
+void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, create);
+    QString path = name.isEmpty() ? QString() : m_dir->filePath(name);
+    if (create)
+        QVERIFY(!writeSheet(name, bytes).isEmpty());
+
+    CueParserThreadObject object;
+    Thread thread(&object);
+    QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
+    QSignalSpy finished(&object, &IThreadObject::finished);
+    QSignalSpy stopped(&thread, &Thread::stopped);
+    object.setPath(path);
+    QVERIFY(thread.startWork());
+    QVERIFY(stopped.wait(5000));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(ready.count(), 0);
+}
+
+void tst_CueParserThreadObject::stopSuppressesTracksButNotFinishedNorNextRun()
+{
+    const QString path = writeSheet(u"one.cue"_s, "TRACK 01 AUDIO\n  INDEX 01 00:01:00\n");
+    QVERIFY(!path.isEmpty());
+    CueParserThreadObject object;
+    Thread thread(&object);
+    QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
+    QSignalSpy finished(&object, &IThreadObject::finished);
+    QSignalSpy stopped(&thread, &Thread::stopped);
+
+    // The flag is only read once the sheet is read, so setting it first stops this run.
+    object.setPath(path);
+    object.stop();
+    QVERIFY(thread.startWork());
+    QVERIFY(stopped.wait(5000));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(ready.count(), 0);
+    QVERIFY(object.shouldContinue());
+
+    object.setPath(path);
+    QVERIFY(thread.startWork());
+    QVERIFY(stopped.wait(5000));
+    QCOMPARE(finished.count(), 2);
+    QCOMPARE(ready.count(), 1);
+    const auto tracks = ready.first().first().value<TrackContainer>();
+    QCOMPARE(tracks.size(), 1);
+    QCOMPARE(tracks.first().start, 1000);
+}
+
+void tst_CueParserThreadObject::pathIsClearedAfterRun()
+{
+    const QString path = writeSheet(u"one.cue"_s, "TRACK 01 AUDIO\n");
+    CueParserThreadObject object;
+    Thread thread(&object);
+    QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
+    QSignalSpy stopped(&thread, &Thread::stopped);
+    object.setPath(path);
+    QVERIFY(thread.startWork());
+    QVERIFY(stopped.wait(5000));
+    QCOMPARE(ready.count(), 1);
+    QVERIFY(object.path().isEmpty());
+
+    // A second start without a new path has nothing to parse.
+    QVERIFY(thread.startWork());
+    QVERIFY(stopped.wait(5000));
+    QCOMPARE(ready.count(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_CueParserThreadObject)
+#include "tst_cueparserthreadobject.moc"
