@@ -1,0 +1,89 @@
+#include "mp3/blockreader.h"
+
+#include <QBuffer>
+#include <QRandomGenerator>
+#include <QTest>
+
+class TstBlockReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void viewsMatchDeviceBytes_data();
+    void viewsMatchDeviceBytes();
+    void randomAccessNeverReturnsStaleBytes();
+    void readsPastEndAreShortNotGarbage();
+};
+
+namespace {
+
+QByteArray pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xFF);
+    return bytes;
+}
+
+} // namespace
+
+void TstBlockReader::viewsMatchDeviceBytes_data()
+{
+    QTest::addColumn<int>("blockSize");
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<qint64>("count");
+
+    QTest::newRow("inside first block") << 64 << qint64(3) << qint64(10);
+    QTest::newRow("across a block boundary") << 64 << qint64(60) << qint64(10);
+    QTest::newRow("count larger than block is capped") << 64 << qint64(5) << qint64(1000);
+    QTest::newRow("far jump forward") << 64 << qint64(900) << qint64(40);
+    QTest::newRow("last bytes") << 64 << qint64(996) << qint64(4);
+}
+
+void TstBlockReader::viewsMatchDeviceBytes()
+{
+    QFETCH(int, blockSize);
+    QFETCH(qint64, offset);
+    QFETCH(qint64, count);
+
+    QByteArray data = pattern(1000);
+    QBuffer device(&data);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    BlockReader reader(&device, blockSize);
+    // Touch the start first so later views must come from a moved or refilled block.
+    QCOMPARE(reader.peek(0, 8).toByteArray(), data.left(8));
+    QCOMPARE(reader.peek(offset, count).toByteArray(),
+             data.mid(offset, std::min<qint64>(count, blockSize)));
+    QVERIFY(!reader.failed());
+}
+
+void TstBlockReader::randomAccessNeverReturnsStaleBytes()
+{
+    QByteArray data = pattern(5000);
+    QBuffer device(&data);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    BlockReader reader(&device, 97);
+    QRandomGenerator random(1234);
+    for (int i = 0; i < 2000; ++i) {
+        const qint64 offset = random.bounded(5100);
+        const qint64 count = random.bounded(120);
+        const QByteArray expected = data.mid(offset, std::min<qint64>(count, 97));
+        QCOMPARE(reader.peek(offset, count).toByteArray(), expected);
+    }
+}
+
+void TstBlockReader::readsPastEndAreShortNotGarbage()
+{
+    QByteArray data = pattern(100);
+    QBuffer device(&data);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    BlockReader reader(&device, 64);
+    QCOMPARE(reader.peek(90, 40).toByteArray(), data.mid(90));
+    QVERIFY(reader.peek(100, 4).isEmpty());
+    QVERIFY(reader.peek(150, 4).isEmpty());
+    QCOMPARE(reader.peek(95, 2).toByteArray(), data.mid(95, 2));
+    QVERIFY(!reader.failed());
+}
+
+QTEST_GUILESS_MAIN(TstBlockReader)
+#include "tst_blockreader.moc"

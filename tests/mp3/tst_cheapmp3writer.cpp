@@ -1,0 +1,299 @@
+#include "mp3/cheapmp3.h"
+
+#include "listenerrecorder.h"
+#include "mp3streambuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TstCheapMp3Writer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void emptyRangeGivesEmptyFileAndOneFullReport_data();
+    void emptyRangeGivesEmptyFileAndOneFullReport();
+    void contiguousRangeCopiesSourceBytes_data();
+    void contiguousRangeCopiesSourceBytes();
+    void bytesBetweenEntriesAreLeftOut();
+    void lastEntryPastEndOfSourceIsCopiedAsFarAsItGoes();
+    void existingTargetIsReplaced();
+    void stopLeavesTruncatedFileWithoutFullReport_data();
+    void stopLeavesTruncatedFileWithoutFullReport();
+    void unwritableTargetFailsWithMessage_data();
+    void unwritableTargetFailsWithMessage();
+    void targetThatIsTheSourceIsRefused_data();
+    void targetThatIsTheSourceIsRefused();
+    void writeWithoutIndexedSourceFails();
+
+private:
+    // Frames of alternating gains with the given bytes between them (none when empty).
+    void buildSource(int frames, const QByteArray &between = {});
+    QByteArray readAll(const QString &path) const;
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_sourcePath;
+    QByteArray m_source;
+    QList<QByteArray> m_frames;
+};
+
+void TstCheapMp3Writer::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_sourcePath = m_dir->filePath(u"album.mp3"_s);
+    buildSource(800);
+}
+
+void TstCheapMp3Writer::buildSource(int frames, const QByteArray &between)
+{
+    Mp3StreamBuilder builder;
+    m_frames.clear();
+    for (int i = 0; i < frames; ++i) {
+        Mp3StreamBuilder::Header h;
+        h.padding = i % 3 == 0;
+        h.bitrateIndex = 9 + i % 3; // 128, 160, 192 kbit/s
+        m_frames.append(Mp3StreamBuilder::frame(h, i % 200, static_cast<char>('a' + i % 26)));
+        builder.append(m_frames.last());
+        if (i + 1 < frames)
+            builder.append(between);
+    }
+    m_source = builder.bytes();
+    QVERIFY(builder.save(m_sourcePath));
+}
+
+QByteArray TstCheapMp3Writer::readAll(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
+}
+
+void TstCheapMp3Writer::emptyRangeGivesEmptyFileAndOneFullReport_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+
+    QTest::newRow("no entries from the start") << 0 << 0;
+    QTest::newRow("no entries in the middle") << 10 << 0;
+    QTest::newRow("range after the last entry") << 800 << 5;
+    QTest::newRow("range before the first entry") << -10 << 5;
+    QTest::newRow("negative count") << 4 << -3;
+}
+
+void TstCheapMp3Writer::emptyRangeGivesEmptyFileAndOneFullReport()
+{
+    QFETCH(int, first);
+    QFETCH(int, count);
+
+    ListenerRecorder recorder;
+    CheapMP3 index(&recorder, &recorder, &recorder);
+    index.readFile(m_sourcePath);
+    QCOMPARE(index.frameCount(), 800);
+    const QString target = m_dir->filePath(u"01 - empty.mp3"_s);
+    QString error = u"stale"_s;
+    QVERIFY(index.writeFile(target, first, count, &error));
+    QVERIFY(error.isEmpty());
+    QVERIFY(QFileInfo::exists(target));
+    QCOMPARE(QFileInfo(target).size(), 0);
+    QCOMPARE(recorder.writePercents, QList<float>{100.0f});
+}
+
+void TstCheapMp3Writer::contiguousRangeCopiesSourceBytes_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("firstFrame");
+    QTest::addColumn<int>("lastFrame");
+
+    // 800 frames are about 470 KB: whole-file copies cross several read blocks.
+    QTest::newRow("whole file") << 0 << 800 << 0 << 799;
+    QTest::newRow("one entry") << 17 << 1 << 17 << 17;
+    QTest::newRow("middle run") << 100 << 250 << 100 << 349;
+    QTest::newRow("clipped at the end") << 790 << 50 << 790 << 799;
+    QTest::newRow("clipped at the start") << -5 << 10 << 0 << 4;
+}
+
+void TstCheapMp3Writer::contiguousRangeCopiesSourceBytes()
+{
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QFETCH(int, firstFrame);
+    QFETCH(int, lastFrame);
+
+    ListenerRecorder recorder;
+    CheapMP3 index(&recorder, &recorder, &recorder);
+    index.readFile(m_sourcePath);
+    const QString target = m_dir->filePath(u"track.mp3"_s);
+    QString error;
+    QVERIFY2(index.writeFile(target, first, count, &error), qPrintable(error));
+
+    QByteArray expected;
+    for (int i = firstFrame; i <= lastFrame; ++i)
+        expected += m_frames[i];
+    qint64 start = 0;
+    for (int i = 0; i < firstFrame; ++i)
+        start += m_frames[i].size();
+    const QByteArray output = readAll(target);
+    QCOMPARE(output, expected);
+    QCOMPARE(output, m_source.mid(start, expected.size()));
+
+    const int written = lastFrame - firstFrame + 1;
+    QCOMPARE(recorder.writePercents.size(), written + 1);
+    for (int i = 0; i < written; ++i)
+        QCOMPARE(recorder.writePercents[i], float((i + 1) * 100.0 / written));
+    QCOMPARE(recorder.writePercents.last(), 100.0f);
+}
+
+void TstCheapMp3Writer::bytesBetweenEntriesAreLeftOut()
+{
+    // A tag and junk between frames: the scan skips them, the copy must too.
+    const QByteArray between = Mp3StreamBuilder::id3v2(300) + QByteArray("junk");
+    buildSource(40, between);
+    CheapMP3 index(nullptr, nullptr, nullptr);
+    index.readFile(m_sourcePath);
+    QCOMPARE(index.frameCount(), 40);
+    const QString target = m_dir->filePath(u"track.mp3"_s);
+    QVERIFY(index.writeFile(target, 5, 30));
+    QByteArray expected;
+    for (int i = 5; i < 35; ++i)
+        expected += m_frames[i];
+    QCOMPARE(readAll(target), expected);
+}
+
+void TstCheapMp3Writer::lastEntryPastEndOfSourceIsCopiedAsFarAsItGoes()
+{
+    Mp3StreamBuilder builder;
+    builder.appendFrames({}, 3).append(Mp3StreamBuilder::frame({}).left(200));
+    QVERIFY(builder.save(m_sourcePath));
+    CheapMP3 index(nullptr, nullptr, nullptr);
+    index.readFile(m_sourcePath);
+    QCOMPARE(index.frameCount(), 4);
+    QCOMPARE(index.frameLength(3), 417);
+    const QString target = m_dir->filePath(u"track.mp3"_s);
+    QVERIFY(index.writeFile(target, 0, 4));
+    QCOMPARE(readAll(target), builder.bytes());
+}
+
+void TstCheapMp3Writer::existingTargetIsReplaced()
+{
+    const QString target = m_dir->filePath(u"track.mp3"_s);
+    {
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(100000, 'o'));
+    }
+    CheapMP3 index(nullptr, nullptr, nullptr);
+    index.readFile(m_sourcePath);
+    QVERIFY(index.writeFile(target, 2, 3));
+    QCOMPARE(readAll(target), m_frames[2] + m_frames[3] + m_frames[4]);
+}
+
+void TstCheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport_data()
+{
+    QTest::addColumn<int>("stopAfter");
+    QTest::addColumn<int>("framesWritten");
+
+    // A range of 20 entries: the stop is asked once per entry while the longest entry
+    // is sought, then once before each copied entry.
+    QTest::newRow("while the longest entry is sought") << 7 << 0;
+    QTest::newRow("before the first entry is copied") << 20 << 0;
+    QTest::newRow("after five entries") << 25 << 5;
+    QTest::newRow("before the last entry") << 39 << 19;
+}
+
+void TstCheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport()
+{
+    QFETCH(int, stopAfter);
+    QFETCH(int, framesWritten);
+
+    ListenerRecorder recorder;
+    CheapMP3 index(&recorder, &recorder, &recorder);
+    index.readFile(m_sourcePath);
+    recorder.stopAfter = stopAfter;
+    recorder.asked = 0;
+    const QString target = m_dir->filePath(u"track.mp3"_s);
+    QString error = u"stale"_s;
+    QVERIFY(!index.writeFile(target, 10, 20, &error));
+    QVERIFY(error.isEmpty());
+    QByteArray expected;
+    for (int i = 10; i < 10 + framesWritten; ++i)
+        expected += m_frames[i];
+    QCOMPARE(readAll(target), expected);
+    QCOMPARE(recorder.writePercents.size(), framesWritten);
+    QVERIFY(!recorder.writePercents.contains(100.0f));
+}
+
+void TstCheapMp3Writer::unwritableTargetFailsWithMessage_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("created");
+
+    QTest::newRow("missing folder") << u"no such folder/track.mp3"_s << false;
+    // A plain file where a folder should be fails even for root.
+    QTest::newRow("folder that is a file") << u"album.mp3/track.mp3"_s << false;
+    // The device accepts the open and fails every write: a short write must be seen.
+    if (QFileInfo::exists(u"/dev/full"_s))
+        QTest::newRow("disk full") << u"/dev/full"_s << true;
+}
+
+void TstCheapMp3Writer::unwritableTargetFailsWithMessage()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, created);
+
+    ListenerRecorder recorder;
+    CheapMP3 index(&recorder, &recorder, &recorder);
+    index.readFile(m_sourcePath);
+    const QString path = QDir::isAbsolutePath(target) ? target : m_dir->filePath(target);
+    QString error;
+    QVERIFY(!index.writeFile(path, 0, 800, &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+    // No closing report: at most one per entry, and none when nothing was created.
+    QVERIFY(recorder.writePercents.size() <= (created ? 800 : 0));
+    QCOMPARE(readAll(m_sourcePath), m_source);
+}
+
+void TstCheapMp3Writer::targetThatIsTheSourceIsRefused_data()
+{
+    QTest::addColumn<QString>("target");
+
+    QTest::newRow("same path") << u"album.mp3"_s;
+    QTest::newRow("path with dot segments") << u"./sub/../album.mp3"_s;
+    QTest::newRow("symbolic link to the source") << u"link.mp3"_s;
+}
+
+void TstCheapMp3Writer::targetThatIsTheSourceIsRefused()
+{
+    QFETCH(QString, target);
+
+    QVERIFY(QDir(m_dir->path()).mkpath(u"sub"_s));
+    QVERIFY(QFile::link(m_sourcePath, m_dir->filePath(u"link.mp3"_s)));
+    ListenerRecorder recorder;
+    CheapMP3 index(&recorder, &recorder, &recorder);
+    index.readFile(m_sourcePath);
+    QString error;
+    QVERIFY(!index.writeFile(m_dir->path() + u'/' + target, 0, 10, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(recorder.writePercents.isEmpty());
+    QCOMPARE(readAll(m_sourcePath), m_source);
+}
+
+void TstCheapMp3Writer::writeWithoutIndexedSourceFails()
+{
+    CheapMP3 index(nullptr, nullptr, nullptr);
+    QString error;
+    QVERIFY(!index.writeFile(m_dir->filePath(u"track.mp3"_s), 0, 1, &error));
+    QVERIFY(!error.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TstCheapMp3Writer)
+#include "tst_cheapmp3writer.moc"
