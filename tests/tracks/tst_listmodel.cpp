@@ -1,0 +1,252 @@
+#include "tracks/listitem.h"
+#include "tracks/listmodel.h"
+#include "tracks/track.h"
+#include "tracks/trackitem.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+ListItem *itemOfWidth(int width)
+{
+    QList<QVariant> values;
+    for (int i = 0; i < width; ++i)
+        values.append(u"c%1"_s.arg(i));
+    return new ListItem(values);
+}
+
+struct FixedHeader final : ListModel::HeaderDataListener
+{
+    QVariant headerData(int section, int role) const override
+    {
+        if (role == 0 && section == 1)
+            return u"Title"_s;
+        return {};
+    }
+};
+
+// Counts destructions, so ownership mistakes show as leaks or double deletes.
+struct CountedItem final : ListItem
+{
+    explicit CountedItem(int *counter)
+        : ListItem({u"a"_s, u"b"_s})
+        , alive(counter)
+    {
+        ++*alive;
+    }
+    ~CountedItem() override { --*alive; }
+    int *alive;
+};
+
+} // namespace
+
+class TestListModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void modelTesterSeesNoMisuse();
+    void columnsAreNarrowestItem_data();
+    void columnsAreNarrowestItem();
+    void indexOutsideItemsIsInvalid_data();
+    void indexOutsideItemsIsInvalid();
+    void indexCarriesItemIdentity();
+    void removeRowsLimitsToLastItem_data();
+    void removeRowsLimitsToLastItem();
+    void removeRowsRecomputesColumns();
+    void setDataSignalsOnlyWhenItemAccepts();
+    void headerFallsBackWithoutListenerAnswer();
+    void itemsDeletedByModel();
+    void staleIndexAfterRemovalGivesNothing();
+    void nullItemIgnored();
+};
+
+void TestListModel::modelTesterSeesNoMisuse()
+{
+    ListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.appendItem(TrackItem::forTrack(Track{u"t"_s, u"a"_s, 1, 0, 1000}));
+    model.appendItem(TrackItem::forTrack(Track{u"u"_s, u"b"_s, 2, 1000, 2000}));
+    model.appendItem(itemOfWidth(3));
+    QVERIFY(model.setData(model.index(0, 0), 0, Qt::CheckStateRole));
+    QVERIFY(model.removeRows(2, 1));
+    QCOMPARE(model.columnCount(), 7);
+    QVERIFY(model.removeRows(0, 5));
+    QCOMPARE(model.rowCount(), 0);
+    model.appendItem(itemOfWidth(4));
+    model.clear();
+    model.clear();
+    QCOMPARE(model.columnCount(), 0);
+}
+
+void TestListModel::columnsAreNarrowestItem_data()
+{
+    QTest::addColumn<QList<int>>("widths");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("empty model reports 0") << QList<int>{} << 0;
+    QTest::newRow("one item") << QList<int>{5} << 5;
+    QTest::newRow("narrow item last") << QList<int>{7, 7, 3} << 3;
+    QTest::newRow("narrow item first") << QList<int>{2, 7} << 2;
+}
+
+void TestListModel::columnsAreNarrowestItem()
+{
+    QFETCH(QList<int>, widths);
+    QFETCH(int, columns);
+    QList<ListItem *> items;
+    for (int width : widths)
+        items.append(itemOfWidth(width));
+    ListModel built(items);
+    QCOMPARE(built.columnCount(), columns);
+
+    ListModel appended;
+    for (int width : widths)
+        appended.appendItem(itemOfWidth(width));
+    QCOMPARE(appended.columnCount(), columns);
+    QCOMPARE(appended.rowCount(), widths.size());
+}
+
+void TestListModel::indexOutsideItemsIsInvalid_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::newRow("row past the end") << 2 << 0;
+    QTest::newRow("negative row") << -1 << 0;
+    QTest::newRow("column past the narrowest item") << 0 << 3;
+    QTest::newRow("negative column") << 0 << -1;
+}
+
+void TestListModel::indexOutsideItemsIsInvalid()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    ListModel model({itemOfWidth(3), itemOfWidth(4)});
+    const QModelIndex index = model.index(row, column);
+    QVERIFY(!index.isValid());
+    QVERIFY(!model.data(index).isValid());
+    QCOMPARE(model.flags(index), Qt::NoItemFlags);
+    QVERIFY(!model.setData(index, u"x"_s, 0));
+}
+
+void TestListModel::indexCarriesItemIdentity()
+{
+    ListItem *second = itemOfWidth(2);
+    ListModel model({itemOfWidth(2), second});
+    const QModelIndex index = model.index(1, 1);
+    QVERIFY(index.isValid());
+    QCOMPARE(index.internalPointer(), static_cast<void *>(second));
+    QVERIFY(!model.parent(index).isValid());
+    QCOMPARE(model.rowCount(index), 0);
+    QCOMPARE(model.data(index).toString(), u"c1"_s);
+}
+
+void TestListModel::removeRowsLimitsToLastItem_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("removed");
+    QTest::addColumn<int>("rowsLeft");
+    QTest::newRow("one in the middle") << 1 << 1 << true << 3;
+    QTest::newRow("count past the end is cut") << 2 << 10 << true << 2;
+    QTest::newRow("all") << 0 << 4 << true << 0;
+    QTest::newRow("row past the end") << 4 << 1 << false << 4;
+    QTest::newRow("negative row") << -1 << 1 << false << 4;
+    QTest::newRow("zero count") << 1 << 0 << false << 4;
+}
+
+void TestListModel::removeRowsLimitsToLastItem()
+{
+    QFETCH(int, row);
+    QFETCH(int, count);
+    QFETCH(bool, removed);
+    QFETCH(int, rowsLeft);
+    ListModel model({itemOfWidth(2), itemOfWidth(2), itemOfWidth(2), itemOfWidth(2)});
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy removedSpy(&model, &QAbstractItemModel::rowsRemoved);
+    QCOMPARE(model.removeRows(row, count), removed);
+    QCOMPARE(model.rowCount(), rowsLeft);
+    QCOMPARE(removedSpy.size(), removed ? 1 : 0);
+}
+
+void TestListModel::removeRowsRecomputesColumns()
+{
+    ListModel model({itemOfWidth(5), itemOfWidth(2), itemOfWidth(6)});
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(model.columnCount(), 2);
+    QVERIFY(model.removeRows(1, 1));
+    QCOMPARE(model.columnCount(), 5);
+    QVERIFY(model.removeRows(0, 2));
+    QCOMPARE(model.columnCount(), 0);
+}
+
+void TestListModel::setDataSignalsOnlyWhenItemAccepts()
+{
+    ListModel model({TrackItem::forTrack(Track{u"t"_s, u"a"_s, 1, 0, 1000})});
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    const QModelIndex check = model.index(0, 0);
+    QVERIFY(model.setData(check, 0, 10));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(changed.at(0).at(0).value<QModelIndex>(), check);
+    QCOMPARE(changed.at(0).at(1).value<QModelIndex>(), check);
+    QCOMPARE(model.data(check, 10).toInt(), 0);
+    QVERIFY(!model.setData(check, u"x"_s, 0));
+    QCOMPARE(changed.size(), 1);
+}
+
+void TestListModel::headerFallsBackWithoutListenerAnswer()
+{
+    ListModel model({itemOfWidth(3)});
+    // Without a listener, the base answer: section numbers from 1.
+    QCOMPARE(model.headerData(1, Qt::Horizontal, 0).toInt(), 2);
+    FixedHeader header;
+    model.setHeaderListener(&header);
+    QCOMPARE(model.headerData(1, Qt::Horizontal, 0).toString(), u"Title"_s);
+    QCOMPARE(model.headerData(1, Qt::Vertical, 0).toString(), u"Title"_s);
+    QCOMPARE(model.headerData(2, Qt::Horizontal, 0).toInt(), 3);
+    QVERIFY(!model.headerData(1, Qt::Horizontal, 3).isValid());
+    model.setHeaderListener(nullptr);
+    QCOMPARE(model.headerData(1, Qt::Horizontal, 0).toInt(), 2);
+}
+
+void TestListModel::itemsDeletedByModel()
+{
+    int alive = 0;
+    {
+        ListModel model({new CountedItem(&alive), new CountedItem(&alive)});
+        model.appendItem(new CountedItem(&alive));
+        model.appendItem(new CountedItem(&alive));
+        QCOMPARE(alive, 4);
+        model.removeRows(0, 1);
+        QCOMPARE(alive, 3);
+        model.clear();
+        QCOMPARE(alive, 0);
+        model.appendItem(new CountedItem(&alive));
+    }
+    QCOMPARE(alive, 0);
+}
+
+void TestListModel::staleIndexAfterRemovalGivesNothing()
+{
+    ListModel model({itemOfWidth(2), itemOfWidth(2)});
+    const QModelIndex last = model.index(1, 0);
+    model.removeRows(1, 1);
+    QVERIFY(!model.data(last).isValid());
+    QCOMPARE(model.flags(last), Qt::NoItemFlags);
+    QVERIFY(!model.setData(last, u"x"_s, 0));
+}
+
+void TestListModel::nullItemIgnored()
+{
+    ListModel model({nullptr, itemOfWidth(2)});
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    model.appendItem(nullptr);
+    QCOMPARE(inserted.size(), 0);
+    QCOMPARE(model.rowCount(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestListModel)
+#include "tst_listmodel.moc"

@@ -1,0 +1,110 @@
+#include "tracks/timetext.h"
+
+#include <QTest>
+#include <QTime>
+
+using namespace Qt::StringLiterals;
+
+class TestTimeText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void formatWritesTwoDigitFields_data();
+    void formatWritesTwoDigitFields();
+    void formatAgreesWithClockTextBelowAnHour();
+    void parseReadsMinutesSecondsHundredths_data();
+    void parseReadsMinutesSecondsHundredths();
+    void parseRejectsMalformedText_data();
+    void parseRejectsMalformedText();
+    void parseReadsBackWhatFormatWrote();
+};
+
+void TestTimeText::formatWritesTwoDigitFields_data()
+{
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0 << u"00:00.00"_s;
+    QTest::newRow("last hundredth of first minute") << 59999 << u"00:59.99"_s;
+    QTest::newRow("one minute two and a quarter") << 62250 << u"01:02.25"_s;
+    QTest::newRow("minutes past 59 keep counting") << 3725040 << u"62:05.04"_s;
+    QTest::newRow("milliseconds below a hundredth dropped") << 9 << u"00:00.00"_s;
+    QTest::newRow("three-digit minutes") << 100 * 60000 << u"100:00.00"_s;
+}
+
+void TestTimeText::formatWritesTwoDigitFields()
+{
+    QFETCH(int, ms);
+    QFETCH(QString, text);
+    QCOMPARE(TimeText::format(ms), text);
+}
+
+// QTime writes the same clock text for the first hour; only its last millisecond digit differs.
+void TestTimeText::formatAgreesWithClockTextBelowAnHour()
+{
+    for (int ms = 0; ms < 3600000; ms += 7919) {
+        const QString clock = QTime::fromMSecsSinceStartOfDay(ms).toString(u"mm:ss.zzz"_s);
+        QCOMPARE(TimeText::format(ms), clock.chopped(1));
+    }
+}
+
+void TestTimeText::parseReadsMinutesSecondsHundredths_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("ms");
+    QTest::newRow("one minute two and a quarter") << u"01:02.25"_s << 62250;
+    QTest::newRow("zero") << u"00:00.00"_s << 0;
+    QTest::newRow("no leading zeros") << u"1:2.25"_s << 62250;
+    QTest::newRow("seconds past 59") << u"00:75.00"_s << 75000;
+    QTest::newRow("minutes past 59") << u"62:05.04"_s << 3725040;
+    QTest::newRow("one-digit hundredths count as hundredths") << u"00:01.5"_s << 1050;
+}
+
+void TestTimeText::parseReadsMinutesSecondsHundredths()
+{
+    QFETCH(QString, text);
+    QFETCH(int, ms);
+    bool ok = false;
+    QCOMPARE(TimeText::parse(text, &ok), ms);
+    QVERIFY(ok);
+}
+
+void TestTimeText::parseRejectsMalformedText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no hundredths") << u"1:2"_s;
+    QTest::newRow("letter minutes") << u"a:02.25"_s;
+    QTest::newRow("letters in seconds") << u"00:x2.25"_s;
+    QTest::newRow("letters in hundredths") << u"00:02.2b"_s;
+    QTest::newRow("empty") << QString();
+    QTest::newRow("no colon") << u"0102.25"_s;
+    QTest::newRow("empty minutes") << u":02.25"_s;
+    QTest::newRow("empty seconds") << u"01:.25"_s;
+    QTest::newRow("empty hundredths") << u"01:02."_s;
+    QTest::newRow("negative minutes") << u"-1:02.25"_s;
+    QTest::newRow("blank inside") << u"01: 02.25"_s;
+    QTest::newRow("dot before colon only") << u"01.02:25"_s;
+    QTest::newRow("overflowing minutes") << u"999999999:00.00"_s;
+    QTest::newRow("second dot") << u"01:02.25.1"_s;
+}
+
+void TestTimeText::parseRejectsMalformedText()
+{
+    QFETCH(QString, text);
+    bool ok = true;
+    TimeText::parse(text, &ok);
+    QVERIFY(!ok);
+}
+
+void TestTimeText::parseReadsBackWhatFormatWrote()
+{
+    for (int ms = 0; ms < 200 * 60000; ms += 104729) {
+        bool ok = false;
+        const int hundredthsOnly = ms - ms % 10;
+        QCOMPARE(TimeText::parse(TimeText::format(ms), &ok), hundredthsOnly);
+        QVERIFY(ok);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTimeText)
+#include "tst_timetext.moc"

@@ -1,0 +1,204 @@
+#include "tracks/track.h"
+#include "tracks/trackitem.h"
+
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+// Role and flag numbers are written out: the table's contract is in numbers, not enum names.
+class TestTrackItem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tableRowHoldsTrackTextsInColumnOrder_data();
+    void tableRowHoldsTrackTextsInColumnOrder();
+    void tableRowIsCheckedUntilUnticked();
+    void rolesAnsweredPerColumn_data();
+    void rolesAnsweredPerColumn();
+    void setDataAcceptsOnlyItsRole_data();
+    void setDataAcceptsOnlyItsRole();
+    void onlyCheckColumnIsUserCheckable_data();
+    void onlyCheckColumnIsUserCheckable();
+    void trailingEmptyValueOnlyAfterFifth();
+    void plainItemShowsOnlyDisplayRoleInRange_data();
+    void plainItemShowsOnlyDisplayRoleInRange();
+    void plainItemRefusesOtherRolesAndColumns();
+};
+
+namespace {
+std::unique_ptr<TrackItem> tableRow()
+{
+    return std::unique_ptr<TrackItem>(
+        TrackItem::forTrack(Track{u"Intro"_s, u"The Band"_s, 1, 62250, 3725040}));
+}
+} // namespace
+
+void TestTrackItem::tableRowHoldsTrackTextsInColumnOrder_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("check box column is empty") << 0 << QString();
+    QTest::newRow("artist") << 1 << u"The Band"_s;
+    QTest::newRow("title") << 2 << u"Intro"_s;
+    QTest::newRow("start") << 3 << u"01:02.25"_s;
+    QTest::newRow("end") << 4 << u"62:05.04"_s;
+    QTest::newRow("length") << 5 << u"61:02.79"_s;
+    QTest::newRow("view button column is empty") << 6 << QString();
+}
+
+void TestTrackItem::tableRowHoldsTrackTextsInColumnOrder()
+{
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    const auto item = tableRow();
+    QCOMPARE(item->columnCount(), 7);
+    if (column == 0) {
+        QVERIFY(!item->data(column, 0).isValid());
+        return;
+    }
+    QCOMPARE(item->data(column, 0).toString(), text);
+    QCOMPARE(item->data(column, 3).toString(), text);
+}
+
+void TestTrackItem::tableRowIsCheckedUntilUnticked()
+{
+    const auto item = tableRow();
+    QCOMPARE(item->data(0, 10).toInt(), 2);
+    QVERIFY(item->setData(0, 0, 10));
+    QCOMPARE(item->data(0, 10).toInt(), 0);
+    QVERIFY(item->setData(0, 1, 10));
+    QCOMPARE(item->data(0, 10).toInt(), 2);
+}
+
+void TestTrackItem::rolesAnsweredPerColumn_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("check column, check state") << 0 << 10 << QVariant(2);
+    QTest::newRow("check column, display") << 0 << 0 << QVariant();
+    QTest::newRow("check column, alignment") << 0 << 7 << QVariant();
+    QTest::newRow("artist aligned left") << 1 << 7 << QVariant(1);
+    QTest::newRow("title aligned left") << 2 << 7 << QVariant(1);
+    QTest::newRow("start aligned right") << 3 << 7 << QVariant(2);
+    QTest::newRow("length aligned right") << 5 << 7 << QVariant(2);
+    QTest::newRow("empty last column aligned right") << 6 << 7 << QVariant(2);
+    QTest::newRow("title has no check state") << 2 << 10 << QVariant();
+    QTest::newRow("title has no decoration") << 2 << 1 << QVariant();
+    QTest::newRow("column past the end") << 7 << 0 << QVariant();
+    QTest::newRow("negative column") << -1 << 0 << QVariant();
+}
+
+void TestTrackItem::rolesAnsweredPerColumn()
+{
+    QFETCH(int, column);
+    QFETCH(int, role);
+    QFETCH(QVariant, expected);
+    const auto item = tableRow();
+    const QVariant actual = item->data(column, role);
+    QCOMPARE(actual.isValid(), expected.isValid());
+    if (expected.isValid())
+        QCOMPARE(actual.toInt(), expected.toInt());
+}
+
+void TestTrackItem::setDataAcceptsOnlyItsRole_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("check column, check state") << 0 << 10 << true;
+    QTest::newRow("check column, display") << 0 << 0 << false;
+    QTest::newRow("check column, edit") << 0 << 2 << false;
+    QTest::newRow("title, display") << 2 << 0 << true;
+    QTest::newRow("title, check state") << 2 << 10 << false;
+    QTest::newRow("title, tool tip") << 2 << 3 << false;
+    QTest::newRow("column past the end") << 9 << 0 << false;
+}
+
+void TestTrackItem::setDataAcceptsOnlyItsRole()
+{
+    QFETCH(int, column);
+    QFETCH(int, role);
+    QFETCH(bool, accepted);
+    const auto item = tableRow();
+    const QVariant before = item->data(column, role == 10 ? 10 : 0);
+    QCOMPARE(item->setData(column, u"changed"_s, role), accepted);
+    if (!accepted)
+        QCOMPARE(item->data(column, role == 10 ? 10 : 0), before);
+    else if (role == 0)
+        QCOMPARE(item->data(column, 0).toString(), u"changed"_s);
+}
+
+void TestTrackItem::onlyCheckColumnIsUserCheckable_data()
+{
+    QTest::addColumn<int>("checkColumn");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("flags");
+    QTest::newRow("table check column") << 0 << 0 << 49;
+    QTest::newRow("table title") << 0 << 2 << 33;
+    QTest::newRow("moved check column") << 3 << 3 << 49;
+    QTest::newRow("column 0 when not the check column") << 3 << 0 << 33;
+}
+
+void TestTrackItem::onlyCheckColumnIsUserCheckable()
+{
+    QFETCH(int, checkColumn);
+    QFETCH(int, column);
+    QFETCH(int, flags);
+    TrackItem item(checkColumn, false, {u"a"_s, u"b"_s, u"c"_s, u"d"_s});
+    QCOMPARE(static_cast<int>(item.flags(column)), flags);
+}
+
+void TestTrackItem::trailingEmptyValueOnlyAfterFifth()
+{
+    TrackItem item(0, false);
+    QCOMPARE(item.columnCount(), 1);
+    const QList<int> counts{2, 3, 4, 5, 7, 8};
+    for (int expected : counts) {
+        item.append(u"v"_s);
+        QCOMPARE(item.columnCount(), expected);
+    }
+    QCOMPARE(item.data(6, 0).toString(), QString());
+    QCOMPARE(item.data(7, 0).toString(), u"v"_s);
+}
+
+void TestTrackItem::plainItemShowsOnlyDisplayRoleInRange_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("display") << 1 << 0 << u"second"_s;
+    QTest::newRow("tool tip not shown") << 1 << 3 << QString();
+    QTest::newRow("past the end") << 2 << 0 << QString();
+    QTest::newRow("negative column") << -1 << 0 << QString();
+}
+
+void TestTrackItem::plainItemShowsOnlyDisplayRoleInRange()
+{
+    QFETCH(int, column);
+    QFETCH(int, role);
+    QFETCH(QString, expected);
+    ListItem item({u"first"_s, u"second"_s});
+    const QVariant value = item.data(column, role);
+    QCOMPARE(value.isValid(), !expected.isEmpty());
+    QCOMPARE(value.toString(), expected);
+}
+
+void TestTrackItem::plainItemRefusesOtherRolesAndColumns()
+{
+    ListItem item({u"first"_s, u"second"_s});
+    QCOMPARE(static_cast<int>(item.flags(0)), 33);
+    QVERIFY(!item.setData(0, u"x"_s, 2));
+    QVERIFY(!item.setData(2, u"x"_s, 0));
+    QVERIFY(item.setData(1, u"x"_s, 0));
+    QCOMPARE(item.data(1, 0).toString(), u"x"_s);
+    QCOMPARE(item.identity(), &item);
+    item.append(u"third"_s);
+    QCOMPARE(item.columnCount(), 3);
+}
+
+QTEST_GUILESS_MAIN(TestTrackItem)
+#include "tst_trackitem.moc"
