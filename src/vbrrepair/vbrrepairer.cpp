@@ -162,8 +162,9 @@ void VbrRepairer::run(const std::string &inputName, const std::string &outputNam
         }
     }
 
-    std::ofstream output;
+    // The buffer must outlive the stream that writes through it.
     std::vector<char> outputBuffer(256 * 1024);
+    std::ofstream output;
     output.rdbuf()->pubsetbuf(outputBuffer.data(), static_cast<std::streamsize>(outputBuffer.size()));
     output.open(outputName, std::ios::out | std::ios::binary | std::ios::trunc);
     m_outputTouched = true;

@@ -1,0 +1,51 @@
+#include "vbrrepair/crc16.h"
+
+#include <QTest>
+
+// Catalogued check values over the ASCII bytes "123456789" (CRC RevEng catalogue):
+// CRC-16/CMS (0x8005, MSB first, init 0xFFFF) = 0xAEE7, CRC-16/ARC = 0xBB3D.
+class tst_Crc16 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void checkValuesMatchCatalogue_data()
+    {
+        QTest::addColumn<bool>("lame");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("frame CRC (ISO 11172-3)") << false << 0xAEE7;
+        QTest::newRow("LAME CRC (CRC-16/ARC)") << true << 0xBB3D;
+    }
+    void checkValuesMatchCatalogue()
+    {
+        QFETCH(bool, lame);
+        QFETCH(int, expected);
+        const QByteArray text("123456789");
+        const auto *data = reinterpret_cast<const unsigned char *>(text.constData());
+        const std::uint16_t crc = lame ? Crc16::lame(data, 9) : Crc16::frame(data, 9);
+        QCOMPARE(int(crc), expected);
+    }
+
+    void feedingInPiecesEqualsOnePass_data()
+    {
+        QTest::addColumn<bool>("lame");
+        QTest::newRow("frame") << false;
+        QTest::newRow("lame") << true;
+    }
+    void feedingInPiecesEqualsOnePass()
+    {
+        QFETCH(bool, lame);
+        const QByteArray text("123456789");
+        const auto *data = reinterpret_cast<const unsigned char *>(text.constData());
+        const auto run = [&](const unsigned char *d, std::size_t n, std::uint16_t crc) {
+            return lame ? Crc16::lame(d, n, crc) : Crc16::frame(d, n, crc);
+        };
+        const std::uint16_t start = lame ? 0 : 0xFFFF;
+        const std::uint16_t pieces = run(data + 4, 5, run(data, 4, start));
+        QCOMPARE(int(pieces), lame ? 0xBB3D : 0xAEE7);
+        QCOMPARE(int(run(data, 0, start)), int(start));
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_Crc16)
+#include "tst_crc16.moc"
