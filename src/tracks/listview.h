@@ -10,7 +10,8 @@ class ListView final : public QTreeView
     Q_OBJECT
 
 public:
-    // Paints items as the styled delegate does, minus the focus rectangle.
+    // Paints items as the styled delegate does, minus the focus rectangle. No Q_OBJECT:
+    // moc cannot handle a nested class, and it adds no signals, slots or properties.
     class ItemWithoutFocusDelegate final : public QStyledItemDelegate
     {
     public:

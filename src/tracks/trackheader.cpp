@@ -29,6 +29,8 @@ TrackHeader::TrackHeader(QWidget *parent)
 {
     setSectionsClickable(true);
     setSectionResizeMode(QHeaderView::Stretch);
+    // The style's default minimum would widen the 20-pixel box and button sections.
+    setMinimumSectionSize(buttonWidth);
     viewButtonOption.state = QStyle::State_Enabled | QStyle::State_Raised;
     viewButtonOption.features = QStyleOptionButton::DefaultButton;
     viewButtonOption.icon = QIcon(u":/columnView"_s);

@@ -1,0 +1,79 @@
+#include "tracks/listitem.h"
+#include "tracks/listmodel.h"
+#include "tracks/listview.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QStyleFactory>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestListView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void focusedItemPaintsLikeUnfocused();
+    void viewIsFlatWithFocusFreeDelegate();
+
+private:
+    static QImage paintItem(const QAbstractItemDelegate &delegate, const QModelIndex &index,
+                            bool focused);
+};
+
+void TestListView::init()
+{
+    // Any warning fails, except the offscreen platform's notes about popups it cannot raise.
+    QTest::failOnWarning(QRegularExpression(u"^(?!This plugin does not support)"_s));
+}
+
+QImage TestListView::paintItem(const QAbstractItemDelegate &delegate, const QModelIndex &index,
+                               bool focused)
+{
+    QImage image(120, 24, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QStyleOptionViewItem option;
+    option.rect = image.rect();
+    option.state = QStyle::State_Enabled | QStyle::State_Active;
+    if (focused)
+        option.state |= QStyle::State_HasFocus;
+    QPainter painter(&image);
+    delegate.paint(&painter, option, index);
+    return image;
+}
+
+void TestListView::focusedItemPaintsLikeUnfocused()
+{
+    ListModel model({new ListItem({u"Track one"_s})});
+    const QModelIndex index = model.index(0, 0);
+
+    // The plain delegate draws a focus frame here; otherwise this test could not fail.
+    const QStyledItemDelegate plain;
+    QVERIFY(paintItem(plain, index, true) != paintItem(plain, index, false));
+
+    const ListView::ItemWithoutFocusDelegate withoutFocus;
+    QCOMPARE(paintItem(withoutFocus, index, true), paintItem(withoutFocus, index, false));
+    QCOMPARE(paintItem(withoutFocus, index, false), paintItem(plain, index, false));
+}
+
+void TestListView::viewIsFlatWithFocusFreeDelegate()
+{
+    ListView view;
+    QVERIFY(!view.rootIsDecorated());
+    QVERIFY(dynamic_cast<ListView::ItemWithoutFocusDelegate *>(view.itemDelegate()));
+}
+
+int main(int argc, char *argv[])
+{
+    // Fusion draws a visible focus frame whatever the platform.
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
+    QApplication app(argc, argv);
+    TestListView test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_listview.moc"

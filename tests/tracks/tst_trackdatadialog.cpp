@@ -1,0 +1,306 @@
+#include "tracks/trackcalculaterlistener.h"
+#include "tracks/trackdatadialog.h"
+#include "tracks/tracklist.h"
+#include "tracks/tracksupdatelistener.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct FixedLength final : TrackCalculaterListener
+{
+    int totalLength() const override { return 60000; }
+};
+
+struct CallCounter final : TracksUpdateListener
+{
+    int calls = 0;
+    void tracksRemoved(int, int) override { ++calls; }
+    void tracksInserted(int, int) override { ++calls; }
+    void tracksChanged(int, int) override { ++calls; }
+};
+
+// What the user saw in the four fields, in order artist, title, start, end.
+using Fields = QStringList;
+
+// Waits for the modal dialog that editTrack runs, reads what it shows, lets `user` act on
+// it, and fails the test (closing the dialog) if none appears.
+class ModalDriver
+{
+public:
+    explicit ModalDriver(std::function<void(TrackDataDialog *)> userAction)
+        : user(std::move(userAction))
+    {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this] { poll(); });
+        timer.start();
+    }
+
+    Fields shown;
+    QString windowTitle;
+    bool found = false;
+
+private:
+    void poll()
+    {
+        auto *dialog = qobject_cast<TrackDataDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer.stop();
+        found = true;
+        windowTitle = dialog->windowTitle();
+        for (const char *name : {"artistLineEdit", "titleLineEdit", "startLineEdit", "endLineEdit"})
+            shown << dialog->findChild<QLineEdit *>(QLatin1StringView(name))->text();
+        user(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    }
+
+    std::function<void(TrackDataDialog *)> user;
+    QTimer timer;
+};
+
+// Replaces a field's text by typing, as a user selecting all and typing over it would.
+void typeInto(TrackDataDialog *dialog, const char *field, const QString &text)
+{
+    auto *edit = dialog->findChild<QLineEdit *>(QLatin1StringView(field));
+    QVERIFY(edit);
+    edit->setFocus();
+    edit->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    else
+        QTest::keyClicks(edit, text);
+}
+
+void press(TrackDataDialog *dialog, QDialogButtonBox::StandardButton which)
+{
+    auto *box = dialog->findChild<QDialogButtonBox *>(u"buttonBox"_s);
+    QVERIFY(box);
+    QTest::mouseClick(box->button(which), Qt::LeftButton);
+}
+
+} // namespace
+
+class TestTrackDataDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void dialogHasNamedFixedSizeForm();
+    void rowFillsFieldsFromTrack_data();
+    void rowFillsFieldsFromTrack();
+    void unchangedOrCancelledEditChangesNothing_data();
+    void unchangedOrCancelledEditChangesNothing();
+    void changingOnlyTitleRenamesThatTrack();
+    void retypedTimeWithoutZerosCountsAsChange();
+    void emptyEditDialogAddsFilledTrack();
+    void changedEndInsertsTrackAtNewTimes();
+
+private:
+    FixedLength length;
+    CallCounter counter;
+};
+
+void TestTrackDataDialog::init()
+{
+    // Any warning fails, except the offscreen platform's notes about popups it cannot raise.
+    QTest::failOnWarning(QRegularExpression(u"^(?!This plugin does not support)"_s));
+    TrackList *list = TrackList::instance();
+    list->setUpdateListener(nullptr);
+    list->setCalculater(&length);
+    list->setSourcePath(u"/music/Set.mp3"_s);
+    list->setTracks({Track{u"One"_s, u"Band"_s, 1, 0, 10000},
+                     Track{u"Two"_s, u"Band"_s, 2, 10000, 20000},
+                     Track{u"Three"_s, u"Band"_s, 3, 20000, 60000}});
+    counter.calls = 0;
+    list->setUpdateListener(&counter);
+}
+
+void TestTrackDataDialog::cleanup()
+{
+    TrackList::instance()->setUpdateListener(nullptr);
+    TrackList::instance()->setCalculater(nullptr);
+}
+
+void TestTrackDataDialog::dialogHasNamedFixedSizeForm()
+{
+    TrackDataDialog dialog;
+    QCOMPARE(dialog.objectName(), u"TrackDataDialog"_s);
+    QCOMPARE(dialog.windowTitle(), u"Add"_s);
+    QVERIFY(dialog.windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint));
+    QVERIFY(!dialog.isModal());
+    QCOMPARE(dialog.size(), QSize(355, 170));
+    QCOMPARE(dialog.minimumSize(), QSize(355, 170));
+    QCOMPARE(dialog.maximumSize(), QSize(355, 170));
+    QVERIFY(dialog.findChild<QLayout *>(u"verticalLayout"_s));
+    QVERIFY(dialog.findChild<QGroupBox *>(u"groupBox"_s));
+    auto *form = dialog.findChild<QWidget *>(u"formLayoutWidget"_s);
+    QVERIFY(form);
+    QCOMPARE(form->geometry(), QRect(12, 9, 313, 109));
+    auto *formLayout = dialog.findChild<QFormLayout *>(u"formLayout"_s);
+    QVERIFY(formLayout);
+    QCOMPARE(formLayout->verticalSpacing(), 4);
+    QCOMPARE(formLayout->contentsMargins(), QMargins(0, 3, 0, 0));
+    const QStringList names{u"artist"_s, u"title"_s, u"start"_s, u"end"_s};
+    const QStringList labels{u"Artist:"_s, u"Title:"_s, u"Start:"_s, u"End:"_s};
+    for (int i = 0; i < names.size(); ++i) {
+        auto *label = dialog.findChild<QLabel *>(names.at(i) + u"Label"_s);
+        QVERIFY(label);
+        QCOMPARE(label->text(), labels.at(i));
+        auto *edit = dialog.findChild<QLineEdit *>(names.at(i) + u"LineEdit"_s);
+        QVERIFY(edit);
+        QCOMPARE(formLayout->itemAt(i, QFormLayout::FieldRole)->widget(), edit);
+    }
+    auto *start = dialog.findChild<QLineEdit *>(u"startLineEdit"_s);
+    QCOMPARE(start->sizePolicy().horizontalPolicy(), QSizePolicy::Fixed);
+    QCOMPARE(start->sizePolicy().verticalPolicy(), QSizePolicy::Fixed);
+    auto *box = dialog.findChild<QDialogButtonBox *>(u"buttonBox"_s);
+    QVERIFY(box);
+    QCOMPARE(box->standardButtons(), QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+
+    dialog.setArtist(u"a"_s);
+    dialog.setTitle(u"t"_s);
+    dialog.setStart(u"s"_s);
+    dialog.setEnd(u"e"_s);
+    QCOMPARE((QStringList{dialog.artist(), dialog.title(), dialog.start(), dialog.end()}),
+             (QStringList{u"a"_s, u"t"_s, u"s"_s, u"e"_s}));
+}
+
+void TestTrackDataDialog::rowFillsFieldsFromTrack_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<Fields>("given");
+    QTest::addColumn<Fields>("shown");
+    const Fields waveform{u"Band"_s, u"Three"_s, u"01:10.00"_s, u"01:00.00"_s};
+    QTest::newRow("valid row replaces given values")
+        << 1 << waveform << Fields{u"Band"_s, u"Two"_s, u"00:10.00"_s, u"00:20.00"_s};
+    QTest::newRow("no row keeps given values") << TrackDataDialog::NoRow << waveform << waveform;
+    QTest::newRow("minus one keeps given values") << -1 << waveform << waveform;
+    QTest::newRow("row past the end keeps given values") << 3 << waveform << waveform;
+    QTest::newRow("edit without selection opens empty")
+        << TrackDataDialog::NoRow << Fields{QString(), QString(), QString(), QString()}
+        << Fields{QString(), QString(), QString(), QString()};
+}
+
+void TestTrackDataDialog::rowFillsFieldsFromTrack()
+{
+    QFETCH(int, row);
+    QFETCH(Fields, given);
+    QFETCH(Fields, shown);
+    ModalDriver driver([](TrackDataDialog *dialog) { press(dialog, QDialogButtonBox::Ok); });
+    QVERIFY(!TrackDataDialog::editTrack(nullptr, u"Edit"_s, row, given.at(0), given.at(1),
+                                        given.at(2), given.at(3)));
+    QVERIFY(driver.found);
+    QCOMPARE(driver.windowTitle, u"Edit"_s);
+    QCOMPARE(driver.shown, shown);
+    QCOMPARE(counter.calls, 0);
+}
+
+void TestTrackDataDialog::unchangedOrCancelledEditChangesNothing_data()
+{
+    QTest::addColumn<bool>("retype");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("OK without changes") << false << QString() << true;
+    QTest::newRow("same text retyped") << true << u"00:10.00"_s << true;
+    QTest::newRow("letters in start") << true << u"ab:cd.ef"_s << true;
+    QTest::newRow("start without hundredths") << true << u"0:12"_s << true;
+    QTest::newRow("start emptied") << true << QString() << true;
+    QTest::newRow("cancel after a valid change") << true << u"00:12.00"_s << false;
+}
+
+void TestTrackDataDialog::unchangedOrCancelledEditChangesNothing()
+{
+    QFETCH(bool, retype);
+    QFETCH(QString, start);
+    QFETCH(bool, accept);
+    const TrackContainer before = TrackList::instance()->allTracks();
+    ModalDriver driver([&](TrackDataDialog *dialog) {
+        if (retype)
+            typeInto(dialog, "startLineEdit", start);
+        press(dialog, accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel);
+    });
+    QVERIFY(!TrackDataDialog::editTrack(nullptr, u"Edit"_s, 1, {}, {}, {}, {}));
+    QVERIFY(driver.found);
+    QCOMPARE(TrackList::instance()->allTracks(), before);
+    QCOMPARE(counter.calls, 0);
+}
+
+void TestTrackDataDialog::changingOnlyTitleRenamesThatTrack()
+{
+    ModalDriver driver([](TrackDataDialog *dialog) {
+        typeInto(dialog, "titleLineEdit", u"Second"_s);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TrackDataDialog::editTrack(nullptr, u"Edit"_s, 1, {}, {}, {}, {}));
+    const TrackList *list = TrackList::instance();
+    QCOMPARE(list->allTracks(),
+             (TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 10000},
+                             Track{u"Second"_s, u"Band"_s, 2, 10000, 20000},
+                             Track{u"Three"_s, u"Band"_s, 3, 20000, 60000}}));
+    QCOMPARE(counter.calls, 1);
+}
+
+// Exact text comparison: "0:10.00" reads as the same time but is not the text shown.
+void TestTrackDataDialog::retypedTimeWithoutZerosCountsAsChange()
+{
+    ModalDriver driver([](TrackDataDialog *dialog) {
+        typeInto(dialog, "startLineEdit", u"0:10.00"_s);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TrackDataDialog::editTrack(nullptr, u"Edit"_s, 1, {}, {}, {}, {}));
+    QCOMPARE(TrackList::instance()->trackAt(1).start, 10000);
+    QCOMPARE(TrackList::instance()->count(), 3);
+    QCOMPARE(counter.calls, 1);
+}
+
+void TestTrackDataDialog::emptyEditDialogAddsFilledTrack()
+{
+    ModalDriver driver([](TrackDataDialog *dialog) {
+        typeInto(dialog, "artistLineEdit", u"Guest"_s);
+        typeInto(dialog, "titleLineEdit", u"Interlude"_s);
+        typeInto(dialog, "startLineEdit", u"00:05.00"_s);
+        typeInto(dialog, "endLineEdit", u"00:15.00"_s);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TrackDataDialog::editTrack(nullptr, u"Edit"_s, TrackDataDialog::NoRow, {}, {}, {}, {}));
+    QCOMPARE(TrackList::instance()->allTracks(),
+             (TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 5000},
+                             Track{u"Interlude"_s, u"Guest"_s, 2, 5000, 15000},
+                             Track{u"Two"_s, u"Band"_s, 3, 15000, 20000},
+                             Track{u"Three"_s, u"Band"_s, 4, 20000, 60000}}));
+}
+
+void TestTrackDataDialog::changedEndInsertsTrackAtNewTimes()
+{
+    ModalDriver driver([](TrackDataDialog *dialog) {
+        typeInto(dialog, "endLineEdit", u"00:08.00"_s);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TrackDataDialog::editTrack(nullptr, u"Edit"_s, 0, {}, {}, {}, {}));
+    // The same start replaces the first track; what followed its new end is left as a gap.
+    QCOMPARE(TrackList::instance()->allTracks(),
+             (TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 8000},
+                             Track{u"Two"_s, u"Band"_s, 2, 10000, 20000},
+                             Track{u"Three"_s, u"Band"_s, 3, 20000, 60000}}));
+}
+
+QTEST_MAIN(TestTrackDataDialog)
+#include "tst_trackdatadialog.moc"
