@@ -27,7 +27,10 @@ public:
     CheapMP3 &operator=(const CheapMP3 &) = delete;
 
     // Scans the file into the index. An unreadable file leaves the index empty; a stop
-    // request leaves it empty too (the owner discards it).
+    // request leaves it empty too (the owner discards it). A leading ID3v2 tag and a
+    // leading Xing/Info/VBRI frame are skipped. An MPEG-2 entry is a frame plus the next
+    // one when a valid MPEG-2 header of the same sample rate starts where it ends, outside
+    // the last 12 bytes; otherwise (an odd last frame, junk) the frame is an entry alone.
     void readFile(const QString &path);
 
     // Copies entries [firstEntry, firstEntry + entryCount) into path, clipped to the index.
