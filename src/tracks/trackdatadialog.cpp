@@ -134,6 +134,30 @@ bool TrackDataDialog::editTrack(QWidget *parent, const QString &windowTitle, int
     return list->addTrack(track);
 }
 
+bool TrackDataDialog::editTrackAt(QWidget *parent, const QString &windowTitle, int ms)
+{
+    const TrackList *list = TrackList::instance();
+    QString artist;
+    QString title;
+    int end = ms;
+    for (int i = 0; i < list->count(); ++i) {
+        const Track track = list->trackAt(i);
+        const bool last = i == list->count() - 1;
+        if (ms < track.start) {
+            end = track.start;
+            break;
+        }
+        if (ms < track.end || last) {
+            artist = track.artist;
+            title = track.title;
+            end = track.end;
+            break;
+        }
+    }
+    return editTrack(parent, windowTitle, -1, artist, title, TimeText::format(ms),
+                     TimeText::format(end));
+}
+
 QString TrackDataDialog::artist() const
 {
     return artistLineEdit->text();

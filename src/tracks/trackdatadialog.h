@@ -23,6 +23,11 @@ public:
                           const QString &artist, const QString &title, const QString &start,
                           const QString &end);
 
+    // The waveform click: offers a track from ms to the end of the track under the click
+    // (the last track when the click lies past it), named like that track. In a gap
+    // between tracks it offers the gap, unnamed, rather than swallowing the next track.
+    static bool editTrackAt(QWidget *parent, const QString &windowTitle, int ms);
+
     QString artist() const;
     void setArtist(const QString &artist);
     QString title() const;

@@ -106,6 +106,9 @@ private slots:
     void dialogHasNamedFixedSizeForm();
     void rowFillsFieldsFromTrack_data();
     void rowFillsFieldsFromTrack();
+    void waveformClickFillsTrackUnderIt_data();
+    void waveformClickFillsTrackUnderIt();
+    void waveformClickInGapOffersTheGap();
     void unchangedOrCancelledEditChangesNothing_data();
     void unchangedOrCancelledEditChangesNothing();
     void changingOnlyTitleRenamesThatTrack();
@@ -211,6 +214,44 @@ void TestTrackDataDialog::rowFillsFieldsFromTrack()
     QCOMPARE(driver.windowTitle, u"Edit"_s);
     QCOMPARE(driver.shown, shown);
     QCOMPARE(counter.calls, 0);
+}
+
+void TestTrackDataDialog::waveformClickFillsTrackUnderIt_data()
+{
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<Fields>("shown");
+    QTest::newRow("inside a track") << 15000 << Fields{u"Band"_s, u"Two"_s, u"00:15.00"_s, u"00:20.00"_s};
+    QTest::newRow("on a boundary belongs to the later track")
+        << 10000 << Fields{u"Band"_s, u"Two"_s, u"00:10.00"_s, u"00:20.00"_s};
+    QTest::newRow("past the last track's end")
+        << 70000 << Fields{u"Band"_s, u"Three"_s, u"01:10.00"_s, u"01:00.00"_s};
+}
+
+void TestTrackDataDialog::waveformClickFillsTrackUnderIt()
+{
+    QFETCH(int, ms);
+    QFETCH(Fields, shown);
+    ModalDriver driver([](TrackDataDialog *dialog) { press(dialog, QDialogButtonBox::Cancel); });
+    QVERIFY(!TrackDataDialog::editTrackAt(nullptr, u"Add"_s, ms));
+    QVERIFY(driver.found);
+    QCOMPARE(driver.windowTitle, u"Add"_s);
+    QCOMPARE(driver.shown, shown);
+}
+
+void TestTrackDataDialog::waveformClickInGapOffersTheGap()
+{
+    TrackList *list = TrackList::instance();
+    list->addTrack(Track{u"Short"_s, u"Band"_s, 0, 12000, 15000});
+    QCOMPARE(list->trackAt(3).start, 20000);
+    ModalDriver driver([](TrackDataDialog *dialog) {
+        typeInto(dialog, "titleLineEdit", u"Filler"_s);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TrackDataDialog::editTrackAt(nullptr, u"Add"_s, 17000));
+    QCOMPARE(driver.shown, (Fields{QString(), QString(), u"00:17.00"_s, u"00:20.00"_s}));
+    QCOMPARE(list->count(), 5);
+    QCOMPARE(list->trackAt(3), (Track{u"Filler"_s, QString(), 4, 17000, 20000}));
+    QCOMPARE(list->trackAt(4).title, u"Three"_s);
 }
 
 void TestTrackDataDialog::unchangedOrCancelledEditChangesNothing_data()
