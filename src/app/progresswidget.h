@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// Small frameless panel floating over its owner while a file is read or sliced: a text line,
+// a percentage bar and a stop button. Created hidden; the owner shows, hides and positions it.
+class ProgressWidget final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ProgressWidget(QWidget *owner = nullptr);
+
+    QProgressBar *progressBar() const { return m_progressBar; }
+    QLabel *label() const { return m_label; }
+    QPushButton *stopButton() const { return m_stopButton; }
+
+signals:
+    void stopped();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QProgressBar *m_progressBar;
+    QLabel *m_label;
+    QPushButton *m_stopButton;
+};

@@ -1,0 +1,208 @@
+#include <QDataStream>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/mainwindow.h"
+#include "app/progresswidget.h"
+
+using namespace Qt::StringLiterals;
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void firstRunOpensAt640By480WithEmptyCurrentFile();
+    void closeWritesEveryKey();
+    void nextRunRestoresFileAndGeometry();
+    void closeWritesBackRestoredFile();
+    void damagedSettingsLeaveDefaults_data();
+    void damagedSettingsLeaveDefaults();
+    void progressPanelStaysCentred_data();
+    void progressPanelStaysCentred();
+
+private:
+    QString iniPath() const;
+    void removeSettings();
+
+    QTemporaryDir m_dir;
+};
+
+void tst_MainWindow::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QCoreApplication::setApplicationName(u"Mavlor"_s);
+    QCoreApplication::setOrganizationName(u"Orvane Software"_s);
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+}
+
+void tst_MainWindow::init()
+{
+    // The offscreen platform reports what it cannot do (raise, size hints); all else fails.
+    QTest::failOnWarning(QRegularExpression(u"^(?!This plugin does not support )"_s));
+}
+
+QString tst_MainWindow::iniPath() const
+{
+    return m_dir.filePath(u"Orvane Software/Mavlor.ini"_s);
+}
+
+void tst_MainWindow::removeSettings()
+{
+    QSettings().clear();
+    QSettings().sync();
+}
+
+void tst_MainWindow::firstRunOpensAt640By480WithEmptyCurrentFile()
+{
+    removeSettings();
+    MainWindow window;
+    QCOMPARE(window.objectName(), u"MainWindow"_s);
+    QCOMPARE(window.windowTitle(), u"Mavlor"_s);
+    QCOMPARE(window.size(), QSize(640, 480));
+    QCOMPARE(window.contextMenuPolicy(), Qt::NoContextMenu);
+    QVERIFY(!window.windowIcon().isNull());
+    QVERIFY(window.currentFile().isEmpty());
+    QVERIFY(window.acceptDrops());
+    auto *splitter = window.findChild<QSplitter *>(u"mainSplitter"_s);
+    QVERIFY(splitter);
+    QCOMPARE(splitter->orientation(), Qt::Vertical);
+    QCOMPARE(window.findChild<ProgressWidget *>(u"progressWidget"_s), window.progressPanel());
+    QVERIFY(window.progressPanel()->isHidden());
+}
+
+void tst_MainWindow::closeWritesEveryKey()
+{
+    removeSettings();
+    QByteArray splitterState;
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.setCurrentFile(u"/music/Live at the Hall.mp3"_s);
+        splitterState = window.mainSplitter()->saveState();
+        QVERIFY(window.close());
+    }
+    QVERIFY(QFile::exists(iniPath()));
+
+    // Read the file itself, so a wrong group nesting shows up as a missing key.
+    QSettings ini(iniPath(), QSettings::IniFormat);
+    const QStringList expectedKeys{u"recent.file"_s, u"ui/main.splitter/geometry"_s,
+                                   u"ui/main.splitter/state"_s, u"ui/main.window/geometry"_s,
+                                   u"ui/main.window/state"_s};
+    QStringList keys = ini.allKeys();
+    keys.sort();
+    QCOMPARE(keys, expectedKeys);
+    QCOMPARE(ini.value(u"recent.file"_s).toString(), u"/music/Live at the Hall.mp3"_s);
+    QCOMPARE(ini.value(u"ui/main.splitter/state"_s).toByteArray(), splitterState);
+    QVERIFY(!ini.value(u"ui/main.window/geometry"_s).toByteArray().isEmpty());
+    QVERIFY(!ini.value(u"ui/main.window/state"_s).toByteArray().isEmpty());
+    QVERIFY(!ini.value(u"ui/main.splitter/geometry"_s).toByteArray().isEmpty());
+}
+
+void tst_MainWindow::nextRunRestoresFileAndGeometry()
+{
+    removeSettings();
+    {
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.resize(700, 520);
+        window.setCurrentFile(u"/music/album.mp3"_s);
+        QVERIFY(window.close());
+    }
+    MainWindow again;
+    QCOMPARE(again.currentFile(), u"/music/album.mp3"_s);
+    QCOMPARE(again.size(), QSize(700, 520));
+    QVERIFY(again.isHidden());
+}
+
+void tst_MainWindow::closeWritesBackRestoredFile()
+{
+    removeSettings();
+    QSettings().setValue(u"recent.file"_s, u"/music/old.mp3"_s);
+    {
+        MainWindow window;
+        QVERIFY(window.close());
+    }
+    QCOMPARE(QSettings(iniPath(), QSettings::IniFormat).value(u"recent.file"_s).toString(),
+             u"/music/old.mp3"_s);
+
+    removeSettings();
+    {
+        MainWindow window;
+        QVERIFY(window.close());
+    }
+    QSettings ini(iniPath(), QSettings::IniFormat);
+    QVERIFY(ini.contains(u"recent.file"_s));
+    QCOMPARE(ini.value(u"recent.file"_s).toString(), QString());
+}
+
+void tst_MainWindow::damagedSettingsLeaveDefaults_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("geometry garbage") << u"ui/main.window/geometry"_s
+                                      << QVariant(QByteArray("\x01\xd9\xd0\xcb garbage"));
+    QTest::newRow("geometry truncated") << u"ui/main.window/geometry"_s
+                                        << QVariant(QByteArray::fromHex("01d9d0cb0003"));
+    QTest::newRow("state garbage") << u"ui/main.window/state"_s
+                                   << QVariant(QByteArray(64, '\xff'));
+    QTest::newRow("splitter state garbage") << u"ui/main.splitter/state"_s
+                                            << QVariant(QByteArray(7, '\0'));
+    QByteArray emptyRectangles;
+    {
+        // Complete, but every rectangle in it is empty.
+        QDataStream stream(&emptyRectangles, QIODevice::WriteOnly);
+        stream.setVersion(QDataStream::Qt_4_0);
+        stream << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << QRect() << QRect()
+               << qint32(0) << quint8(0) << quint8(0) << qint32(1920) << QRect();
+    }
+    QTest::newRow("geometry with empty rectangles") << u"ui/main.window/geometry"_s
+                                                    << QVariant(emptyRectangles);
+    QTest::newRow("geometry as text") << u"ui/main.window/geometry"_s
+                                      << QVariant(u"wide"_s);
+}
+
+void tst_MainWindow::damagedSettingsLeaveDefaults()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    removeSettings();
+    QSettings().setValue(key, value);
+    MainWindow window;
+    QCOMPARE(window.size(), QSize(640, 480));
+    QVERIFY(window.currentFile().isEmpty());
+}
+
+void tst_MainWindow::progressPanelStaysCentred_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QPoint>("panelAt");
+    // Centre minus half the panel's 200 by 50, with integer division.
+    QTest::newRow("640x480 at 100,60") << QRect(100, 60, 640, 480) << QPoint(320, 275);
+    QTest::newRow("odd size 701x333 at 0,0") << QRect(0, 0, 701, 333) << QPoint(250, 141);
+}
+
+void tst_MainWindow::progressPanelStaysCentred()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QPoint, panelAt);
+    removeSettings();
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.setGeometry(frame);
+    QTRY_COMPARE(window.geometry(), frame);
+    QCOMPARE(window.progressPanel()->pos(), panelAt);
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
