@@ -1,0 +1,6 @@
+#include "work/command.h"
+
+Command::Command(CommandType commandType)
+    : type(commandType)
+{
+}
