@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+
+#include "mp3/iwritedlistener.h"
+#include "slice/sliceprogress.h"
+#include "tracks/track.h"
+#include "vbrrepair/feedbackinterface.h"
+#include "work/ithreadobject.h"
+
+class CheapMP3;
+
+Q_DECLARE_INTERFACE(FeedBackInterface, "FeedBackInterface")
+Q_DECLARE_INTERFACE(IWritedListener, "IWritedListener")
+
+// Writes each given track of an indexed MP3 into its own file on the slice thread: copy the
+// track's entries, tag artist and title, then rebuild its VBR header. A track that cannot be
+// written is reported through trackFailed() and the job goes on with the next one. The index
+// is borrowed and must outlive the job.
+class SliceThreadObject final : public IThreadObject,
+                                public FeedBackInterface,
+                                public IWritedListener
+{
+    Q_OBJECT
+    Q_INTERFACES(FeedBackInterface IWritedListener)
+
+public:
+    explicit SliceThreadObject(QObject *parent = nullptr);
+
+    void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
+    void setTracks(const TrackContainer &tracks) { m_tracks = tracks; }
+    void setIndex(CheapMP3 *index) { m_index = index; }
+    QString outputFolder() const { return m_outputFolder; }
+    TrackContainer tracks() const { return m_tracks; }
+    CheapMP3 *index() const { return m_index; }
+    int currentTrack() const { return m_currentTrack; }
+
+    // First and one-past-last index entry of a track, by rounding its times to the nearest
+    // entry so that neighbours sharing a boundary time share the boundary entry.
+    static int entryAt(int milliseconds, int sampleRate);
+
+    void writed(float percent) override;
+
+    void progress() override;
+    void message(FeedBackMessage message) override;
+    bool shouldStop() override;
+
+public slots:
+    void start() override;
+
+signals:
+    void sliceProgress(SliceProgress progress);
+    void trackWritten(int track, const QString &path);
+    void trackFailed(int track, const QString &path, const QString &reason);
+
+private:
+    bool writeTrack(const Track &track);
+    void tagFile(const QString &path, const Track &track);
+    // Rebuilds the VBR header of a written track through a temporary copy; the track is
+    // either repaired or left exactly as written. Returns false with reason on failure.
+    bool fixVbrHeader(const QString &path, bool firstAudio, bool lastAudio, QString *reason);
+
+    QString m_outputFolder;
+    CheapMP3 *m_index = nullptr;
+    TrackContainer m_tracks;
+    int m_currentTrack = 0;
+    std::vector<unsigned char> m_infoFrame;
+};

@@ -1,0 +1,103 @@
+#include "slice/trackname.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("TrackName", text);
+}
+
+// A "/" would name a folder and a control character is refused or invisible in file
+// names; both are common in CUE and freedb data ("AC/DC").
+QString fileSystemSafe(const QString &value)
+{
+    QString safe;
+    safe.reserve(value.size());
+    for (const QChar c : value) {
+        if (c == u'/')
+            safe += u'-';
+        else if (c.category() != QChar::Other_Control)
+            safe += c;
+    }
+    return safe;
+}
+
+QString shortened(const QString &name)
+{
+    static const QString suffix = u".mp3"_s;
+    if (QFile::encodeName(name).size() <= TrackName::maximumFileNameBytes)
+        return name;
+    QString base = name.left(name.size() - suffix.size());
+    while (!base.isEmpty()
+           && QFile::encodeName(base + suffix).size() > TrackName::maximumFileNameBytes) {
+        base.chop(1);
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+    }
+    return base + suffix;
+}
+
+} // namespace
+
+QString TrackName::fileName(const TrackName &name)
+{
+    const QString index = tr("$index");
+    QString pattern;
+    if (!name.artist.isEmpty() && !name.title.isEmpty())
+        pattern = index + u" - "_s + tr("$artist") + u" - "_s + tr("$title");
+    else if (!name.artist.isEmpty())
+        pattern = index + u" - "_s + tr("$artist") + tr(" - track") + index;
+    else if (!name.title.isEmpty())
+        pattern = index + u" - "_s + tr("$title");
+    else
+        pattern = tr("track") + index;
+    return shortened(expand(pattern, name));
+}
+
+QString TrackName::expand(const QString &pattern, const TrackName &name)
+{
+    const QString artist = tr("$artist");
+    const QString title = tr("$title");
+    const QString index = tr("$index");
+
+    QString result;
+    qsizetype i = 0;
+    while (i < pattern.size()) {
+        if (pattern.at(i) != u'$') {
+            result += pattern.at(i++);
+            continue;
+        }
+        // Collect from the "$" until the text is one of the placeholders; a pattern that
+        // ends first drops what was collected.
+        QString collected;
+        bool replaced = false;
+        while (i < pattern.size()) {
+            collected += pattern.at(i++);
+            if (collected == artist) {
+                result += fileSystemSafe(name.artist);
+                replaced = true;
+            } else if (collected == title) {
+                result += fileSystemSafe(name.title);
+                replaced = true;
+            } else if (collected == index) {
+                result += indexText(name.number);
+                replaced = true;
+            }
+            if (replaced)
+                break;
+        }
+    }
+    return result + u".mp3"_s;
+}
+
+QString TrackName::indexText(int number)
+{
+    if (number >= 0 && number <= 9)
+        return u"0%1"_s.arg(number);
+    return u"%1"_s.arg(number);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// The file name of one written track, made from its number, artist and title.
+// Characters a file system cannot take ("/" and control characters) are replaced or
+// dropped, and an over-long name is shortened; everything else stays as given.
+struct TrackName
+{
+    QString artist;
+    QString title;
+    int number = 0;
+
+    // File name without folder, ending in ".mp3".
+    static QString fileName(const TrackName &name);
+    // The pattern with "$artist", "$title" and "$index" replaced, plus ".mp3".
+    static QString expand(const QString &pattern, const TrackName &name);
+    // The number with at least two digits.
+    static QString indexText(int number);
+
+    // Longest file name, in bytes of the file system's encoding, a folder entry can hold.
+    static constexpr int maximumFileNameBytes = 255;
+};

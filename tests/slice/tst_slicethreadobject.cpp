@@ -1,0 +1,306 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+#include <memory>
+
+#include "mp3streambuilder.h"
+#include "slicerun.h"
+#include "trackfile.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Header = Mp3StreamBuilder::Header;
+
+QString tagArtist(const QString &path)
+{
+    TagLib::FileRef file(QFile::encodeName(path).constData());
+    return file.isNull() ? QString() : QString::fromStdWString(file.tag()->artist().toWString());
+}
+
+QString tagTitle(const QString &path)
+{
+    TagLib::FileRef file(QFile::encodeName(path).constData());
+    return file.isNull() ? QString() : QString::fromStdWString(file.tag()->title().toWString());
+}
+
+QByteArray cbrStream(int frames)
+{
+    Mp3StreamBuilder builder;
+    builder.appendFrames(Header{}, frames, 100);
+    return builder.bytes();
+}
+
+// Alternating 128 and 160 kbit/s frames behind a Xing frame with a LAME extension.
+QByteArray vbrStream(int frames)
+{
+    Header low;
+    Header high;
+    high.bitrateIndex = 10;
+    Mp3StreamBuilder builder;
+    builder.append(Mp3StreamBuilder::xingFrame(Header{}, 15, frames, 0, QByteArray(100, 1), 55,
+                                               Mp3StreamBuilder::lameExtension(576, 1200)));
+    for (int i = 0; i < frames; ++i)
+        builder.append(Mp3StreamBuilder::frame(i % 2 ? high : low, 90 + i % 50));
+    return builder.bytes();
+}
+
+} // namespace
+
+class tst_SliceThreadObject : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void entryAtRoundsToNearestEntry_data();
+    void entryAtRoundsToNearestEntry();
+    void neighbouringTracksShareTheirBoundaryEntry();
+    void tracksAreNamedAndTagged();
+    void constantBitrateTracksStayAsWritten();
+    void variableBitrateTracksGetTheirOwnXingFrame();
+    void stopDuringSecondTrackLeavesThirdUnwritten();
+    void unwritableFolderIsReportedForEveryTrack();
+    void trackNamedLikeTheSourceIsRefused();
+    void leftoverTemporaryFileDoesNotBlockRepair();
+    void emptyTimeRangeIsReported();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_SliceThreadObject::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void tst_SliceThreadObject::entryAtRoundsToNearestEntry_data()
+{
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("entry");
+    QTest::newRow("0") << 0 << 44100 << 0;
+    QTest::newRow("10 s at 44.1k is 382.8") << 10000 << 44100 << 383;
+    QTest::newRow("20 s at 44.1k is 765.6") << 20000 << 44100 << 766;
+    QTest::newRow("one entry at 48k is 24 ms") << 24 << 48000 << 1;
+    QTest::newRow("just under a half entry") << 13 << 44100 << 0;
+    QTest::newRow("an hour at 22.05k") << 3600000 << 22050 << 68906;
+}
+
+void tst_SliceThreadObject::entryAtRoundsToNearestEntry()
+{
+    QFETCH(int, ms);
+    QFETCH(int, rate);
+    QFETCH(int, entry);
+    QCOMPARE(SliceThreadObject::entryAt(ms, rate), entry);
+}
+
+void tst_SliceThreadObject::neighbouringTracksShareTheirBoundaryEntry()
+{
+    const QByteArray source = cbrStream(1000);
+    const QString path = m_dir->filePath(u"album.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(source).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    const QString out = m_dir->filePath(u"out"_s);
+    QVERIFY(QDir().mkpath(out));
+    run.begin(out, {Track{u"T1"_s, u"A"_s, 1, 0, 10000}, Track{u"T2"_s, u"A"_s, 2, 10000, 20000}});
+    QVERIFY(stopped.wait(20000));
+
+    const TrackFile first = TrackFile::read(out + u"/01 - A - T1.mp3"_s);
+    const TrackFile second = TrackFile::read(out + u"/02 - A - T2.mp3"_s);
+    QCOMPARE(first.audio.size(), 383 * 417);
+    QCOMPARE(second.audio.size(), 383 * 417);
+    QCOMPARE(first.audio + second.audio, source.left(766 * 417));
+}
+
+void tst_SliceThreadObject::tracksAreNamedAndTagged()
+{
+    const QString path = m_dir->filePath(u"album.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(cbrStream(300)).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QSignalSpy written(&run.object, &SliceThreadObject::trackWritten);
+    run.begin(m_dir->path(), {Track{u"T"_s, u"A"_s, 2, 0, 3000},
+                              Track{u"Títle ü"_s, u"AC/DC"_s, 3, 3000, 6000},
+                              Track{QString(), QString(), 4, 6000, 7000}});
+    QVERIFY(stopped.wait(20000));
+    QCOMPARE(written.count(), 3);
+
+    const QString a = m_dir->filePath(u"02 - A - T.mp3"_s);
+    QCOMPARE(tagArtist(a), u"A"_s);
+    QCOMPARE(tagTitle(a), u"T"_s);
+    const QString b = m_dir->filePath(u"03 - AC-DC - Títle ü.mp3"_s);
+    QVERIFY(QFile::exists(b));
+    QCOMPARE(tagArtist(b), u"AC/DC"_s);
+    QCOMPARE(tagTitle(b), u"Títle ü"_s);
+    QVERIFY(QFile::exists(m_dir->filePath(u"track04.mp3"_s)));
+}
+
+void tst_SliceThreadObject::constantBitrateTracksStayAsWritten()
+{
+    const QByteArray source = cbrStream(500);
+    const QString path = m_dir->filePath(u"cbr.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(source).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    run.begin(m_dir->path(), {Track{u"x"_s, u"y"_s, 1, 0, 5000}, Track{u"z"_s, u"y"_s, 2, 5000, 13000}});
+    QVERIFY(stopped.wait(20000));
+    const TrackFile one = TrackFile::read(m_dir->filePath(u"01 - y - x.mp3"_s));
+    const TrackFile two = TrackFile::read(m_dir->filePath(u"02 - y - z.mp3"_s));
+    QVERIFY(one.xingFrame.isEmpty());
+    QVERIFY(two.xingFrame.isEmpty());
+    const int boundary = SliceThreadObject::entryAt(5000, 44100);
+    QCOMPARE(one.audio, source.left(boundary * 417));
+    const int end = SliceThreadObject::entryAt(13000, 44100);
+    QCOMPARE(two.audio, source.mid(boundary * 417, (end - boundary) * 417));
+}
+
+void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
+{
+    const int frames = 600;
+    const QByteArray source = vbrStream(frames);
+    const QString path = m_dir->filePath(u"vbr.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(source).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    QCOMPARE(run.index->frameCount(), frames); // the leading Xing frame is no entry
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    run.begin(m_dir->path(), {Track{u"one"_s, u"a"_s, 1, 0, 6000},
+                              Track{u"two"_s, u"a"_s, 2, 6000, 15673}});
+    QVERIFY(stopped.wait(20000));
+
+    const QByteArray audio = source.mid(Header{}.frameSize());
+    const int boundary = SliceThreadObject::entryAt(6000, 44100);
+    qsizetype offset = 0;
+    int firstTrackBytes = 0;
+    for (int i = 0; i < boundary; ++i)
+        firstTrackBytes += TrackFile::frameSize(audio, firstTrackBytes);
+    offset = firstTrackBytes;
+
+    for (const auto &[name, from, count] :
+         {std::tuple{u"01 - a - one.mp3"_s, qsizetype(0), boundary},
+          std::tuple{u"02 - a - two.mp3"_s, offset, frames - boundary}}) {
+        const TrackFile track = TrackFile::read(m_dir->filePath(name));
+        QVERIFY2(!track.xingFrame.isEmpty(), qPrintable(name));
+        const int at = TrackFile::xingOffset(track.xingFrame, 0);
+        const auto word = [&](int i) {
+            return quint32(quint8(track.xingFrame[i])) << 24 | quint32(quint8(track.xingFrame[i + 1])) << 16
+                | quint32(quint8(track.xingFrame[i + 2])) << 8 | quint32(quint8(track.xingFrame[i + 3]));
+        };
+        QCOMPARE(word(at + 8), quint32(count));
+        QCOMPARE(word(at + 12), quint32(track.audio.size()));
+        QCOMPARE(track.frames, audio.mid(from, track.frames.size()));
+        QCOMPARE(track.xingFrame.mid(at + 120, 4), QByteArray("LAME"));
+    }
+}
+
+void tst_SliceThreadObject::stopDuringSecondTrackLeavesThirdUnwritten()
+{
+    const QString path = m_dir->filePath(u"long.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(cbrStream(6000)).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    // Stop from the slice thread itself half way through the second track's copy.
+    connect(&run.object, &SliceThreadObject::sliceProgress, &run.object,
+            [&](SliceProgress progress) {
+                if (progress.track == 2 && progress.percent >= 50)
+                    run.object.stop();
+            }, Qt::DirectConnection);
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    run.begin(m_dir->path(), {Track{u"1"_s, u"a"_s, 1, 0, 50000},
+                              Track{u"2"_s, u"a"_s, 2, 50000, 100000},
+                              Track{u"3"_s, u"a"_s, 3, 100000, 150000}});
+    QVERIFY(stopped.wait(20000));
+    const int perTrack = SliceThreadObject::entryAt(50000, 44100) * 417;
+    QCOMPARE(TrackFile::read(m_dir->filePath(u"01 - a - 1.mp3"_s)).audio.size(), perTrack);
+    const TrackFile second = TrackFile::read(m_dir->filePath(u"02 - a - 2.mp3"_s));
+    QVERIFY(second.bytes.size() > 0);
+    QVERIFY(second.audio.size() < perTrack);
+    QVERIFY(!QFile::exists(m_dir->filePath(u"03 - a - 3.mp3"_s)));
+    QVERIFY(!run.object.stopRequested());
+}
+
+void tst_SliceThreadObject::unwritableFolderIsReportedForEveryTrack()
+{
+    const QString path = m_dir->filePath(u"album.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(cbrStream(200)).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QSignalSpy failed(&run.object, &SliceThreadObject::trackFailed);
+    run.begin(m_dir->filePath(u"missing/folder"_s),
+              {Track{u"a"_s, u"b"_s, 1, 0, 2000}, Track{u"c"_s, u"b"_s, 2, 2000, 4000}});
+    QVERIFY(stopped.wait(20000));
+    QCOMPARE(failed.count(), 2);
+    QCOMPARE(failed.at(0).at(0).toInt(), 1);
+    QCOMPARE(failed.at(1).at(0).toInt(), 2);
+    QVERIFY(!failed.at(0).at(2).toString().isEmpty());
+}
+
+void tst_SliceThreadObject::trackNamedLikeTheSourceIsRefused()
+{
+    const QByteArray source = cbrStream(200);
+    const QString path = m_dir->filePath(u"01 - A - T.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(source).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QSignalSpy failed(&run.object, &SliceThreadObject::trackFailed);
+    run.begin(m_dir->path(), {Track{u"T"_s, u"A"_s, 1, 0, 2000}});
+    QVERIFY(stopped.wait(20000));
+    QCOMPARE(failed.count(), 1);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), source);
+}
+
+void tst_SliceThreadObject::leftoverTemporaryFileDoesNotBlockRepair()
+{
+    const QString leftover = QDir::tempPath() + u"/01 - a - one.tmp"_s;
+    QFile stale(leftover);
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.write("not ours");
+    stale.close();
+
+    const QString path = m_dir->filePath(u"vbr.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(vbrStream(200)).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    run.begin(m_dir->path(), {Track{u"one"_s, u"a"_s, 1, 0, 3000}});
+    QVERIFY(stopped.wait(20000));
+    QVERIFY(!TrackFile::read(m_dir->filePath(u"01 - a - one.mp3"_s)).xingFrame.isEmpty());
+    QVERIFY(stale.open(QIODevice::ReadOnly));
+    QCOMPARE(stale.readAll(), QByteArray("not ours"));
+    stale.remove();
+}
+
+void tst_SliceThreadObject::emptyTimeRangeIsReported()
+{
+    const QString path = m_dir->filePath(u"album.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(cbrStream(100)).save(path));
+    SliceRun run;
+    QVERIFY(run.open(path));
+    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QSignalSpy failed(&run.object, &SliceThreadObject::trackFailed);
+    run.begin(m_dir->path(), {Track{u"late"_s, u"a"_s, 1, 900000, 950000}});
+    QVERIFY(stopped.wait(20000));
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!QFile::exists(m_dir->filePath(u"01 - a - late.mp3"_s)));
+}
+
+QTEST_GUILESS_MAIN(tst_SliceThreadObject)
+#include "tst_slicethreadobject.moc"
