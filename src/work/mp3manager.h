@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QObject>
+
+#include "cue/filefinder.h"
+#include "mp3/cheapmp3.h"
+#include "mp3/ireadedlistener.h"
+#include "slice/sliceprogress.h"
+#include "tracks/track.h"
+#include "work/commandmanager.h"
+
+class Thread;
+class SliceThreadObject;
+class CueFinderThreadObject;
+class Mp3OpenerThreadObject;
+class CueParserThreadObject;
+
+Q_DECLARE_INTERFACE(CommandManager, "CommandManager")
+Q_DECLARE_INTERFACE(IReadedListener, "IReadedListener")
+
+// The one controller of file work: reads frame indexes, finds and parses CUE sheets and
+// slices, each on its own worker thread, and runs the registered commands around reading
+// and slicing. Lives on the main thread from first use to process exit; results come back
+// as its own signals.
+class Mp3Manager final : public QObject, public CommandManager, public IReadedListener
+{
+    Q_OBJECT
+    Q_INTERFACES(CommandManager IReadedListener)
+
+public:
+    static Mp3Manager *instance();
+    // The application uses instance(); tests build managers of their own.
+    explicit Mp3Manager(QObject *parent = nullptr);
+    ~Mp3Manager() override;
+
+    void openMp3(const QString &path);
+    void parseCue(const QString &cuePath);
+    void slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3 *index);
+
+    void readed(float percent) override;
+
+    bool isReading() const;
+    bool isSlicing() const;
+
+signals:
+    void readProgress(float percent);
+    void sliceProgress(SliceProgress progress);
+    void readyCheapMP3(CheapMP3 *index);
+    void readyCueFiles(const FileFinder::FileList &files);
+    void readyTracks(const TrackContainer &tracks);
+    // A track of the running slice that could not be written, and why.
+    void trackFailed(int track, const QString &path, const QString &reason);
+    void trackWritten(int track, const QString &path);
+    // The CUE search or parse ended, whether or not it delivered anything.
+    void cueSearchEnded();
+    void cueParseEnded();
+
+public slots:
+    void onStopAnyWork();
+    void onReadMp3Finish();
+    void onSliceMp3Finish();
+
+private:
+    Thread *m_sliceThread = nullptr;
+    Thread *m_cueFinderThread = nullptr;
+    Thread *m_openerThread = nullptr;
+    Thread *m_cueParserThread = nullptr;
+    SliceThreadObject *m_sliceObject = nullptr;
+    CueFinderThreadObject *m_cueFinderObject = nullptr;
+    Mp3OpenerThreadObject *m_openerObject = nullptr;
+    CueParserThreadObject *m_cueParserObject = nullptr;
+    int m_lastReadPercent = -1;
+};
