@@ -6,6 +6,8 @@
 namespace {
 
 constexpr std::uint64_t kBlock = 64 * 1024;
+// A jump away from the held bytes (a look back at a run's first bytes) reads only a little.
+constexpr std::uint64_t kJumpBlock = 4 * 1024;
 // Bytes kept behind the read position so that looking back at a just-passed run is cheap.
 constexpr std::uint64_t kKeepBehind = 64 * 1024;
 
@@ -54,7 +56,9 @@ const unsigned char *FileBuffer::ensure(std::uint64_t at, std::uint64_t end)
     if (end > m_fileSize || at > end)
         throw "File Read error";
     std::uint64_t windowEnd = m_windowStart + m_window.size();
+    std::uint64_t block = kBlock;
     if (at < m_windowStart || at > windowEnd + kBlock) {
+        block = kJumpBlock;
         // Far from what is held: start afresh rather than read the gap.
         m_window.clear();
         m_windowStart = at;
@@ -68,7 +72,7 @@ const unsigned char *FileBuffer::ensure(std::uint64_t at, std::uint64_t end)
         }
     }
     if (end > windowEnd) {
-        const std::uint64_t readEnd = std::min(m_fileSize, std::max(end, windowEnd + kBlock));
+        const std::uint64_t readEnd = std::min(m_fileSize, std::max(end, windowEnd + block));
         const auto count = static_cast<std::size_t>(readEnd - windowEnd);
         if (m_streamPosition != windowEnd) {
             m_stream.clear();

@@ -38,6 +38,9 @@ std::unique_ptr<Mp3Object> Mp3Frame::check(CheckerContext &context)
     FileBuffer &input = context.input;
     if (!input.canRead(4))
         return nullptr;
+    // Cheap sync test first: this runs at every unrecognised byte.
+    if (input.byteAt(0) != 0xFF || (input.byteAt(1) & 0xE0) != 0xE0)
+        return nullptr;
     const FrameHeader header(input.readBigEndian32(0));
     if (!header.isValid())
         return nullptr;

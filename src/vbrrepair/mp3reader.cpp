@@ -26,6 +26,16 @@ int percentOf(std::uint64_t position, std::uint64_t size)
     return static_cast<int>((position / size) * 100 + (position % size) * 100 / size);
 }
 
+// The first position whose percentage is at least percent.
+std::uint64_t positionOfPercent(int percent, std::uint64_t size)
+{
+    const auto p = static_cast<std::uint64_t>(percent);
+    // ceil(p * size / 100), split like percentOf.
+    const std::uint64_t whole = (size / 100) * p;
+    const std::uint64_t rest = (size % 100) * p;
+    return whole + (rest + 99) / 100;
+}
+
 } // namespace
 
 Mp3Reader::Mp3Reader(FileBuffer &input, FeedBackInterface &feedBack, StructureStats &stats,
@@ -48,6 +58,9 @@ bool Mp3Reader::read()
 {
     m_stats.fileSize = static_cast<std::int64_t>(m_input.fileSize());
     CheckerContext context{m_input, m_feedBack, m_settings};
+    // The percentage only changes when the position crosses the next whole percent, so
+    // the divisions are done there and not at every byte.
+    std::uint64_t nextPercentAt = 0;
     while (m_input.hasMore()) {
         if (m_feedBack.shouldStop())
             break;
@@ -59,7 +72,10 @@ bool Mp3Reader::read()
                 break;
             }
         }
-        m_stats.progress = percentOf(m_input.position(), m_input.fileSize());
+        if (m_input.position() >= nextPercentAt) {
+            m_stats.progress = percentOf(m_input.position(), m_input.fileSize());
+            nextPercentAt = positionOfPercent(m_stats.progress + 1, m_input.fileSize());
+        }
         if (object) {
             flushUnknownData();
             // Every recogniser measures at least one byte; guard the loop all the same.
