@@ -1,6 +1,7 @@
 #include "cue/cuesheetparser.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -51,14 +52,16 @@ quint8 timeField(QStringView text, quint8 cap)
 
 bool CueSheetParser::parseFile(const QString &path)
 {
+    // A FIFO or device named like a sheet would block or never end; only plain files are read.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const qint64 size = file.size();
-    if (size > maxSheetSize)
+    if (file.size() > maxSheetSize)
         return false;
-    // size() is 0 for some special files; read() bounds the amount either way.
-    parseData(file.read(maxSheetSize + 1).left(maxSheetSize));
+    // Bounded again in case the file grows between the size check and the read.
+    parseData(file.read(maxSheetSize));
     return true;
 }
 

@@ -1,6 +1,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "cue/cuesheetparser.h"
 
 using namespace Qt::StringLiterals;
@@ -83,6 +85,12 @@ void tst_CueSheetParser::keywordRulesGiveTracks_data()
     QTest::newRow("INDEX 00 is the pre-gap, not the start")
             << QByteArray("TRACK 01 AUDIO\n  INDEX 00 02:00:00\n  INDEX 01 02:02:00\n")
             << TrackContainer{track(1, {}, {}, 122000, 0)};
+    QTest::newRow("INDEX 00 after INDEX 01 does not move the start")
+            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:30:00\n  INDEX 00 00:10:00\n")
+            << TrackContainer{track(1, {}, {}, 30000, 0)};
+    QTest::newRow("only INDEX 00 keeps the default start")
+            << QByteArray("TRACK 01 AUDIO\n  INDEX 00 00:10:00\n")
+            << TrackContainer{track(1, {}, {}, 59000, 0)};
     QTest::newRow("each track ends where the next starts, the last at 0")
             << QByteArray("TRACK 01 AUDIO\n INDEX 01 00:00:00\nTRACK 02 AUDIO\n INDEX 01 01:00:00\n"
                           "TRACK 03 AUDIO\n INDEX 01 02:00:00\n")
@@ -273,8 +281,15 @@ void tst_CueSheetParser::unreadableOrOversizeFileGivesNoEntries()
     QVERIFY(missing.entries().isEmpty());
 
     CueSheetParser folder;
-    folder.parseFile(dir.path());
+    QVERIFY(!folder.parseFile(dir.path()));
     QVERIFY(folder.entries().isEmpty());
+
+    // Opening a FIFO for reading would wait for a writer forever.
+    const QByteArray fifo = QFile::encodeName(dir.filePath(u"pipe.cue"_s));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    CueSheetParser pipe;
+    QVERIFY(!pipe.parseFile(QFile::decodeName(fifo)));
+    QVERIFY(pipe.entries().isEmpty());
 
     QFile big(dir.filePath(u"big.cue"_s));
     QVERIFY(big.open(QIODevice::WriteOnly));
