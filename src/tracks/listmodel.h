@@ -7,7 +7,7 @@ class ListItem;
 
 // A flat item model over owned ListItem rows; the column count is the smallest of all rows.
 // Header texts come from an optional, unowned HeaderDataListener.
-class ListModel final : public QAbstractItemModel
+class ListModel : public QAbstractItemModel
 {
     Q_OBJECT
 

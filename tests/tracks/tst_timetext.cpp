@@ -1,5 +1,6 @@
 #include "tracks/timetext.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTime>
 
@@ -18,6 +19,7 @@ private slots:
     void parseRejectsMalformedText_data();
     void parseRejectsMalformedText();
     void parseReadsBackWhatFormatWrote();
+    void parseSurvivesArbitraryText();
 };
 
 void TestTimeText::formatWritesTwoDigitFields_data()
@@ -104,6 +106,32 @@ void TestTimeText::parseReadsBackWhatFormatWrote()
         QCOMPARE(TimeText::parse(TimeText::format(ms), &ok), hundredthsOnly);
         QVERIFY(ok);
     }
+}
+
+// Whatever the user types: no crash, and anything accepted is a time the form writes back.
+void TestTimeText::parseSurvivesArbitraryText()
+{
+    const QString alphabet = u"0123456789:.-+ a\u00e9"_s;
+    QRandomGenerator random(20240607);
+    int accepted = 0;
+    for (int round = 0; round < 20000; ++round) {
+        QString text;
+        const int length = random.bounded(16);
+        for (int i = 0; i < length; ++i)
+            text += alphabet.at(random.bounded(alphabet.size()));
+        bool ok = false;
+        const int ms = TimeText::parse(text, &ok);
+        if (!ok) {
+            QCOMPARE(ms, 0);
+            continue;
+        }
+        ++accepted;
+        QVERIFY2(ms >= 0, qPrintable(text));
+        bool again = false;
+        QCOMPARE(TimeText::parse(TimeText::format(ms), &again), ms);
+        QVERIFY(again);
+    }
+    QVERIFY(accepted > 0);
 }
 
 QTEST_GUILESS_MAIN(TestTimeText)
