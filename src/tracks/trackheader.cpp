@@ -122,13 +122,13 @@ void TrackHeader::mousePressEvent(QMouseEvent *event)
 
 void TrackHeader::paintEvent(QPaintEvent *event)
 {
-    bool asSpecified = true;
+    bool widthsHold = true;
     for (const auto &[section, width] : fixedSections) {
         if (section < count()
             && (sectionResizeMode(section) != QHeaderView::Fixed || sectionSize(section) != width))
-            asSpecified = false;
+            widthsHold = false;
     }
-    if (!asSpecified) {
+    if (!widthsHold) {
         for (const auto &[section, width] : fixedSections) {
             if (section >= count())
                 continue;
