@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QSignalSpy>
 #include <QString>
 
 #include <memory>
@@ -14,6 +16,7 @@ struct SliceRun
 {
     SliceThreadObject object;
     Thread thread;
+    QSignalSpy stopped{&thread, &Thread::stopped};
     std::unique_ptr<CheapMP3> index;
 
     SliceRun();
@@ -21,5 +24,9 @@ struct SliceRun
 
     // Indexes path on this thread; false when no frame was found.
     bool open(const QString &path);
+    // Writes bytes to path first.
+    bool open(const QString &path, const QByteArray &bytes);
     void begin(const QString &folder, const TrackContainer &tracks);
+    // Waits for the thread's stopped() of the job begun last.
+    bool waitForEnd(int timeoutMs = 20000);
 };

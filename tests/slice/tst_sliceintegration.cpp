@@ -185,10 +185,9 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
     const TrackContainer tracks{{u"First"_s, u"Tester"_s, 1, 0, 4000},
                                 {u"Second"_s, u"Tester"_s, 2, 4000, 8000},
                                 {u"Third"_s, u"Tester"_s, 3, 8000, totalMs}};
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
     QSignalSpy failed(&run.object, &SliceThreadObject::trackFailed);
     run.begin(dir.path(), tracks);
-    QVERIFY(stopped.wait(60000));
+    QVERIFY(run.waitForEnd(60000));
     QCOMPARE(failed.count(), 0);
 
     QFile albumFile(album);

@@ -72,6 +72,7 @@ private slots:
     void trackNamedLikeTheSourceIsRefused();
     void leftoverTemporaryFileDoesNotBlockRepair();
     void emptyTimeRangeIsReported();
+    void progressIsReportedOncePerWholePercent();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -108,14 +109,12 @@ void tst_SliceThreadObject::neighbouringTracksShareTheirBoundaryEntry()
 {
     const QByteArray source = cbrStream(1000);
     const QString path = m_dir->filePath(u"album.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(source).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QVERIFY(run.open(path, source));
     const QString out = m_dir->filePath(u"out"_s);
     QVERIFY(QDir().mkpath(out));
     run.begin(out, {Track{u"T1"_s, u"A"_s, 1, 0, 10000}, Track{u"T2"_s, u"A"_s, 2, 10000, 20000}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
 
     const TrackFile first = TrackFile::read(out + u"/01 - A - T1.mp3"_s);
     const TrackFile second = TrackFile::read(out + u"/02 - A - T2.mp3"_s);
@@ -127,15 +126,13 @@ void tst_SliceThreadObject::neighbouringTracksShareTheirBoundaryEntry()
 void tst_SliceThreadObject::tracksAreNamedAndTagged()
 {
     const QString path = m_dir->filePath(u"album.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(cbrStream(300)).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QVERIFY(run.open(path, cbrStream(300)));
     QSignalSpy written(&run.object, &SliceThreadObject::trackWritten);
     run.begin(m_dir->path(), {Track{u"T"_s, u"A"_s, 2, 0, 3000},
                               Track{u"Títle ü"_s, u"AC/DC"_s, 3, 3000, 6000},
                               Track{QString(), QString(), 4, 6000, 7000}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
     QCOMPARE(written.count(), 3);
 
     const QString a = m_dir->filePath(u"02 - A - T.mp3"_s);
@@ -152,12 +149,10 @@ void tst_SliceThreadObject::constantBitrateTracksStayAsWritten()
 {
     const QByteArray source = cbrStream(500);
     const QString path = m_dir->filePath(u"cbr.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(source).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QVERIFY(run.open(path, source));
     run.begin(m_dir->path(), {Track{u"x"_s, u"y"_s, 1, 0, 5000}, Track{u"z"_s, u"y"_s, 2, 5000, 13000}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
     const TrackFile one = TrackFile::read(m_dir->filePath(u"01 - y - x.mp3"_s));
     const TrackFile two = TrackFile::read(m_dir->filePath(u"02 - y - z.mp3"_s));
     QVERIFY(one.xingFrame.isEmpty());
@@ -173,14 +168,12 @@ void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
     const int frames = 600;
     const QByteArray source = vbrStream(frames);
     const QString path = m_dir->filePath(u"vbr.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(source).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
+    QVERIFY(run.open(path, source));
     QCOMPARE(run.index->frameCount(), frames); // the leading Xing frame is no entry
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
     run.begin(m_dir->path(), {Track{u"one"_s, u"a"_s, 1, 0, 6000},
                               Track{u"two"_s, u"a"_s, 2, 6000, 15673}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
 
     const QByteArray audio = source.mid(Header{}.frameSize());
     const int boundary = SliceThreadObject::entryAt(6000, 44100);
@@ -210,20 +203,18 @@ void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
 void tst_SliceThreadObject::stopDuringSecondTrackLeavesThirdUnwritten()
 {
     const QString path = m_dir->filePath(u"long.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(cbrStream(6000)).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
+    QVERIFY(run.open(path, cbrStream(6000)));
     // Stop from the slice thread itself half way through the second track's copy.
     connect(&run.object, &SliceThreadObject::sliceProgress, &run.object,
             [&](SliceProgress progress) {
                 if (progress.track == 2 && progress.percent >= 50)
                     run.object.stop();
             }, Qt::DirectConnection);
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
     run.begin(m_dir->path(), {Track{u"1"_s, u"a"_s, 1, 0, 50000},
                               Track{u"2"_s, u"a"_s, 2, 50000, 100000},
                               Track{u"3"_s, u"a"_s, 3, 100000, 150000}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
     const int perTrack = SliceThreadObject::entryAt(50000, 44100) * 417;
     QCOMPARE(TrackFile::read(m_dir->filePath(u"01 - a - 1.mp3"_s)).audio.size(), perTrack);
     const TrackFile second = TrackFile::read(m_dir->filePath(u"02 - a - 2.mp3"_s));
@@ -236,14 +227,12 @@ void tst_SliceThreadObject::stopDuringSecondTrackLeavesThirdUnwritten()
 void tst_SliceThreadObject::unwritableFolderIsReportedForEveryTrack()
 {
     const QString path = m_dir->filePath(u"album.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(cbrStream(200)).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QVERIFY(run.open(path, cbrStream(200)));
     QSignalSpy failed(&run.object, &SliceThreadObject::trackFailed);
     run.begin(m_dir->filePath(u"missing/folder"_s),
               {Track{u"a"_s, u"b"_s, 1, 0, 2000}, Track{u"c"_s, u"b"_s, 2, 2000, 4000}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
     QCOMPARE(failed.count(), 2);
     QCOMPARE(failed.at(0).at(0).toInt(), 1);
     QCOMPARE(failed.at(1).at(0).toInt(), 2);
@@ -254,13 +243,11 @@ void tst_SliceThreadObject::trackNamedLikeTheSourceIsRefused()
 {
     const QByteArray source = cbrStream(200);
     const QString path = m_dir->filePath(u"01 - A - T.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(source).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QVERIFY(run.open(path, source));
     QSignalSpy failed(&run.object, &SliceThreadObject::trackFailed);
     run.begin(m_dir->path(), {Track{u"T"_s, u"A"_s, 1, 0, 2000}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
     QCOMPARE(failed.count(), 1);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -276,12 +263,10 @@ void tst_SliceThreadObject::leftoverTemporaryFileDoesNotBlockRepair()
     stale.close();
 
     const QString path = m_dir->filePath(u"vbr.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(vbrStream(200)).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QVERIFY(run.open(path, vbrStream(200)));
     run.begin(m_dir->path(), {Track{u"one"_s, u"a"_s, 1, 0, 3000}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
     QVERIFY(!TrackFile::read(m_dir->filePath(u"01 - a - one.mp3"_s)).xingFrame.isEmpty());
     QVERIFY(stale.open(QIODevice::ReadOnly));
     QCOMPARE(stale.readAll(), QByteArray("not ours"));
@@ -291,15 +276,37 @@ void tst_SliceThreadObject::leftoverTemporaryFileDoesNotBlockRepair()
 void tst_SliceThreadObject::emptyTimeRangeIsReported()
 {
     const QString path = m_dir->filePath(u"album.mp3"_s);
-    QVERIFY(Mp3StreamBuilder().append(cbrStream(100)).save(path));
     SliceRun run;
-    QVERIFY(run.open(path));
-    QSignalSpy stopped(&run.thread, &Thread::stopped);
+    QVERIFY(run.open(path, cbrStream(100)));
     QSignalSpy failed(&run.object, &SliceThreadObject::trackFailed);
     run.begin(m_dir->path(), {Track{u"late"_s, u"a"_s, 1, 900000, 950000}});
-    QVERIFY(stopped.wait(20000));
+    QVERIFY(run.waitForEnd());
     QCOMPARE(failed.count(), 1);
     QVERIFY(!QFile::exists(m_dir->filePath(u"01 - a - late.mp3"_s)));
+}
+
+void tst_SliceThreadObject::progressIsReportedOncePerWholePercent()
+{
+    const QString path = m_dir->filePath(u"album.mp3"_s);
+    SliceRun run;
+    QVERIFY(run.open(path, cbrStream(1000)));
+    QList<SliceProgress> reports;
+    connect(&run.object, &SliceThreadObject::sliceProgress, this,
+            [&](SliceProgress progress) { reports.append(progress); });
+    // The second track is a single entry: its only reports are 100, as the first one's last.
+    const int oneEntry = 1152 * 1000 / 44100 + 1;
+    run.begin(m_dir->path(), {Track{u"a"_s, u"x"_s, 1, 0, 20000},
+                              Track{u"b"_s, u"x"_s, 2, 20000, 20000 + oneEntry}});
+    QVERIFY(run.waitForEnd());
+    QTRY_VERIFY(!reports.isEmpty() && reports.last().percent == 100);
+    QTest::qWait(20);
+    QVERIFY(reports.size() <= 101);
+    for (int i = 0; i < reports.size(); ++i) {
+        QCOMPARE(reports.at(i).track, 1);
+        if (i > 0)
+            QVERIFY(reports.at(i).percent > reports.at(i - 1).percent);
+    }
+    QVERIFY(QFile::exists(m_dir->filePath(u"02 - x - b.mp3"_s)));
 }
 
 QTEST_GUILESS_MAIN(tst_SliceThreadObject)
