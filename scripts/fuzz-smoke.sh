@@ -14,13 +14,14 @@ cmake --build build-fuzz --target fuzz_vbrrepair fuzz_cuesheetparser
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 run() {
-  local name=$1 seconds=$2 corpus=$3 max_len=$4
+  local folder=$1 name=$2 seconds=$3 max_len=$4
+  local corpus=fuzz/$folder/corpus
   mkdir -p "$work/$name"
   echo "fuzzing $name for ${seconds}s"
-  "build-fuzz/fuzz/${name#fuzz_}/$name" -max_total_time="$seconds" -max_len="$max_len" \
+  "build-fuzz/fuzz/$folder/$name" -max_total_time="$seconds" -max_len="$max_len" \
     -timeout=10 -print_final_stats=1 -artifact_prefix="$work/" "$work/$name" "$corpus" \
     >"$work/$name.log" 2>&1 || { tail -n 60 "$work/$name.log"; echo "$name found a fault"; exit 1; }
   grep -E "stat::number_of_executed_units|Done" "$work/$name.log" | tail -n 2
 }
-run fuzz_vbrrepair "$engine_seconds" fuzz/vbrrepair/corpus 8192
-run fuzz_cuesheetparser "$cue_seconds" fuzz/cue/corpus 4096
+run vbrrepair fuzz_vbrrepair "$engine_seconds" 8192
+run cue fuzz_cuesheetparser "$cue_seconds" 4096
