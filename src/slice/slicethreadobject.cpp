@@ -1,18 +1,15 @@
 #include "slice/slicethreadobject.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 #include <taglib/tstring.h>
 
 #include "mp3/cheapmp3.h"
+#include "slice/headerrepair.h"
 #include "slice/trackname.h"
 #include "vbrrepair/repairsettings.h"
-#include "vbrrepair/vbrrepairer.h"
 
 using namespace Qt::StringLiterals;
 
@@ -25,21 +22,6 @@ int lastPercent = -1;
 TagLib::String tagText(const QString &text)
 {
     return TagLib::String(text.toUtf8().constData(), TagLib::String::UTF8);
-}
-
-// Copies from into an already open to; false on any short read or write.
-bool copyContents(QFile &from, QFile &to)
-{
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = from.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-        if (to.write(buffer.constData(), got) != got)
-            return false;
-    }
 }
 
 } // namespace
@@ -136,45 +118,11 @@ void SliceThreadObject::tagFile(const QString &path, const Track &track)
 bool SliceThreadObject::fixVbrHeader(const QString &path, bool firstAudio, bool lastAudio,
                                      QString *reason)
 {
-    if (path.isEmpty())
-        return true;
-
-    // A unique name: a leftover from a crash never blocks a repair, and no file we did not
-    // create is ever deleted.
-    QTemporaryFile copy(QDir::tempPath() + u'/' + QFileInfo(path).completeBaseName()
-                        + u"-XXXXXX.tmp"_s);
-    QFile track(path);
-    if (!copy.open() || !track.open(QIODevice::ReadOnly) || !copyContents(track, copy)
-        || !copy.flush()) {
-        // Nothing was changed: the track stays as written, only without a new header.
-        *reason = tr("Cannot make a temporary copy for the header repair: %1")
-                      .arg(copy.errorString());
-        return false;
-    }
-    track.close();
-    copy.close();
-
     RepairSettings settings;
     settings.fallbackLameFrame = m_infoFrame;
     settings.keepEncoderDelay = firstAudio;
     settings.keepEncoderPadding = lastAudio;
-    VbrRepairer repairer(*this, settings);
-    repairer.fix(QFile::encodeName(copy.fileName()).toStdString(),
-                 QFile::encodeName(path).toStdString());
-
-    const int state = repairer.state();
-    if ((state == VbrRepairer::Failed || state == VbrRepairer::Stopped)
-        && repairer.outputTouched()) {
-        // The engine began rewriting the track; put it back exactly as written.
-        if (!copy.open() || !track.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            || !copyContents(copy, track) || !track.flush()) {
-            copy.setAutoRemove(false);
-            *reason = tr("The header repair failed and the track could not be restored; "
-                         "it is kept in %1").arg(copy.fileName());
-            return false;
-        }
-    }
-    return true;
+    return HeaderRepair(*this).run(path, settings, reason);
 }
 
 void SliceThreadObject::writed(float percent)

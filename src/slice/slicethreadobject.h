@@ -56,8 +56,8 @@ signals:
 private:
     bool writeTrack(const Track &track);
     void tagFile(const QString &path, const Track &track);
-    // Rebuilds the VBR header of a written track through a temporary copy; the track is
-    // either repaired or left exactly as written. Returns false with reason on failure.
+    // The album's LAME data goes along; encoder delay and padding stay only on the tracks
+    // that begin or end the album's audio.
     bool fixVbrHeader(const QString &path, bool firstAudio, bool lastAudio, QString *reason);
 
     QString m_outputFolder;
