@@ -16,6 +16,8 @@
 #include <cstring>
 #include <limits>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -116,6 +118,16 @@ qint64 id3v2TagEnd(BlockReader &reader, qint64 fileSize)
     if (b[5] & 0x10)
         size += 10; // footer
     return size <= fileSize ? size : 0;
+}
+
+// Another name for the same file (a hard link) has another canonical path.
+bool isSameFile(const QFile &open, const QString &path)
+{
+    struct stat opened = {};
+    struct stat other = {};
+    return open.handle() >= 0 && ::fstat(open.handle(), &opened) == 0
+        && ::stat(QFile::encodeName(path).constData(), &other) == 0
+        && opened.st_dev == other.st_dev && opened.st_ino == other.st_ino;
 }
 
 QString translated(const char *text)
@@ -301,7 +313,8 @@ bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
 
     // Slicing into the source's own folder must never truncate the album itself.
     const QString target = QFileInfo(path).canonicalFilePath();
-    if (!target.isEmpty() && target == QFileInfo(m_file.fileName()).canonicalFilePath()) {
+    if ((!target.isEmpty() && target == QFileInfo(m_file.fileName()).canonicalFilePath())
+        || isSameFile(m_file, path)) {
         return fail(translated("Cannot write %1: it is the file being sliced.")
                         .arg(QDir::toNativeSeparators(path)));
     }

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 class TstCheapMp3Writer : public QObject
@@ -269,6 +271,7 @@ void TstCheapMp3Writer::targetThatIsTheSourceIsRefused_data()
     QTest::newRow("same path") << u"album.mp3"_s;
     QTest::newRow("path with dot segments") << u"./sub/../album.mp3"_s;
     QTest::newRow("symbolic link to the source") << u"link.mp3"_s;
+    QTest::newRow("hard link to the source") << u"hardlink.mp3"_s;
 }
 
 void TstCheapMp3Writer::targetThatIsTheSourceIsRefused()
@@ -277,6 +280,8 @@ void TstCheapMp3Writer::targetThatIsTheSourceIsRefused()
 
     QVERIFY(QDir(m_dir->path()).mkpath(u"sub"_s));
     QVERIFY(QFile::link(m_sourcePath, m_dir->filePath(u"link.mp3"_s)));
+    QCOMPARE(::link(QFile::encodeName(m_sourcePath).constData(),
+                    QFile::encodeName(m_dir->filePath(u"hardlink.mp3"_s)).constData()), 0);
     ListenerRecorder recorder;
     CheapMP3 index(&recorder, &recorder, &recorder);
     index.readFile(m_sourcePath);
