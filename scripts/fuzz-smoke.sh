@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each briefly, so that a parser change
 # that crashes on the seed corpus or on a minute of mutations fails the run.
-# Usage: scripts/fuzz-smoke.sh [SECONDS_FOR_THE_REPAIR_ENGINE] [SECONDS_FOR_THE_CUE_PARSER]
+# Usage: scripts/fuzz-smoke.sh [SECONDS_FOR_THE_REPAIR_ENGINE] [SECONDS_FOR_EACH_OTHER_PARSER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 engine_seconds=${1:-60}
-cue_seconds=${2:-30}
+other_seconds=${2:-30}
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DMAVLOR_FUZZ=ON -DMAVLOR_TESTS=OFF -DMAVLOR_BENCH=OFF >/dev/null
-cmake --build build-fuzz --target fuzz_vbrrepair fuzz_cuesheetparser
+cmake --build build-fuzz --target fuzz_vbrrepair fuzz_cheapmp3 fuzz_cuesheetparser
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -24,4 +24,5 @@ run() {
   grep -E "stat::number_of_executed_units|Done" "$work/$name.log" | tail -n 2
 }
 run vbrrepair fuzz_vbrrepair "$engine_seconds" 8192
-run cue fuzz_cuesheetparser "$cue_seconds" 4096
+run mp3 fuzz_cheapmp3 "$other_seconds" 8192
+run cue fuzz_cuesheetparser "$other_seconds" 4096
