@@ -301,7 +301,7 @@ void CheapMP3::releaseEntries()
 }
 
 bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
-                         QString *errorString)
+                         QString *errorString, const QByteArray &leadIn)
 {
     auto fail = [errorString](const QString &message) {
         if (errorString)
@@ -344,6 +344,7 @@ bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
 
     std::vector<char> pending;
     pending.reserve(static_cast<size_t>(kCopyChunk + BlockReader::DefaultBlockSize));
+    pending.insert(pending.end(), leadIn.begin(), leadIn.end());
     auto writePending = [&] {
         const auto size = static_cast<qint64>(pending.size());
         const bool ok = size == 0 || out.write(pending.data(), size) == size;

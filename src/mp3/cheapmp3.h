@@ -33,11 +33,12 @@ public:
     // the last 12 bytes; otherwise (an odd last frame, junk) the frame is an entry alone.
     void readFile(const QString &path);
 
-    // Copies entries [firstEntry, firstEntry + entryCount) into path, clipped to the index.
-    // Returns false when the target cannot be created or written, when it is the source
-    // itself, or when stopped; errorString then says why (empty when stopped).
+    // Copies entries [firstEntry, firstEntry + entryCount) into path, clipped to the index,
+    // after the bytes of leadIn. Returns false when the target cannot be created or written,
+    // when it is the source itself, or when stopped; errorString then says why (empty when
+    // stopped).
     bool writeFile(const QString &path, int firstEntry, int entryCount,
-                   QString *errorString = nullptr);
+                   QString *errorString = nullptr, const QByteArray &leadIn = {});
 
     int frameCount() const { return m_frameCount; }
     qint64 frameOffset(int entry) const { return m_frameOffsets[entry]; }
