@@ -19,6 +19,20 @@ namespace {
 // (both at 100 %) reports once.
 int lastPercent = -1;
 
+// An ID3v2.4 tag of padding only. TagLib writes artist and title into it in place, where a
+// track without a tag would be shifted behind a new one, a kilobyte at a time.
+QByteArray reservedTagSpace()
+{
+    constexpr int bodySize = 2048;
+    QByteArray tag("ID3\x04\x00\x00", 6);
+    tag += char((bodySize >> 21) & 0x7F);
+    tag += char((bodySize >> 14) & 0x7F);
+    tag += char((bodySize >> 7) & 0x7F);
+    tag += char(bodySize & 0x7F);
+    tag += QByteArray(bodySize, '\0');
+    return tag;
+}
+
 TagLib::String tagText(const QString &text)
 {
     return TagLib::String(text.toUtf8().constData(), TagLib::String::UTF8);
@@ -85,7 +99,8 @@ bool SliceThreadObject::writeTrack(const Track &track)
     }
 
     QString error;
-    const bool copied = m_index->writeFile(path, first, last - first, &error);
+    static const QByteArray tagSpace = reservedTagSpace();
+    const bool copied = m_index->writeFile(path, first, last - first, &error, tagSpace);
     if (!copied && !error.isEmpty()) {
         emit trackFailed(track.number, path, error);
         return false;
