@@ -1,6 +1,9 @@
 #include "vbrrepair/crc16.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+
+#include "referencecrc.h"
 
 // Catalogued check values over the ASCII bytes "123456789" (CRC RevEng catalogue):
 // CRC-16/CMS (0x8005, MSB first, init 0xFFFF) = 0xAEE7, CRC-16/ARC = 0xBB3D.
@@ -44,6 +47,24 @@ private slots:
         const std::uint16_t pieces = run(data + 4, 5, run(data, 4, start));
         QCOMPARE(int(pieces), lame ? 0xBB3D : 0xAEE7);
         QCOMPARE(int(run(data, 0, start)), int(start));
+    }
+
+    // The LAME CRC takes eight bytes at a time; every length and starting CRC must agree
+    // with the bit-by-bit definition, tail bytes included.
+    void lameCrcMatchesBitwiseDefinitionForEveryLength()
+    {
+        QRandomGenerator random(1152);
+        for (int length : {0, 1, 7, 8, 9, 15, 16, 17, 63, 64, 65, 1000, 4099}) {
+            QByteArray bytes(length, Qt::Uninitialized);
+            for (char &c : bytes)
+                c = char(random.bounded(256));
+            const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+            QCOMPARE(int(Crc16::lame(data, std::size_t(length))), int(ReferenceCrc::arc(bytes)));
+            const int half = length / 2;
+            const std::uint16_t first = Crc16::lame(data, std::size_t(half));
+            QCOMPARE(int(Crc16::lame(data + half, std::size_t(length - half), first)),
+                     int(ReferenceCrc::arc(bytes)));
+        }
     }
 };
 
