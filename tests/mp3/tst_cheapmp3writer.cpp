@@ -34,6 +34,7 @@ private slots:
     void targetThatIsTheSourceIsRefused_data();
     void targetThatIsTheSourceIsRefused();
     void writeWithoutIndexedSourceFails();
+    void leadInComesBeforeTheFrames();
 
 private:
     // Frames of alternating gains with the given bytes between them (none when empty).
@@ -298,6 +299,24 @@ void TstCheapMp3Writer::writeWithoutIndexedSourceFails()
     QString error;
     QVERIFY(!index.writeFile(m_dir->filePath(u"track.mp3"_s), 0, 1, &error));
     QVERIFY(!error.isEmpty());
+}
+
+void TstCheapMp3Writer::leadInComesBeforeTheFrames()
+{
+    CheapMP3 index(nullptr, nullptr, nullptr);
+    index.readFile(m_sourcePath);
+    const QString target = m_dir->filePath(u"track.mp3"_s);
+    const QByteArray leadIn = Mp3StreamBuilder::id3v2(2048);
+    QString error;
+    QVERIFY2(index.writeFile(target, 3, 5, &error, leadIn), qPrintable(error));
+    QByteArray frames;
+    for (int i = 3; i < 8; ++i)
+        frames += m_frames[i];
+    QCOMPARE(readAll(target), leadIn + frames);
+
+    // With no entries to copy the lead-in is all there is.
+    QVERIFY(index.writeFile(target, 0, 0, &error, leadIn));
+    QCOMPARE(readAll(target), leadIn);
 }
 
 QTEST_GUILESS_MAIN(TstCheapMp3Writer)
