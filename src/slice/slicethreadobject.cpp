@@ -20,10 +20,12 @@ namespace {
 int lastPercent = -1;
 
 // An ID3v2.4 tag of padding only. TagLib writes artist and title into it in place, where a
-// track without a tag would be shifted behind a new one, a kilobyte at a time.
+// track without a tag would be shifted behind a new one, a kilobyte at a time. TagLib keeps
+// the size only while the padding left over is at most 1 KiB (or 1 % of the file), so the
+// tag is no larger than that.
 QByteArray reservedTagSpace()
 {
-    constexpr int bodySize = 2048;
+    constexpr int bodySize = 1024;
     QByteArray tag("ID3\x04\x00\x00", 6);
     tag += char((bodySize >> 21) & 0x7F);
     tag += char((bodySize >> 14) & 0x7F);

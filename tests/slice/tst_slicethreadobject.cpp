@@ -137,7 +137,7 @@ void tst_SliceThreadObject::tracksAreNamedAndTagged()
 
     const QString a = m_dir->filePath(u"02 - A - T.mp3"_s);
     // TagLib filled the tag space reserved in front of the frames instead of shifting them.
-    QCOMPARE(TrackFile::read(a).id3v2Size, 2058);
+    QCOMPARE(TrackFile::read(a).id3v2Size, 1034);
     QCOMPARE(tagArtist(a), u"A"_s);
     QCOMPARE(tagTitle(a), u"T"_s);
     const QString b = m_dir->filePath(u"03 - AC-DC - Títle ü.mp3"_s);
