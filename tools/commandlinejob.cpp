@@ -184,11 +184,16 @@ void CommandLineJob::buildTracksWhenReady()
 {
     if (m_done || m_tracksRequested || !m_readEnded || !m_index)
         return;
-    const bool explicitSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty();
+    const bool explicitSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty()
+        || !m_options.tracks.isEmpty();
     if (!explicitSource && !m_cueSearchEnded)
         return;
     m_tracksRequested = true;
 
+    if (!m_options.tracks.isEmpty()) {
+        onReadyTracks(m_options.tracks);
+        return;
+    }
     if (!m_options.cueSheet.isEmpty()) {
         Mp3Manager::instance()->parseCue(m_options.cueSheet);
         return;
@@ -232,8 +237,16 @@ void CommandLineJob::onReadyTracks(const TrackContainer &tracks)
     list->setSourcePath(m_options.input);
     list->setTracks(tracks);
     TrackContainer filled;
-    for (int i = 0; i < list->count(); ++i)
-        filled.append(list->trackAt(i));
+    for (int i = 0; i < list->count(); ++i) {
+        // A disc longer than the music: tracks past its end have nothing to hold.
+        const Track track = list->trackAt(i);
+        if (track.start >= totalLength()) {
+            printLine(stderr, u"mavlor-cli: track %1 starts after the end of the music; not written"_s
+                                  .arg(track.number));
+            continue;
+        }
+        filled.append(track);
+    }
     sliceTracks(filled);
 }
 

@@ -33,6 +33,7 @@ public:
         QList<int> cutTimes;   // milliseconds
         QString cueSheet;
         QString trackSelection;
+        TrackContainer tracks; // given tracks (a freedb disc); the last is stretched to the end
         bool quiet = false;
     };
 

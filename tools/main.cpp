@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "commandlinejob.h"
+#include "freedbjob.h"
 #include "repairjob.h"
 
 using namespace Qt::StringLiterals;
@@ -15,6 +16,8 @@ namespace {
 const char usage[] =
     "usage: mavlor-cli info FILE.mp3\n"
     "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] [--quiet]\n"
+    "       mavlor-cli split FILE.mp3 --freedb GENRE/DISCID [--server HOST[:PORT]] --out DIR [--tracks LIST]\n"
+    "       mavlor-cli freedb search TEXT [--server HOST[:PORT]]\n"
     "       mavlor-cli repair IN.mp3 [OUT.mp3] [--verbose]\n"
     "TIME is mm:ss.hh or seconds; LIST is like 1,3-5.\n";
 
@@ -44,6 +47,8 @@ int main(int argc, char *argv[])
     QStringList positional;
     CommandLineJob::Options options;
     bool verbose = false;
+    QString freedbDisc;
+    Freedb::Server server = Freedb::Server::fromSettings();
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         auto value = [&](QString *out) {
@@ -69,6 +74,12 @@ int main(int argc, char *argv[])
             if (!value(&options.trackSelection)
                 || !CommandLineJob::parseTrackSelection(options.trackSelection, &selection))
                 return usageError(u"--tracks needs a list such as 1,3-5"_s);
+        } else if (arg == u"--freedb"_s) {
+            if (!value(&freedbDisc))
+                return usageError(u"--freedb needs GENRE/DISCID"_s);
+        } else if (arg == u"--server"_s) {
+            if (!value(&text) || !Freedb::Server::parse(text, &server))
+                return usageError(u"--server needs HOST or HOST:PORT, got \"%1\""_s.arg(text));
         } else if (arg == u"--quiet"_s || arg == u"-q"_s) {
             options.quiet = true;
         } else if (arg == u"--verbose"_s || arg == u"-v"_s) {
@@ -86,6 +97,12 @@ int main(int argc, char *argv[])
         RepairJob job(positional.at(0), positional.value(1), verbose);
         return job.run();
     }
+    if (command == u"freedb"_s) {
+        if (positional.size() < 2 || positional.first() != u"search"_s)
+            return usageError(u"freedb takes search and a text"_s);
+        FreedbJob job(server);
+        return job.search(positional.mid(1).join(u' '));
+    }
     if (command != u"info"_s && command != u"split"_s)
         return usageError(u"unknown command %1"_s.arg(command));
     if (positional.size() != 1)
@@ -96,6 +113,20 @@ int main(int argc, char *argv[])
         return usageError(u"split needs --out DIR"_s);
     if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
         return usageError(u"--cue and --at cannot be used together"_s);
+    if (!freedbDisc.isEmpty()) {
+        Freedb::CD disc;
+        if (!FreedbJob::parseDiscName(freedbDisc, &disc))
+            return usageError(u"--freedb needs GENRE/DISCID, got \"%1\""_s.arg(FreedbJob::printable(freedbDisc)));
+        if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty())
+            return usageError(u"--freedb cannot be used with --cue or --at"_s);
+        QString error;
+        FreedbJob job(server);
+        if (!job.readTracks(disc, &options.tracks, &error)) {
+            std::fprintf(stderr, "mavlor-cli: cannot read disc %s from the freedb server: %s\n",
+                         freedbDisc.toLocal8Bit().constData(), error.toLocal8Bit().constData());
+            return 2;
+        }
+    }
 
     CommandLineJob job(options);
     return job.run();
