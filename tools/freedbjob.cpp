@@ -71,6 +71,10 @@ bool FreedbJob::run()
 
 int FreedbJob::search(const QString &text)
 {
+    if (text.trimmed().isEmpty()) {
+        printLine(stderr, u"mavlor-cli: nothing to search for"_s);
+        return 2;
+    }
     m_object->setSearchRequest(text);
     if (!run()) {
         printLine(stderr, u"mavlor-cli: stopped"_s);

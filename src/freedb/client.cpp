@@ -68,13 +68,14 @@ QByteArray Client::encodeQueryValue(const QByteArray &value)
     return encoded;
 }
 
-bool Client::exchange(const QByteArray &command, QList<QByteArray> *lines)
+bool Client::exchange(const QByteArray &command, QList<QByteArray> *lines, bool diagnose)
 {
     HttpConnection http(m_server.host, m_server.port);
     http.setContinueListener(m_continueListener);
     http.setIdleLimit(m_idleLimitMs);
     if (!http.connect() || !http.sendRequest("GET " + cgiPath + command + greeting)) {
-        qCDebug(lcFreedb) << "Something wrong. Check connect to the internet";
+        if (diagnose)
+            qCDebug(lcFreedb) << "Something wrong. Check connect to the internet";
         return fail(http.failure(), http.errorString());
     }
     QList<QByteArray> received;
@@ -93,7 +94,7 @@ bool Client::exchange(const QByteArray &command, QList<QByteArray> *lines)
 bool Client::searchAlbum(const QByteArray &query)
 {
     QList<QByteArray> lines;
-    if (!exchange("?cmd=cddb+album+" + encodeQueryValue(query), &lines))
+    if (!exchange("?cmd=cddb+album+" + encodeQueryValue(query), &lines, true))
         return false;
     CDContainer found;
     parseSearchResponse(lines, &found, nullptr);
@@ -112,7 +113,7 @@ bool Client::readDisc(const CD &disc, QList<QByteArray> *lines)
 {
     lines->clear();
     return exchange("?cmd=cddb+read+" + encodeQueryValue(disc.genre) + '+' + encodeQueryValue(disc.discId),
-                    lines);
+                    lines, false);
 }
 
 bool Client::checkAnswer(const QList<QByteArray> &lines, QString *error, qsizetype *answerStart)

@@ -50,7 +50,8 @@ public:
     static QByteArray encodeQueryValue(const QByteArray &value);
 
 private:
-    bool exchange(const QByteArray &command, QList<QByteArray> *lines);
+    // One command on its own connection; a search notes a failed connection in the log.
+    bool exchange(const QByteArray &command, QList<QByteArray> *lines, bool diagnose);
     bool fail(HttpConnection::Failure failure, const QString &reason);
 
     Server m_server;

@@ -1,4 +1,5 @@
 #include <QAbstractItemModelTester>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -48,7 +49,7 @@ private slots:
     void doubleClickedDiscReplacesTracks();
     void failedSearchSaysWhy_data();
     void failedSearchSaysWhy();
-    void closingStopsSilentSearch();
+    void closingOrDestroyingStopsSilentSearch();
 
 private:
     // Types the text into the panel's field and presses Return.
@@ -174,7 +175,7 @@ void tst_FreedbSearchWidget::failedSearchSaysWhy()
     QCOMPARE(server.requests().size(), !query.isEmpty() && !refusedPort ? 1 : 0);
 }
 
-void tst_FreedbSearchWidget::closingStopsSilentSearch()
+void tst_FreedbSearchWidget::closingOrDestroyingStopsSilentSearch()
 {
     CddbTestServer server;
     QVERIFY(server.start());
@@ -188,6 +189,16 @@ void tst_FreedbSearchWidget::closingStopsSilentSearch()
     QVERIFY(panel.close());
     QTRY_VERIFY_WITH_TIMEOUT(!panel.isBusy(), 1000);
     QVERIFY(panel.statusText().isEmpty());
+
+    // Quitting destroys a busy panel; that must not wait for the server either.
+    auto busy = std::make_unique<FreedbSearchWidget>();
+    busy->setServer({"127.0.0.1", server.port()});
+    searchFor(*busy, u"tango"_s);
+    QTRY_COMPARE(server.requests().size(), 2);
+    QElapsedTimer clock;
+    clock.start();
+    busy.reset();
+    QCOMPARE_LT(clock.elapsed(), 1000);
 }
 
 QTEST_MAIN(tst_FreedbSearchWidget)
