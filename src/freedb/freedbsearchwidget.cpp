@@ -70,6 +70,9 @@ FreedbSearchWidget::FreedbSearchWidget(QWidget *parent)
 
 FreedbSearchWidget::~FreedbSearchWidget()
 {
+    // The base destructor still closes the window and may repaint the header, which must
+    // then no longer ask this half-destroyed panel for its titles.
+    m_model->setHeaderListener(nullptr);
     // The object may still be inside a network wait on its thread: stop it (the wait ends
     // within a slice), let the thread end, and only then delete the object and the thread.
     if (m_thread->isRunning())
