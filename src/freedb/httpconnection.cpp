@@ -9,8 +9,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -36,14 +40,41 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// The resolver request must stay where it is until glibc is done with it.
-struct ResolveRequest
+// One name lookup, shared by the waiting connection and the thread that resolves. A lookup
+// the connection gave up on is freed by that thread when the resolver returns.
+struct Lookup
 {
     QByteArray host;
     QByteArray port;
-    addrinfo hints{};
-    gaicb request{};
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    int status = 0;
+    int error = 0;
+    addrinfo *result = nullptr;
 };
+
+void runLookup(const std::shared_ptr<Lookup> &lookup)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *result = nullptr;
+    const int status = ::getaddrinfo(lookup->host.constData(), lookup->port.constData(), &hints, &result);
+    const int error = errno;
+    std::lock_guard lock(lookup->mutex);
+    if (lookup->abandoned) {
+        if (status == 0)
+            ::freeaddrinfo(result);
+        return;
+    }
+    lookup->status = status;
+    lookup->error = error;
+    lookup->result = result;
+    lookup->finished = true;
+    lookup->done.notify_one();
+}
 
 } // namespace
 
@@ -72,44 +103,36 @@ bool HttpConnection::fail(Failure failure, const QString &reason)
 
 bool HttpConnection::resolve(addrinfo **result)
 {
-    // The asynchronous resolver lets a stop or the idle limit end a hanging name lookup.
-    auto lookup = std::make_unique<ResolveRequest>();
+    // getaddrinfo cannot be interrupted, so it runs on a thread of its own and a stop or the
+    // idle limit leaves it behind instead of waiting for a resolver that hangs.
+    const QString host = QString::fromLatin1(m_host);
+    auto lookup = std::make_shared<Lookup>();
     lookup->host = m_host;
     lookup->port = m_port;
-    lookup->hints.ai_family = AF_UNSPEC;
-    lookup->hints.ai_socktype = SOCK_STREAM;
-    lookup->request.ar_name = lookup->host.constData();
-    lookup->request.ar_service = lookup->port.constData();
-    lookup->request.ar_request = &lookup->hints;
-    gaicb *list[] = {&lookup->request};
-    const QString host = QString::fromLatin1(m_host);
-    int status = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr);
-    if (status != 0)
-        return fail(Failure::Resolve, u"Cannot resolve %1: %2"_s.arg(host, QString::fromLocal8Bit(gai_strerror(status))));
+    try {
+        std::thread(runLookup, lookup).detach();
+    } catch (const std::system_error &error) {
+        return fail(Failure::Resolve, u"Cannot resolve %1: %2"_s.arg(host, QString::fromLocal8Bit(error.what())));
+    }
 
     const qint64 deadline = nowMs() + m_idleLimitMs;
-    while ((status = gai_error(&lookup->request)) == EAI_INPROGRESS) {
+    std::unique_lock lock(lookup->mutex);
+    while (!lookup->finished) {
         const bool stopped = !shouldContinue();
         if (stopped || nowMs() >= deadline) {
-            const int cancelled = gai_cancel(&lookup->request);
-            if (cancelled == EAI_NOTCANCELED)
-                lookup.release(); // glibc still writes into it; a few bytes lost beat a crash
-            else if (cancelled == EAI_ALLDONE && gai_error(&lookup->request) == 0)
-                freeaddrinfo(lookup->request.ar_result);
+            lookup->abandoned = true;
             return stopped ? fail(Failure::Stopped, u"Stopped"_s)
                            : fail(Failure::TimedOut, u"Cannot resolve %1: no answer within %2 seconds"_s
                                                          .arg(host).arg(m_idleLimitMs / 1000.0));
         }
-        const timespec slice{0, sliceMs * 1000 * 1000};
-        const gaicb *waitList[] = {&lookup->request};
-        gai_suspend(waitList, 1, &slice);
+        lookup->done.wait_for(lock, std::chrono::milliseconds(sliceMs));
     }
-    if (status != 0) {
-        const QString reason = status == EAI_SYSTEM ? systemError(errno)
-                                                    : QString::fromLocal8Bit(gai_strerror(status));
+    if (lookup->status != 0) {
+        const QString reason = lookup->status == EAI_SYSTEM ? systemError(lookup->error)
+                                                            : QString::fromLocal8Bit(gai_strerror(lookup->status));
         return fail(Failure::Resolve, u"Cannot resolve %1: %2"_s.arg(host, reason));
     }
-    *result = lookup->request.ar_result;
+    *result = lookup->result;
     return true;
 }
 
