@@ -33,8 +33,10 @@ MarkerWidget::~MarkerWidget() = default;
 
 void MarkerWidget::setWaveform(WaveformWidget *view)
 {
-    if (m_view)
+    if (m_view) {
         m_view->removeEventFilter(this);
+        disconnect(m_view, nullptr, this, nullptr);
+    }
     m_view = view;
     hide();
     if (!view)
@@ -45,6 +47,10 @@ void MarkerWidget::setWaveform(WaveformWidget *view)
         setParent(view->window());
     view->setMouseTracking(true);
     view->installEventFilter(this);
+    // A zoom, a resize or a scroll by other means moves the boundary from under the marker;
+    // the next move of the pointer places it again. Its own drag scrolls the view and stays.
+    connect(view, &WaveformWidget::scrolled, this, &MarkerWidget::hideUnlessDragging);
+    connect(view, &WaveformWidget::rangeChanged, this, &MarkerWidget::hideUnlessDragging);
 }
 
 WaveformWidget *MarkerWidget::waveform() const
@@ -283,6 +289,12 @@ void MarkerWidget::leaveEvent(QEvent *event)
     if (!m_dragging && !m_contextMenu->isVisible())
         hide();
     QLabel::leaveEvent(event);
+}
+
+void MarkerWidget::hideUnlessDragging()
+{
+    if (!m_dragging)
+        hide();
 }
 
 void MarkerWidget::showPixmap(const QPixmap &pixmap)

@@ -62,6 +62,7 @@ protected:
     void leaveEvent(QEvent *event) override;
 
 private:
+    void hideUnlessDragging();
     void showPixmap(const QPixmap &pixmap);
     void moveInView(int x, int y);
     QPoint toView(const QPointF &markerPoint) const;

@@ -235,11 +235,6 @@ int Slider::along(const QPoint &point) const
     return horizontal() ? point.x() : point.y();
 }
 
-int Slider::handleStart() const
-{
-    return horizontal() ? m_handleRect.left() : m_handleRect.top();
-}
-
 void Slider::moveHandleTo(int start)
 {
     if (horizontal())

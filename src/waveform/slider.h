@@ -56,7 +56,6 @@ private:
     bool horizontal() const;
     int length() const;
     int along(const QPoint &point) const;
-    int handleStart() const;
     void moveHandleTo(int start);
     void report(int value);
 

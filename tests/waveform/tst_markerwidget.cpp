@@ -31,6 +31,8 @@ private slots:
     void floatsAsChildOfWindow();
     void hoverPlacesOnBoundary_data();
     void hoverPlacesOnBoundary();
+    void hidesWhenBoundaryMovesAway_data();
+    void hidesWhenBoundaryMovesAway();
     void dragKeepsSecondToNeighbours_data();
     void dragKeepsSecondToNeighbours();
     void dragAtRightEdgeScrolls();
@@ -142,6 +144,29 @@ void TestMarkerWidget::hoverPlacesOnBoundary()
     const QPoint hotSpot = m_marker->positionInView() + QPoint(28, 10);
     QCOMPARE(hotSpot, QPoint(m_view->pixelAtTime(TrackList::instance()->startOf(track)) - offset,
                              pointer.y()));
+}
+
+void TestMarkerWidget::hidesWhenBoundaryMovesAway_data()
+{
+    QTest::addColumn<int>("action");
+
+    QTest::newRow("zoom") << 0;
+    QTest::newRow("scroll") << 1;
+    QTest::newRow("resize") << 2;
+}
+
+void TestMarkerWidget::hidesWhenBoundaryMovesAway()
+{
+    QFETCH(int, action);
+
+    QTest::mouseMove(m_view, QPoint(395, 100));
+    QVERIFY(m_marker->isVisible());
+    switch (action) {
+    case 0: m_view->zoomIn(); break;
+    case 1: m_view->scrollBy(40); break;
+    case 2: m_window->resize(700, 240); break;
+    }
+    QVERIFY(!m_marker->isVisible());
 }
 
 void TestMarkerWidget::dragKeepsSecondToNeighbours_data()
