@@ -325,6 +325,7 @@ void WaveformWidget::mousePressEvent(QMouseEvent *event)
         m_leftDown = true;
         m_pressX = static_cast<int>(event->position().x());
         m_lastDragX = m_pressX;
+        m_dragged = false;
     }
     QWidget::mousePressEvent(event);
 }
@@ -336,6 +337,7 @@ void WaveformWidget::mouseMoveEvent(QMouseEvent *event)
         const int x = static_cast<int>(event->position().x());
         scrollBy(x > m_lastDragX ? -5 : 5);
         m_lastDragX = x;
+        m_dragged = true;
     }
     QWidget::mouseMoveEvent(event);
 }
@@ -345,7 +347,8 @@ void WaveformWidget::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton && m_leftDown) {
         m_leftDown = false;
         const int x = static_cast<int>(event->position().x());
-        if (m_frameIndex && x == m_pressX) {
+        // A drag that came back to where it began was still a drag, not a click.
+        if (m_frameIndex && x == m_pressX && !m_dragged) {
             const int ms = timeAtPixel(m_scrollOffset + x);
             TrackDataDialog::editTrackAt(window(), tr("Add"), ms);
         }

@@ -106,5 +106,6 @@ private:
     bool m_leftDown = false;
     int m_pressX = 0;
     int m_lastDragX = 0;
+    bool m_dragged = false;
     int m_wheelAngle = 0;
 };

@@ -263,9 +263,12 @@ void TestWaveformWidget::clickOffersTrackDragOnlyScrolls()
         QTest::mouseMove(m_view.get(), {310, 100});
         QTest::mouseMove(m_view.get(), {320, 100});
         QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, {320, 100});
+        QTest::mousePress(m_view.get(), Qt::LeftButton, {}, {300, 100});
+        QTest::mouseMove(m_view.get(), {290, 100});
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, {300, 100});
     }, read));
-    // Dragging right shows earlier audio, five columns per move.
-    QCOMPARE(m_view->scrollOffset(), 40);
+    // Dragging right shows earlier audio, five columns per move; left, later audio.
+    QCOMPARE(m_view->scrollOffset(), 45);
 }
 
 void TestWaveformWidget::boundariesDrawnYellowButFirstStart()
