@@ -256,8 +256,12 @@ void MarkerWidget::mousePressEvent(QMouseEvent *event)
         m_dragging = true;
     } else if (event->button() == Qt::RightButton) {
         m_contextMenu->popup(event->globalPosition().toPoint());
+    } else {
+        QLabel::mousePressEvent(event);
+        return;
     }
-    QLabel::mousePressEvent(event);
+    // Taken here, so that the window below does not see a click of its own.
+    event->accept();
 }
 
 void MarkerWidget::mouseMoveEvent(QMouseEvent *event)

@@ -326,6 +326,9 @@ void WaveformWidget::mousePressEvent(QMouseEvent *event)
         m_pressX = static_cast<int>(event->position().x());
         m_lastDragX = m_pressX;
         m_dragged = false;
+        // Taken here, so that the window below does not see a click of its own.
+        event->accept();
+        return;
     }
     QWidget::mousePressEvent(event);
 }
