@@ -14,12 +14,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const char usage[] =
-    "usage: mavlor-cli info FILE.mp3\n"
+    "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT\n"
     "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] [--quiet]\n"
-    "       mavlor-cli split FILE.mp3 --freedb GENRE/DISCID [--server HOST[:PORT]] --out DIR [--tracks LIST]\n"
-    "       mavlor-cli freedb search TEXT [--server HOST[:PORT]]\n"
-    "       mavlor-cli repair IN.mp3 [OUT.mp3] [--verbose]\n"
-    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5.\n";
+    "       mavlor-cli split FILE.mp3 --out DIR --freedb GENRE/DISCID [--tracks LIST] [--quiet]\n"
+    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server HOST[:PORT] picks the freedb server.\n";
 
 int usageError(const QString &message)
 {
