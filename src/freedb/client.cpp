@@ -72,7 +72,6 @@ bool Client::exchange(const QByteArray &command, QList<QByteArray> *lines, bool 
 {
     HttpConnection http(m_server.host, m_server.port);
     http.setContinueListener(m_continueListener);
-    http.setIdleLimit(m_idleLimitMs);
     if (!http.connect() || !http.sendRequest("GET " + cgiPath + command + greeting)) {
         if (diagnose)
             qCDebug(lcFreedb) << "Something wrong. Check connect to the internet";

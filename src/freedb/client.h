@@ -22,7 +22,6 @@ public:
     void setServer(const Server &server) { m_server = server; }
     Server server() const { return m_server; }
     void setContinueListener(IContinueListener *listener) { m_continueListener = listener; }
-    void setIdleLimit(int milliseconds) { m_idleLimitMs = milliseconds; }
 
     // cddb album search; on success the disc list holds the discs found (possibly none). On
     // failure the list is unchanged and errorString() says why.
@@ -56,7 +55,6 @@ private:
 
     Server m_server;
     IContinueListener *m_continueListener = nullptr;
-    int m_idleLimitMs = HttpConnection::defaultIdleLimitMs;
     CDContainer m_discs;
     HttpConnection::Failure m_failure = HttpConnection::Failure::None;
     QString m_errorString;

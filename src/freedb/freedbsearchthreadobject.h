@@ -22,7 +22,6 @@ public:
 
     void setServer(const Freedb::Server &server) { m_client.setServer(server); }
     Freedb::Server server() const { return m_client.server(); }
-    void setIdleLimit(int milliseconds) { m_client.setIdleLimit(milliseconds); }
 
     // A new search forgets the discs of the last one, so no later read refers to them.
     void setSearchRequest(const QString &text);
