@@ -8,7 +8,7 @@
 #include "cue/cueparserthreadobject.h"
 #include "slice/slicethreadobject.h"
 #include "work/mp3openerthreadobject.h"
-#include "work/thread.h"
+#include "threads/thread.h"
 
 namespace {
 

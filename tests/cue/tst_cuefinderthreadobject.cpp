@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "cue/cuefinderthreadobject.h"
-#include "work/thread.h"
+#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 

@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "cue/cueparserthreadobject.h"
-#include "work/thread.h"
+#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 

@@ -9,7 +9,7 @@
 #include "mp3/cheapmp3.h"
 #include "slice/slicethreadobject.h"
 #include "tracks/track.h"
-#include "work/thread.h"
+#include "threads/thread.h"
 
 // One slice job on a real worker thread, wired as the work manager wires it.
 struct SliceRun

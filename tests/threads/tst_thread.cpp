@@ -3,8 +3,8 @@
 
 #include <atomic>
 
-#include "work/ithreadobject.h"
-#include "work/thread.h"
+#include "threads/ithreadobject.h"
+#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 
