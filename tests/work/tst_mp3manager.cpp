@@ -81,7 +81,7 @@ void tst_Mp3Manager::init()
 void tst_Mp3Manager::countCommands(Mp3Manager &manager)
 {
     for (CommandType type : {BeginRead, EndRead, BeginSlice, EndSlice})
-        manager.addCommand(new CountingCommand(type, &m_counts[type]));
+        manager.addCommand(std::make_unique<CountingCommand>(type, &m_counts[type]));
 }
 
 void tst_Mp3Manager::holdFirstProgress(Mp3Manager &manager)
