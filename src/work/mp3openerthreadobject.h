@@ -26,8 +26,6 @@ signals:
     void readyCheapMP3(CheapMP3 *index);
 
 private:
-    CheapMP3 *m_cheapMp3 = nullptr;
     QString m_path;
-    bool m_handedOff = false;
     IReadedListener *m_readListener = nullptr;
 };
