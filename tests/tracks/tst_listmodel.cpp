@@ -7,16 +7,28 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-ListItem *itemOfWidth(int width)
+std::unique_ptr<ListItem> itemOfWidth(int width)
 {
     QList<QVariant> values;
     for (int i = 0; i < width; ++i)
         values.append(u"c%1"_s.arg(i));
-    return new ListItem(values);
+    return std::make_unique<ListItem>(values);
+}
+
+// The model's constructor argument from a list of items; an initializer list cannot move.
+template<typename... Items>
+std::vector<std::unique_ptr<ListItem>> itemsOf(Items &&...items)
+{
+    std::vector<std::unique_ptr<ListItem>> all;
+    (all.push_back(std::forward<Items>(items)), ...);
+    return all;
 }
 
 struct FixedHeader final : ListModel::HeaderDataListener
@@ -97,10 +109,10 @@ void TestListModel::columnsAreNarrowestItem()
 {
     QFETCH(QList<int>, widths);
     QFETCH(int, columns);
-    QList<ListItem *> items;
+    std::vector<std::unique_ptr<ListItem>> items;
     for (int width : widths)
-        items.append(itemOfWidth(width));
-    ListModel built(items);
+        items.push_back(itemOfWidth(width));
+    ListModel built(std::move(items));
     QCOMPARE(built.columnCount(), columns);
 
     ListModel appended;
@@ -124,7 +136,7 @@ void TestListModel::indexOutsideItemsIsInvalid()
 {
     QFETCH(int, row);
     QFETCH(int, column);
-    ListModel model({itemOfWidth(3), itemOfWidth(4)});
+    ListModel model(itemsOf(itemOfWidth(3), itemOfWidth(4)));
     const QModelIndex index = model.index(row, column);
     QVERIFY(!index.isValid());
     QVERIFY(!model.data(index).isValid());
@@ -134,8 +146,9 @@ void TestListModel::indexOutsideItemsIsInvalid()
 
 void TestListModel::indexCarriesItemIdentity()
 {
-    ListItem *second = itemOfWidth(2);
-    ListModel model({itemOfWidth(2), second});
+    auto owned = itemOfWidth(2);
+    ListItem *second = owned.get();
+    ListModel model(itemsOf(itemOfWidth(2), std::move(owned)));
     const QModelIndex index = model.index(1, 1);
     QVERIFY(index.isValid());
     QCOMPARE(index.internalPointer(), static_cast<void *>(second));
@@ -164,7 +177,7 @@ void TestListModel::removeRowsLimitsToLastItem()
     QFETCH(int, count);
     QFETCH(bool, removed);
     QFETCH(int, rowsLeft);
-    ListModel model({itemOfWidth(2), itemOfWidth(2), itemOfWidth(2), itemOfWidth(2)});
+    ListModel model(itemsOf(itemOfWidth(2), itemOfWidth(2), itemOfWidth(2), itemOfWidth(2)));
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy removedSpy(&model, &QAbstractItemModel::rowsRemoved);
     QCOMPARE(model.removeRows(row, count), removed);
@@ -174,7 +187,7 @@ void TestListModel::removeRowsLimitsToLastItem()
 
 void TestListModel::removeRowsRecomputesColumns()
 {
-    ListModel model({itemOfWidth(5), itemOfWidth(2), itemOfWidth(6)});
+    ListModel model(itemsOf(itemOfWidth(5), itemOfWidth(2), itemOfWidth(6)));
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(model.columnCount(), 2);
     QVERIFY(model.removeRows(1, 1));
@@ -185,7 +198,7 @@ void TestListModel::removeRowsRecomputesColumns()
 
 void TestListModel::setDataSignalsOnlyWhenItemAccepts()
 {
-    ListModel model({TrackItem::forTrack(Track{u"t"_s, u"a"_s, 1, 0, 1000})});
+    ListModel model(itemsOf(TrackItem::forTrack(Track{u"t"_s, u"a"_s, 1, 0, 1000})));
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     const QModelIndex check = model.index(0, 0);
     QVERIFY(model.setData(check, 0, 10));
@@ -199,7 +212,7 @@ void TestListModel::setDataSignalsOnlyWhenItemAccepts()
 
 void TestListModel::headerFallsBackWithoutListenerAnswer()
 {
-    ListModel model({itemOfWidth(3)});
+    ListModel model(itemsOf(itemOfWidth(3)));
     // Without a listener, the base answer: section numbers from 1.
     QCOMPARE(model.headerData(1, Qt::Horizontal, 0).toInt(), 2);
     FixedHeader header;
@@ -216,22 +229,23 @@ void TestListModel::itemsDeletedByModel()
 {
     int alive = 0;
     {
-        ListModel model({new CountedItem(&alive), new CountedItem(&alive)});
-        model.appendItem(new CountedItem(&alive));
-        model.appendItem(new CountedItem(&alive));
+        ListModel model(itemsOf(std::make_unique<CountedItem>(&alive),
+                                std::make_unique<CountedItem>(&alive)));
+        model.appendItem(std::make_unique<CountedItem>(&alive));
+        model.appendItem(std::make_unique<CountedItem>(&alive));
         QCOMPARE(alive, 4);
         model.removeRows(0, 1);
         QCOMPARE(alive, 3);
         model.clear();
         QCOMPARE(alive, 0);
-        model.appendItem(new CountedItem(&alive));
+        model.appendItem(std::make_unique<CountedItem>(&alive));
     }
     QCOMPARE(alive, 0);
 }
 
 void TestListModel::staleIndexAfterRemovalGivesNothing()
 {
-    ListModel model({itemOfWidth(2), itemOfWidth(2)});
+    ListModel model(itemsOf(itemOfWidth(2), itemOfWidth(2)));
     const QModelIndex last = model.index(1, 0);
     model.removeRows(1, 1);
     QVERIFY(!model.data(last).isValid());
@@ -241,7 +255,7 @@ void TestListModel::staleIndexAfterRemovalGivesNothing()
 
 void TestListModel::nullItemIgnored()
 {
-    ListModel model({nullptr, itemOfWidth(2)});
+    ListModel model(itemsOf(std::unique_ptr<ListItem>(), itemOfWidth(2)));
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     model.appendItem(nullptr);
     QCOMPARE(inserted.size(), 0);

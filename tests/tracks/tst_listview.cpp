@@ -10,6 +10,9 @@
 #include <QStyleFactory>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 class TestListView : public QObject
@@ -49,7 +52,9 @@ QImage TestListView::paintItem(const QAbstractItemDelegate &delegate, const QMod
 
 void TestListView::focusedItemPaintsLikeUnfocused()
 {
-    ListModel model({new ListItem({u"Track one"_s})});
+    std::vector<std::unique_ptr<ListItem>> items;
+    items.push_back(std::make_unique<ListItem>(QList<QVariant>{u"Track one"_s}));
+    ListModel model(std::move(items));
     const QModelIndex index = model.index(0, 0);
 
     // The plain delegate draws a focus frame here; otherwise this test could not fail.
