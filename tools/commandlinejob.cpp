@@ -46,6 +46,18 @@ bool canRead(const QString &path, QString *error)
     return false;
 }
 
+// Makes the folder if need be and proves a file can be created in it.
+bool canWriteInto(const QString &folder, QString *error)
+{
+    QDir().mkpath(folder);
+    QTemporaryFile probe(folder + u"/.mavlor-XXXXXX"_s);
+    if (QFileInfo(folder).isDir() && probe.open())
+        return true;
+    if (error)
+        *error = u"cannot write into folder %1: %2"_s.arg(folder, probe.errorString());
+    return false;
+}
+
 } // namespace
 
 CommandLineJob::CommandLineJob(const Options &options, QObject *parent)
@@ -73,11 +85,8 @@ int CommandLineJob::run()
             fail(u"cannot read CUE sheet %1"_s.arg(m_options.cueSheet));
             return m_status;
         }
-        QDir().mkpath(m_options.outputFolder);
-        QTemporaryFile probe(m_options.outputFolder + u"/.mavlor-XXXXXX"_s);
-        if (!QFileInfo(m_options.outputFolder).isDir() || !probe.open()) {
-            fail(u"cannot write into folder %1: %2"_s.arg(m_options.outputFolder,
-                                                         probe.errorString()));
+        if (!canWriteInto(m_options.outputFolder, &error)) {
+            fail(error);
             return m_status;
         }
     }
