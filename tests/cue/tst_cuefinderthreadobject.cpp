@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "cue/cuefinderthreadobject.h"
+#include "threadrun.h"
 #include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
@@ -91,10 +92,11 @@ void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReduced()
         QVERIFY(QFile::link(target, dir.filePath(link)));
 
     CueFinderThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
     object.setPath(dir.filePath(u"Album.mp3"_s));
     QVERIFY(thread.startWork());
     QVERIFY(stopped.wait(5000));
@@ -121,7 +123,8 @@ void tst_CueFinderThreadObject::listTravelsQueuedUnderItsRegisteredName()
     QVERIFY(dir.isValid());
     QVERIFY(touch(dir.filePath(u"Other.cue"_s)));
     CueFinderThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     QThread *receivedOn = nullptr;
     FileFinder::FileList received;
     connect(&object, &CueFinderThreadObject::readyCueFiles, this,
@@ -129,7 +132,7 @@ void tst_CueFinderThreadObject::listTravelsQueuedUnderItsRegisteredName()
                 receivedOn = QThread::currentThread();
                 received = files;
             });
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
     object.setPath(dir.filePath(u"Album.mp3"_s)); // the MP3 need not exist to be searched
     QVERIFY(thread.startWork());
     QVERIFY(stopped.wait(5000));
@@ -144,10 +147,11 @@ void tst_CueFinderThreadObject::stopSuppressesList()
     QVERIFY(dir.isValid());
     QVERIFY(touch(dir.filePath(u"Album.cue"_s)));
     CueFinderThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
     object.setPath(dir.filePath(u"Album.mp3"_s));
     object.stop();
     QVERIFY(thread.startWork());
@@ -164,9 +168,10 @@ void tst_CueFinderThreadObject::nextRunSearchesTheNewFolder()
     QVERIFY(touch(first.filePath(u"One.cue"_s)));
     QVERIFY(touch(second.filePath(u"Two.cue"_s)));
     CueFinderThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
 
     object.setPath(first.filePath(u"a.mp3"_s));
     QVERIFY(thread.startWork());

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "cue/cueparserthreadobject.h"
+#include "threadrun.h"
 #include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
@@ -51,7 +52,8 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
     QVERIFY(!path.isEmpty());
 
     CueParserThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     QThread *receivedOn = nullptr;
     TrackContainer received;
     int readyCount = 0;
@@ -62,7 +64,7 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
                 ++readyCount;
             });
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
 
     object.setPath(path);
     QVERIFY(thread.startWork());
@@ -107,10 +109,11 @@ void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks()
         QVERIFY(!writeSheet(name, bytes).isEmpty());
 
     CueParserThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
     object.setPath(path);
     QVERIFY(thread.startWork());
     QVERIFY(stopped.wait(5000));
@@ -123,10 +126,11 @@ void tst_CueParserThreadObject::stopSuppressesTracksButNotFinishedNorNextRun()
     const QString path = writeSheet(u"one.cue"_s, "TRACK 01 AUDIO\n  INDEX 01 00:01:00\n");
     QVERIFY(!path.isEmpty());
     CueParserThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
 
     // The flag is only read once the sheet is read, so setting it first stops this run.
     object.setPath(path);
@@ -151,9 +155,10 @@ void tst_CueParserThreadObject::pathIsClearedAfterRun()
 {
     const QString path = writeSheet(u"one.cue"_s, "TRACK 01 AUDIO\n");
     CueParserThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
     object.setPath(path);
     QVERIFY(thread.startWork());
     QVERIFY(stopped.wait(5000));

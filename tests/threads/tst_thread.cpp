@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "threads/ithreadobject.h"
+#include "threadrun.h"
 #include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
@@ -58,8 +59,9 @@ void tst_Thread::runGoesToCompletionAndStopsOnce()
 {
     SpinningObject object;
     object.steps = 20;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     QVERIFY(stopped.wait(5000));
     QCOMPARE(object.completedRuns.load(), 1);
@@ -73,8 +75,9 @@ void tst_Thread::stopThenRestartRunsToCompletion()
 {
     SpinningObject object;
     object.hold = true;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     QTRY_VERIFY(object.running.load());
     object.stop();
@@ -94,8 +97,9 @@ void tst_Thread::lateStopDoesNotCancelNextRun()
 {
     SpinningObject object;
     object.steps = 1;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     // Stop after the work ended but before onFinish() ran: no events are processed here,
     // so the queued finished() cannot be delivered yet.
@@ -118,8 +122,9 @@ void tst_Thread::startWhileRunningIsIgnored()
 {
     SpinningObject object;
     object.hold = true;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     QTRY_VERIFY(object.running.load());
     QVERIFY(!thread.startWork());
@@ -141,10 +146,11 @@ void tst_Thread::onFinishReturnsAfterThreadEnded()
 {
     SpinningObject object;
     object.steps = 1;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     bool endedBeforeStopped = false;
     connect(&thread, &Thread::stopped, this, [&] { endedBeforeStopped = thread.isFinished(); });
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     QVERIFY(stopped.wait(5000));
     QVERIFY(endedBeforeStopped);
