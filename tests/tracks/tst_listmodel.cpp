@@ -56,7 +56,7 @@ struct CountedItem final : ListItem
 
 } // namespace
 
-class TestListModel : public QObject
+class tst_ListModel : public QObject
 {
     Q_OBJECT
 
@@ -77,7 +77,7 @@ private slots:
     void nullItemIgnored();
 };
 
-void TestListModel::modelTesterSeesNoMisuse()
+void tst_ListModel::modelTesterSeesNoMisuse()
 {
     ListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -95,7 +95,7 @@ void TestListModel::modelTesterSeesNoMisuse()
     QCOMPARE(model.columnCount(), 0);
 }
 
-void TestListModel::columnsAreNarrowestItem_data()
+void tst_ListModel::columnsAreNarrowestItem_data()
 {
     QTest::addColumn<QList<int>>("widths");
     QTest::addColumn<int>("columns");
@@ -105,7 +105,7 @@ void TestListModel::columnsAreNarrowestItem_data()
     QTest::newRow("narrow item first") << QList<int>{2, 7} << 2;
 }
 
-void TestListModel::columnsAreNarrowestItem()
+void tst_ListModel::columnsAreNarrowestItem()
 {
     QFETCH(QList<int>, widths);
     QFETCH(int, columns);
@@ -122,7 +122,7 @@ void TestListModel::columnsAreNarrowestItem()
     QCOMPARE(appended.rowCount(), widths.size());
 }
 
-void TestListModel::indexOutsideItemsIsInvalid_data()
+void tst_ListModel::indexOutsideItemsIsInvalid_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
@@ -132,7 +132,7 @@ void TestListModel::indexOutsideItemsIsInvalid_data()
     QTest::newRow("negative column") << 0 << -1;
 }
 
-void TestListModel::indexOutsideItemsIsInvalid()
+void tst_ListModel::indexOutsideItemsIsInvalid()
 {
     QFETCH(int, row);
     QFETCH(int, column);
@@ -144,7 +144,7 @@ void TestListModel::indexOutsideItemsIsInvalid()
     QVERIFY(!model.setData(index, u"x"_s, 0));
 }
 
-void TestListModel::indexCarriesItemIdentity()
+void tst_ListModel::indexCarriesItemIdentity()
 {
     auto owned = itemOfWidth(2);
     ListItem *second = owned.get();
@@ -157,7 +157,7 @@ void TestListModel::indexCarriesItemIdentity()
     QCOMPARE(model.data(index).toString(), u"c1"_s);
 }
 
-void TestListModel::removeRowsLimitsToLastItem_data()
+void tst_ListModel::removeRowsLimitsToLastItem_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("count");
@@ -171,7 +171,7 @@ void TestListModel::removeRowsLimitsToLastItem_data()
     QTest::newRow("zero count") << 1 << 0 << false << 4;
 }
 
-void TestListModel::removeRowsLimitsToLastItem()
+void tst_ListModel::removeRowsLimitsToLastItem()
 {
     QFETCH(int, row);
     QFETCH(int, count);
@@ -185,7 +185,7 @@ void TestListModel::removeRowsLimitsToLastItem()
     QCOMPARE(removedSpy.size(), removed ? 1 : 0);
 }
 
-void TestListModel::removeRowsRecomputesColumns()
+void tst_ListModel::removeRowsRecomputesColumns()
 {
     ListModel model(itemsOf(itemOfWidth(5), itemOfWidth(2), itemOfWidth(6)));
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -196,7 +196,7 @@ void TestListModel::removeRowsRecomputesColumns()
     QCOMPARE(model.columnCount(), 0);
 }
 
-void TestListModel::setDataSignalsOnlyWhenItemAccepts()
+void tst_ListModel::setDataSignalsOnlyWhenItemAccepts()
 {
     ListModel model(itemsOf(TrackItem::forTrack(Track{u"t"_s, u"a"_s, 1, 0, 1000})));
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -210,7 +210,7 @@ void TestListModel::setDataSignalsOnlyWhenItemAccepts()
     QCOMPARE(changed.size(), 1);
 }
 
-void TestListModel::headerFallsBackWithoutListenerAnswer()
+void tst_ListModel::headerFallsBackWithoutListenerAnswer()
 {
     ListModel model(itemsOf(itemOfWidth(3)));
     // Without a listener, the base answer: section numbers from 1.
@@ -225,7 +225,7 @@ void TestListModel::headerFallsBackWithoutListenerAnswer()
     QCOMPARE(model.headerData(1, Qt::Horizontal, 0).toInt(), 2);
 }
 
-void TestListModel::itemsDeletedByModel()
+void tst_ListModel::itemsDeletedByModel()
 {
     int alive = 0;
     {
@@ -243,7 +243,7 @@ void TestListModel::itemsDeletedByModel()
     QCOMPARE(alive, 0);
 }
 
-void TestListModel::staleIndexAfterRemovalGivesNothing()
+void tst_ListModel::staleIndexAfterRemovalGivesNothing()
 {
     ListModel model(itemsOf(itemOfWidth(2), itemOfWidth(2)));
     const QModelIndex last = model.index(1, 0);
@@ -253,7 +253,7 @@ void TestListModel::staleIndexAfterRemovalGivesNothing()
     QVERIFY(!model.setData(last, u"x"_s, 0));
 }
 
-void TestListModel::nullItemIgnored()
+void tst_ListModel::nullItemIgnored()
 {
     ListModel model(itemsOf(std::unique_ptr<ListItem>(), itemOfWidth(2)));
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
@@ -262,5 +262,5 @@ void TestListModel::nullItemIgnored()
     QCOMPARE(model.rowCount(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestListModel)
+QTEST_GUILESS_MAIN(tst_ListModel)
 #include "tst_listmodel.moc"

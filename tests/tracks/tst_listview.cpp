@@ -15,7 +15,7 @@
 
 using namespace Qt::StringLiterals;
 
-class TestListView : public QObject
+class tst_ListView : public QObject
 {
     Q_OBJECT
 
@@ -29,13 +29,13 @@ private:
                             bool focused);
 };
 
-void TestListView::init()
+void tst_ListView::init()
 {
     // Any warning fails, except the offscreen platform's notes about popups it cannot raise.
     failOnWarningsButPlatformNotes();
 }
 
-QImage TestListView::paintItem(const QAbstractItemDelegate &delegate, const QModelIndex &index,
+QImage tst_ListView::paintItem(const QAbstractItemDelegate &delegate, const QModelIndex &index,
                                bool focused)
 {
     QImage image(120, 24, QImage::Format_ARGB32);
@@ -50,7 +50,7 @@ QImage TestListView::paintItem(const QAbstractItemDelegate &delegate, const QMod
     return image;
 }
 
-void TestListView::focusedItemPaintsLikeUnfocused()
+void tst_ListView::focusedItemPaintsLikeUnfocused()
 {
     std::vector<std::unique_ptr<ListItem>> items;
     items.push_back(std::make_unique<ListItem>(QList<QVariant>{u"Track one"_s}));
@@ -66,7 +66,7 @@ void TestListView::focusedItemPaintsLikeUnfocused()
     QCOMPARE(paintItem(withoutFocus, index, false), paintItem(plain, index, false));
 }
 
-void TestListView::viewIsFlatWithFocusFreeDelegate()
+void tst_ListView::viewIsFlatWithFocusFreeDelegate()
 {
     ListView view;
     QVERIFY(!view.rootIsDecorated());
@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
     // Fusion draws a visible focus frame whatever the platform.
     QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     QApplication app(argc, argv);
-    TestListView test;
+    tst_ListView test;
     return QTest::qExec(&test, argc, argv);
 }
 
