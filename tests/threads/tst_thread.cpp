@@ -66,7 +66,8 @@ void tst_Thread::runGoesToCompletionAndStopsOnce()
     QVERIFY(stopped.wait(5000));
     QCOMPARE(object.completedRuns.load(), 1);
     QVERIFY(!thread.isRunning());
-    QTest::qWait(50);
+    // No second stopped() follows.
+    QVERIFY(!stopped.wait(50));
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(object.thread(), &thread);
 }
@@ -130,7 +131,8 @@ void tst_Thread::startWhileRunningIsIgnored()
     QVERIFY(!thread.startWork());
     object.stop();
     QVERIFY(stopped.wait(5000));
-    QTest::qWait(50);
+    // No second stopped() follows.
+    QVERIFY(!stopped.wait(50));
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(object.runs.load(), 1);
 }
