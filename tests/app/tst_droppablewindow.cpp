@@ -44,7 +44,7 @@ void tst_DroppableWindow::initTestCase()
     for (const QString &name : files) {
         QFile file(pathFor(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("x");
+        QCOMPARE(file.write("x"), 1);
     }
     QVERIFY(QDir(m_dir.path()).mkdir(u"folder.mp3"_s));
 }
