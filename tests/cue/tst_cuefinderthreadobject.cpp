@@ -7,7 +7,6 @@
 
 #include "cue/cuefinderthreadobject.h"
 #include "threadrun.h"
-#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 
@@ -93,13 +92,11 @@ void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReduced()
 
     CueFinderThreadObject object;
     ThreadRun run(&object);
-    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy &stopped = run.stopped();
     object.setPath(dir.filePath(u"Album.mp3"_s));
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
     QVERIFY(object.path().isEmpty());
 
@@ -124,7 +121,6 @@ void tst_CueFinderThreadObject::listTravelsQueuedUnderItsRegisteredName()
     QVERIFY(touch(dir.filePath(u"Other.cue"_s)));
     CueFinderThreadObject object;
     ThreadRun run(&object);
-    Thread &thread = run.thread();
     QThread *receivedOn = nullptr;
     FileFinder::FileList received;
     connect(&object, &CueFinderThreadObject::readyCueFiles, this,
@@ -132,10 +128,9 @@ void tst_CueFinderThreadObject::listTravelsQueuedUnderItsRegisteredName()
                 receivedOn = QThread::currentThread();
                 received = files;
             });
-    QSignalSpy &stopped = run.stopped();
     object.setPath(dir.filePath(u"Album.mp3"_s)); // the MP3 need not exist to be searched
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(receivedOn, QThread::currentThread());
     QCOMPARE(received, FileFinder::FileList{QFileInfo(dir.filePath(u"Other.cue"_s))
                                                     .canonicalFilePath()});
@@ -148,14 +143,12 @@ void tst_CueFinderThreadObject::stopSuppressesList()
     QVERIFY(touch(dir.filePath(u"Album.cue"_s)));
     CueFinderThreadObject object;
     ThreadRun run(&object);
-    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy &stopped = run.stopped();
     object.setPath(dir.filePath(u"Album.mp3"_s));
     object.stop();
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(ready.count(), 0);
 }
@@ -169,16 +162,14 @@ void tst_CueFinderThreadObject::nextRunSearchesTheNewFolder()
     QVERIFY(touch(second.filePath(u"Two.cue"_s)));
     CueFinderThreadObject object;
     ThreadRun run(&object);
-    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
-    QSignalSpy &stopped = run.stopped();
 
     object.setPath(first.filePath(u"a.mp3"_s));
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     object.setPath(second.filePath(u"a.mp3"_s));
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
 
     QCOMPARE(ready.count(), 2);
     QCOMPARE(fileNames(ready.at(0).first().value<FileFinder::FileList>()),

@@ -5,7 +5,6 @@
 
 #include "cue/cueparserthreadobject.h"
 #include "threadrun.h"
-#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 
@@ -53,7 +52,6 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
 
     CueParserThreadObject object;
     ThreadRun run(&object);
-    Thread &thread = run.thread();
     QThread *receivedOn = nullptr;
     TrackContainer received;
     int readyCount = 0;
@@ -64,26 +62,17 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
                 ++readyCount;
             });
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy &stopped = run.stopped();
 
     object.setPath(path);
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
 
     QCOMPARE(readyCount, 1);
     QCOMPARE(receivedOn, QThread::currentThread());
     QCOMPARE(finished.count(), 1);
-    QCOMPARE(received.size(), 2);
-    QCOMPARE(received.at(0).title, u"One"_s);
-    QCOMPARE(received.at(0).artist, u"X"_s);
-    QCOMPARE(received.at(0).number, 1);
-    QCOMPARE(received.at(0).start, 0);
-    QCOMPARE(received.at(0).end, 205533);
-    QCOMPARE(received.at(1).title, u"Two"_s);
-    QCOMPARE(received.at(1).artist, u"Y"_s);
-    QCOMPARE(received.at(1).number, 2);
-    QCOMPARE(received.at(1).start, 205533);
-    QCOMPARE(received.at(1).end, 0);
+    // 03:25:40 is 3 min 25 s and 40 of 75 frames: 205533 ms. The last end stays open.
+    QCOMPARE(received, (TrackContainer{Track{u"One"_s, u"X"_s, 1, 0, 205533},
+                                       Track{u"Two"_s, u"Y"_s, 2, 205533, 0}}));
 }
 
 void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks_data()
@@ -110,13 +99,11 @@ void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks()
 
     CueParserThreadObject object;
     ThreadRun run(&object);
-    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy &stopped = run.stopped();
     object.setPath(path);
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(ready.count(), 0);
 }
@@ -127,23 +114,21 @@ void tst_CueParserThreadObject::stopSuppressesTracksButNotFinishedNorNextRun()
     QVERIFY(!path.isEmpty());
     CueParserThreadObject object;
     ThreadRun run(&object);
-    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy &stopped = run.stopped();
 
     // The flag is only read once the sheet is read, so setting it first stops this run.
     object.setPath(path);
     object.stop();
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(ready.count(), 0);
     QVERIFY(object.shouldContinue());
 
     object.setPath(path);
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 2);
     QCOMPARE(ready.count(), 1);
     const auto tracks = ready.first().first().value<TrackContainer>();
@@ -154,20 +139,19 @@ void tst_CueParserThreadObject::stopSuppressesTracksButNotFinishedNorNextRun()
 void tst_CueParserThreadObject::pathIsClearedAfterRun()
 {
     const QString path = writeSheet(u"one.cue"_s, "TRACK 01 AUDIO\n");
+    QVERIFY(!path.isEmpty());
     CueParserThreadObject object;
     ThreadRun run(&object);
-    Thread &thread = run.thread();
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
-    QSignalSpy &stopped = run.stopped();
     object.setPath(path);
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(ready.count(), 1);
     QVERIFY(object.path().isEmpty());
 
     // A second start without a new path has nothing to parse.
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(ready.count(), 1);
 }
 
