@@ -102,8 +102,10 @@ int CommandLineJob::run()
     connect(manager, &Mp3Manager::sliceProgress, this, &CommandLineJob::onSliceProgress);
     connect(manager, &Mp3Manager::trackWritten, this, &CommandLineJob::onTrackWritten);
     connect(manager, &Mp3Manager::trackFailed, this, &CommandLineJob::onTrackFailed);
-    manager->addCommand(std::make_unique<CallbackCommand>(EndRead, this, [this] { onReadEnded(); }));
-    manager->addCommand(std::make_unique<CallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
+    manager->addCommand(
+        std::make_unique<CallbackCommand>(EndRead, this, [this] { onReadEnded(); }));
+    manager->addCommand(
+        std::make_unique<CallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
 
     m_interrupt = std::make_unique<InterruptNotifier>();
     connect(m_interrupt.get(), &InterruptNotifier::interruptRequested, this,

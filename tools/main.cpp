@@ -168,8 +168,10 @@ int main(int argc, char *argv[])
 
     // One entry per subcommand.
     const std::map<QString, std::function<int(const Arguments &)>> subcommands{
-        {u"info"_s, [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Info); }},
-        {u"split"_s, [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Split); }},
+        {u"info"_s,
+         [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Info); }},
+        {u"split"_s,
+         [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Split); }},
         {u"repair"_s, runRepair},
     };
     const auto subcommand = subcommands.find(arguments.command);

@@ -1,6 +1,7 @@
 #include "app/enablingcommands.h"
 
 #include <memory>
+#include <utility>
 
 #include "app/disablingcommand.h"
 #include "app/progresswidgetvisiblecommand.h"
@@ -38,8 +39,9 @@ void addSliceEnablingCommands(CommandManager &manager, QAction *action)
 
 void addProgressWidgetCommands(CommandManager &manager, ProgressWidget *progressWidget)
 {
-    manager.addCommand(std::make_unique<ProgressWidgetVisibleCommand>(BeginRead, progressWidget, true));
-    manager.addCommand(std::make_unique<ProgressWidgetVisibleCommand>(EndRead, progressWidget, false));
-    manager.addCommand(std::make_unique<ProgressWidgetVisibleCommand>(BeginSlice, progressWidget, true));
-    manager.addCommand(std::make_unique<ProgressWidgetVisibleCommand>(EndSlice, progressWidget, false));
+    const std::pair<CommandType, bool> shownAt[] = {
+        {BeginRead, true}, {EndRead, false}, {BeginSlice, true}, {EndSlice, false}};
+    for (const auto &[type, visible] : shownAt)
+        manager.addCommand(
+            std::make_unique<ProgressWidgetVisibleCommand>(type, progressWidget, visible));
 }
