@@ -7,7 +7,7 @@
 
 #include "freedb/freedbsearchthreadobject.h"
 #include "interruptnotifier.h"
-#include "work/thread.h"
+#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
 
@@ -30,6 +31,9 @@ int main(int argc, char *argv[])
         QApplication::setOrganizationName(u"Orvane Software"_s);
         QSettings::setDefaultFormat(QSettings::IniFormat);
 
+        // The work manager outlives the window, which registers commands with it, and ends
+        // while the application object still exists.
+        Mp3ManagerScope workManager;
         auto window = std::make_unique<MainWindow>();
         window->show();
         exitCode = QApplication::exec();

@@ -5,7 +5,7 @@
 #include "freedb/cd.h"
 #include "freedb/client.h"
 #include "tracks/track.h"
-#include "work/ithreadobject.h"
+#include "threads/ithreadobject.h"
 
 // Runs one freedb command per start() on its worker thread: a search, or the read of a disc
 // from the last search's list (or of a disc named by genre and id). Requests are set while

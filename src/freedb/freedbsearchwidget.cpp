@@ -4,7 +4,7 @@
 #include "freedb/freedbsearchthreadobject.h"
 #include "tracks/listitem.h"
 #include "tracks/listview.h"
-#include "work/thread.h"
+#include "threads/thread.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -161,7 +161,7 @@ void FreedbSearchWidget::onDiscsReady(const Freedb::CDContainer &discs)
         const Freedb::CD &disc = discs.at(i);
         auto item = std::make_unique<ListItem>(QList<QVariant>{
                 int(i + 1), QString::fromLatin1(disc.title), QString::fromLatin1(disc.genre)});
-        m_model->appendItem(item.release());
+        m_model->appendItem(std::move(item));
     }
     fixNumberColumn();
     if (discs.isEmpty())

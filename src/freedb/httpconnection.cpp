@@ -2,7 +2,7 @@
 
 #include <QObject> // the listener header declares a Qt interface
 
-#include "work/icontinuelistener.h"
+#include "threads/icontinuelistener.h"
 
 #include <QByteArrayView>
 

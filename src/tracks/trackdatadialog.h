@@ -38,8 +38,8 @@ public:
     void setEnd(const QString &end);
 
 private:
-    QLineEdit *artistLineEdit = nullptr;
-    QLineEdit *titleLineEdit = nullptr;
-    QLineEdit *startLineEdit = nullptr;
-    QLineEdit *endLineEdit = nullptr;
+    QLineEdit *m_artistLineEdit = nullptr;
+    QLineEdit *m_titleLineEdit = nullptr;
+    QLineEdit *m_startLineEdit = nullptr;
+    QLineEdit *m_endLineEdit = nullptr;
 };

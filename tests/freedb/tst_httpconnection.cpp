@@ -3,7 +3,7 @@
 
 #include "cddbtestserver.h"
 #include "freedb/httpconnection.h"
-#include "work/icontinuelistener.h"
+#include "threads/icontinuelistener.h"
 
 using namespace Qt::StringLiterals;
 using Failure = HttpConnection::Failure;
