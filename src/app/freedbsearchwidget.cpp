@@ -1,4 +1,4 @@
-#include "freedb/freedbsearchwidget.h"
+#include "app/freedbsearchwidget.h"
 
 #include "app/buttonlineedit.h"
 #include "freedb/freedbsearchthreadobject.h"

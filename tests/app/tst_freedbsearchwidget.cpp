@@ -7,7 +7,7 @@
 #include <QTreeView>
 
 #include "cddbtestserver.h"
-#include "freedb/freedbsearchwidget.h"
+#include "app/freedbsearchwidget.h"
 #include "guiwarnings.h"
 #include "tracks/trackcalculaterlistener.h"
 #include "tracks/tracklist.h"
