@@ -16,7 +16,6 @@
 #include <system_error>
 #include <thread>
 
-#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
