@@ -31,15 +31,13 @@ QByteArray percentDecoded(const QByteArray &text)
     return QByteArray::fromPercentEncoding(text);
 }
 
-const QList<QByteArray> headerPool = {
+const QList<QByteArray> headers = {
     "Date: Tue, 08 Dec 2026 03:00:00 GMT",
     "Server: Apache/2.4.57 (Debian)",
     "Connection: close",
     "Content-Type: text/plain; charset=ISO-8859-1",
     "Cache-Control: no-cache",
     "Vary: Accept-Encoding",
-    "X-Served-By: cddb-test",
-    "Expires: 0",
 };
 
 } // namespace
@@ -77,12 +75,6 @@ void CddbTestServer::setMode(Mode mode)
 {
     std::lock_guard lock(m_mutex);
     m_mode = mode;
-}
-
-void CddbTestServer::setHeaderLineCount(int count)
-{
-    std::lock_guard lock(m_mutex);
-    m_headerLines = std::clamp(count, 0, int(headerPool.size()));
 }
 
 void CddbTestServer::addDisc(const Disc &disc)
@@ -222,8 +214,9 @@ QByteArray CddbTestServer::answerFor(const QByteArray &request, bool *endless)
     }
 
     QByteArray answer = "HTTP/1.1 200 OK\r\n";
-    for (int i = 0; i < m_headerLines; ++i)
-        answer += headerPool.at(i) + "\r\n";
+    // Six header lines, as the freedb servers of old sent them.
+    for (const QByteArray &header : headers)
+        answer += header + "\r\n";
     answer += "\r\n" + status + "\r\n";
     for (const QByteArray &line : std::as_const(body))
         answer += line + "\r\n";

@@ -44,7 +44,6 @@ public:
     quint16 refusingPort() const { return m_refusingPort; }
 
     void setMode(Mode mode);
-    void setHeaderLineCount(int count);
     void addDisc(const Disc &disc);
     // The requests received so far, each up to and including its blank line.
     QList<QByteArray> requests() const;
@@ -66,7 +65,6 @@ private:
     std::thread m_thread;
     mutable std::mutex m_mutex;
     Mode m_mode = Mode::Normal;
-    int m_headerLines = 6;
     QList<Disc> m_discs;
     QList<QByteArray> m_requests;
     QList<int> m_heldClients;
