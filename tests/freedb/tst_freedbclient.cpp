@@ -1,3 +1,5 @@
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 
 #include "cddbtestserver.h"
@@ -61,6 +63,8 @@ private slots:
     void commandsAgainstServer_data();
     void commandsAgainstServer();
     void readOfUnlistedDiscFails();
+    void serverFromSettings_data();
+    void serverFromSettings();
 };
 
 void tst_FreedbClient::searchResponse_data()
@@ -207,6 +211,43 @@ void tst_FreedbClient::readOfUnlistedDiscFails()
     QVERIFY(server.requests().isEmpty());
     QVERIFY(!client.readDisc(Freedb::CD{"7b0c0a0b", "rock", {}}, &lines));
     QVERIFY2(client.errorString().startsWith(u"CDDB error 401"_s), qPrintable(client.errorString()));
+}
+
+void tst_FreedbClient::serverFromSettings_data()
+{
+    QTest::addColumn<QVariant>("host");
+    QTest::addColumn<QVariant>("port");
+    QTest::addColumn<QByteArray>("expectedHost");
+    QTest::addColumn<int>("expectedPort");
+
+    QTest::newRow("nothing set") << QVariant() << QVariant() << QByteArray("freedb.dbpoweramp.com") << 80;
+    QTest::newRow("both set") << QVariant(u"gnu.example"_s) << QVariant(8880) << QByteArray("gnu.example") << 8880;
+    QTest::newRow("bad values ignored") << QVariant(u"evil\r\nX: 1"_s) << QVariant(u"http"_s)
+                                        << QByteArray("freedb.dbpoweramp.com") << 80;
+    QTest::newRow("port out of range") << QVariant() << QVariant(70000) << QByteArray("freedb.dbpoweramp.com") << 80;
+}
+
+void tst_FreedbClient::serverFromSettings()
+{
+    QFETCH(QVariant, host);
+    QFETCH(QVariant, port);
+    QFETCH(QByteArray, expectedHost);
+    QFETCH(int, expectedPort);
+
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(u"MavlorTest"_s);
+    QCoreApplication::setApplicationName(u"tst_freedbclient"_s);
+    {
+        QSettings settings;
+        settings.remove(u"freedb"_s);
+        if (host.isValid())
+            settings.setValue(u"freedb/host"_s, host);
+        if (port.isValid())
+            settings.setValue(u"freedb/port"_s, port);
+    }
+    const Freedb::Server server = Freedb::Server::fromSettings();
+    QCOMPARE(server.host, expectedHost);
+    QCOMPARE(server.port, expectedPort);
 }
 
 QTEST_GUILESS_MAIN(tst_FreedbClient)
