@@ -479,7 +479,14 @@ void MainWindow::onReadyCheapMP3(CheapMP3 *pCheapMP3)
 
 void MainWindow::buildTracks()
 {
-    m_controlPane->show();
+    if (m_controlPane->isHidden()) {
+        m_controlPane->show();
+        // First run: the waveform gets the larger share, the table keeps room for rows.
+        if (!m_splitterRestored) {
+            const int height = m_mainSplitter->height();
+            m_mainSplitter->setSizes({height * 3 / 5, height - height * 3 / 5});
+        }
+    }
     if (!m_cueFile.isEmpty()) {
         if (m_waveformView->frameIndex()) {
             m_actionSlice->setEnabled(true);
@@ -1002,7 +1009,8 @@ void MainWindow::restoreSettings()
     settings.endGroup();
     settings.beginGroup(u"main.splitter"_s);
     if (auto *splitter = findChild<QSplitter *>(u"mainSplitter"_s)) {
-        splitter->restoreState(settings.value(u"state"_s, QByteArray()).toByteArray());
+        m_splitterRestored =
+            splitter->restoreState(settings.value(u"state"_s, QByteArray()).toByteArray());
         const QByteArray splitterGeometry =
             settings.value(u"geometry"_s, QByteArray()).toByteArray();
         if (isUsableGeometry(splitterGeometry))

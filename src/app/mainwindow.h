@@ -162,6 +162,7 @@ private:
     int m_lastReadPercent = -1;
     // The CUE dialog is open: the panel stays where it was moved to.
     bool m_cueDialogShown = false;
+    bool m_splitterRestored = false;
 
     // Waveform and marker input state.
     bool m_waveformPressed = false;
