@@ -1,0 +1,317 @@
+#include "guiwarnings.h"
+#include "tracks/timetext.h"
+#include "tracks/tracklist.h"
+#include "waveform/slider.h"
+#include "waveform/waveformwidget.h"
+#include "waveformfixture.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+
+using namespace Qt::StringLiterals;
+
+// An 800 x 200 view; indexes at 44100 Hz, so level 1 shows 38.3 pixels per second.
+class TestWaveformWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void levelsFollowEntryCount_data();
+    void levelsFollowEntryCount();
+    void normalisationStaysDefined_data();
+    void normalisationStaysDefined();
+    void rulerStepAt44100_data();
+    void rulerStepAt44100();
+    void zoomKeepsCentreColumn_data();
+    void zoomKeepsCentreColumn();
+    void scrollStaysInsideLevel();
+    void clickOffersTrackDragOnlyScrolls();
+    void boundariesDrawnYellowButFirstStart();
+    void sliderFollowsView();
+
+private:
+    void load(int entries, const std::function<int(int)> &gainAt = wavyGain);
+    void goToLevel(int level);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<WaveformWidget> m_view;
+};
+
+void TestWaveformWidget::init()
+{
+    failOnWarningsButPlatformNotes();
+    QVERIFY(m_dir.isValid());
+    TrackList::instance()->setTracks({});
+    m_view = std::make_unique<WaveformWidget>();
+    m_view->resize(800, 200);
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+}
+
+void TestWaveformWidget::cleanup()
+{
+    m_view.reset();
+    TrackList::instance()->setTracks({});
+}
+
+void TestWaveformWidget::load(int entries, const std::function<int(int)> &gainAt)
+{
+    m_view->setFrameIndex(indexOfGains(m_dir.path(), entries, gainAt));
+}
+
+void TestWaveformWidget::goToLevel(int level)
+{
+    while (m_view->level() > level)
+        m_view->zoomIn();
+    while (m_view->level() < level)
+        m_view->zoomOut();
+}
+
+void TestWaveformWidget::levelsFollowEntryCount_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("totalLength");
+
+    QTest::newRow("empty") << 0 << 0 << 0 << 0;
+    QTest::newRow("1 entry") << 1 << 0 << 2 << 26;
+    QTest::newRow("300 entries") << 300 << 0 << 600 << 7837;
+    QTest::newRow("301 entries") << 301 << 1 << 301 << 7863;
+    // Halved to 2500 and 1250 columns: the odd entry is lost at the coarse levels.
+    QTest::newRow("5001 entries") << 5001 << 3 << 1250 << 130612;
+}
+
+void TestWaveformWidget::levelsFollowEntryCount()
+{
+    QFETCH(int, entries);
+    QFETCH(int, level);
+    QFETCH(int, width);
+    QFETCH(int, totalLength);
+
+    load(entries);
+    QVERIFY(m_view->frameIndex());
+    QCOMPARE(m_view->level(), level);
+    QCOMPARE(m_view->totalWidth(), width);
+    QCOMPARE(m_view->levelWidth(0), 2 * entries);
+    QCOMPARE(m_view->levelWidth(4), entries / 8);
+    QCOMPARE(m_view->totalLength(), totalLength);
+    m_view->repaint();
+}
+
+void TestWaveformWidget::normalisationStaysDefined_data()
+{
+    QTest::addColumn<QString>("gains"); // "silent", "constant" or "ramp" (0 to 254)
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<float>("minimum");
+    QTest::addColumn<float>("maximum");
+
+    QTest::newRow("short silent file, high equals low") << u"silent"_s << 10 << 5 << 0.0f << 0.0f;
+    QTest::newRow("one entry") << u"silent"_s << 1 << 0 << 0.0f << 0.0f;
+    QTest::newRow("two entries") << u"ramp"_s << 2 << 1 << 0.0f << 0.0f;
+    QTest::newRow("constant gain has no outline") << u"constant"_s << 400 << 200 << 0.0f << 0.0f;
+    QTest::newRow("ramp, quietest 5 % sink") << u"ramp"_s << 1020 << 40 << 0.0f << 0.0f;
+    QTest::newRow("ramp, middle") << u"ramp"_s << 1020 << 510 << 0.1f << 0.5f;
+    QTest::newRow("ramp, loudest 1 % saturate") << u"ramp"_s << 1020 << 1015 << 1.0f << 1.0f;
+}
+
+void TestWaveformWidget::normalisationStaysDefined()
+{
+    QFETCH(QString, gains);
+    QFETCH(int, entries);
+    QFETCH(int, entry);
+    QFETCH(float, minimum);
+    QFETCH(float, maximum);
+
+    load(entries, [gains](int i) { return gains == u"ramp"_s ? i / 4 : gains == u"constant"_s ? 200 : 0; });
+    const float value = m_view->levelValue(1, entry);
+    QVERIFY2(value >= minimum && value <= maximum, qPrintable(QString::number(value)));
+    for (int z = 0; z < WaveformWidget::LevelCount; ++z) {
+        for (int j = 0; j < m_view->levelWidth(z); ++j) {
+            const float v = m_view->levelValue(z, j);
+            QVERIFY2(v >= 0.0f && v <= 1.0f, qPrintable(u"level %1 column %2: %3"_s.arg(z).arg(j).arg(v)));
+        }
+    }
+}
+
+void TestWaveformWidget::rulerStepAt44100_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<double>("pixelsPerSecond");
+    QTest::addColumn<int>("step");
+
+    QTest::newRow("level 0") << 0 << 76.6 << 1;
+    QTest::newRow("level 1") << 1 << 38.3 << 5;
+    QTest::newRow("level 2") << 2 << 19.1 << 5;
+    QTest::newRow("level 3") << 3 << 9.6 << 15;
+    QTest::newRow("level 4") << 4 << 4.8 << 15;
+}
+
+void TestWaveformWidget::rulerStepAt44100()
+{
+    QFETCH(int, level);
+    QFETCH(double, pixelsPerSecond);
+    QFETCH(int, step);
+
+    load(6000);
+    goToLevel(level);
+    QCOMPARE(m_view->level(), level);
+    QCOMPARE(qRound(10.0 / m_view->secondsPerPixel()) / 10.0, pixelsPerSecond);
+    QCOMPARE(m_view->rulerStep(), step);
+}
+
+void TestWaveformWidget::zoomKeepsCentreColumn_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("wheel"); // angle delta; 0 calls zoomIn() or zoomOut()
+    QTest::addColumn<int>("expectedLevel");
+
+    QTest::newRow("in") << 3 << 700 << 0 << 2;
+    QTest::newRow("out") << 1 << 3000 << 0 << 2;
+    QTest::newRow("wheel away from the user zooms in") << 2 << 1000 << 120 << 1;
+    QTest::newRow("wheel toward the user zooms out") << 1 << 2000 << -120 << 2;
+    QTest::newRow("in at level 0") << 0 << 500 << 120 << 0;
+    QTest::newRow("out at level 4") << 4 << 100 << -120 << 4;
+}
+
+void TestWaveformWidget::zoomKeepsCentreColumn()
+{
+    QFETCH(int, level);
+    QFETCH(int, offset);
+    QFETCH(int, wheel);
+    QFETCH(int, expectedLevel);
+
+    load(8000);
+    goToLevel(level);
+    m_view->setScrollOffset(offset);
+    const int centre = m_view->viewWidth() / 2;
+    const int before = m_view->timeAtPixel(offset + centre);
+    const int column = m_view->timeAtPixel(1);
+    QSignalSpy scrolled(m_view.get(), &WaveformWidget::scrolled);
+
+    if (wheel != 0) {
+        const QPointF at(400, 100);
+        QWheelEvent event(at, m_view->mapToGlobal(at), {}, QPoint(0, wheel), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_view.get(), &event);
+    } else if (expectedLevel < level) {
+        m_view->zoomIn();
+    } else {
+        m_view->zoomOut();
+    }
+
+    QCOMPARE(m_view->level(), expectedLevel);
+    QCOMPARE(scrolled.count(), 0);
+    if (expectedLevel == level) {
+        QCOMPARE(m_view->scrollOffset(), offset);
+        return;
+    }
+    const int after = m_view->timeAtPixel(m_view->scrollOffset() + centre);
+    QVERIFY2(std::abs(after - before) <= 2 * std::max(column, m_view->timeAtPixel(1)),
+             qPrintable(u"centre was %1 ms, is %2 ms"_s.arg(before).arg(after)));
+}
+
+void TestWaveformWidget::scrollStaysInsideLevel()
+{
+    // 300 entries draw 600 columns in the 800-pixel view: nothing to scroll.
+    load(300);
+    QCOMPARE(m_view->maximumScrollOffset(), -200);
+    m_view->scrollBy(50);
+    QCOMPARE(m_view->scrollOffset(), 0);
+
+    // Level 3 of 8000 entries has 2000 columns; level 4 only 1000, 200 past the view.
+    load(8000);
+    QSignalSpy scrolled(m_view.get(), &WaveformWidget::scrolled);
+    m_view->setScrollOffset(-10);
+    QCOMPARE(m_view->scrollOffset(), 0);
+    m_view->setScrollOffset(100000);
+    QCOMPARE(m_view->scrollOffset(), 1200);
+    QCOMPARE(scrolled.count(), 0);
+    m_view->scrollBy(-30);
+    QCOMPARE(m_view->scrollOffset(), 1170);
+    QCOMPARE(scrolled.count(), 1);
+    // The centre cannot stay at the end of a coarser level; the view must not run past it.
+    m_view->zoomOut();
+    QCOMPARE(m_view->scrollOffset(), 200);
+}
+
+void TestWaveformWidget::clickOffersTrackDragOnlyScrolls()
+{
+    load(3000);
+    m_view->setScrollOffset(50);
+    QString title;
+    QString start;
+    const auto read = [&](TrackDataDialog *dialog) {
+        title = dialog->windowTitle();
+        start = dialog->start();
+    };
+
+    QVERIFY(answerDialog([&] { QTest::mouseClick(m_view.get(), Qt::LeftButton, {}, {300, 100}); },
+                         read));
+    QCOMPARE(title, u"Add"_s);
+    QCOMPARE(start, TimeText::format(m_view->timeAtPixel(350)));
+
+    QVERIFY(!answerDialog([&] {
+        QTest::mousePress(m_view.get(), Qt::LeftButton, {}, {300, 100});
+        QTest::mouseMove(m_view.get(), {310, 100});
+        QTest::mouseMove(m_view.get(), {320, 100});
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, {320, 100});
+        QTest::mousePress(m_view.get(), Qt::LeftButton, {}, {300, 100});
+        QTest::mouseMove(m_view.get(), {290, 100});
+        QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, {300, 100});
+    }, read));
+    // Dragging right shows earlier audio, five columns per move; left, later audio.
+    QCOMPARE(m_view->scrollOffset(), 45);
+}
+
+void TestWaveformWidget::boundariesDrawnYellowButFirstStart()
+{
+    load(3000);
+    TrackList::instance()->setTracks({Track{u"a"_s, u"x"_s, 1, 0, 20000},
+                                      Track{u"b"_s, u"x"_s, 2, 20000, 40000},
+                                      Track{u"c"_s, u"x"_s, 3, 40000, 60000}});
+    const QImage image = m_view->grab().toImage();
+    const QColor yellow(Qt::yellow);
+    for (int start : {20000, 40000}) {
+        const int x = m_view->pixelAtTime(start);
+        QCOMPARE(image.pixelColor(x, 2), yellow);
+        QCOMPARE(image.pixelColor(x, image.height() - 1), yellow);
+    }
+    QVERIFY(image.pixelColor(0, 2) != yellow);
+    QCOMPARE(image.pixelColor(200, image.height() / 2), QColor(Qt::blue));
+}
+
+void TestWaveformWidget::sliderFollowsView()
+{
+    Slider slider;
+    slider.resize(800, 12);
+    m_view->setSlider(&slider);
+    QVERIFY(slider.isHidden());
+    load(8000);
+
+    QVERIFY(!slider.isHidden());
+    QCOMPARE(slider.maximum(), m_view->totalWidth());
+    QVERIFY(slider.handleLength() >= Slider::MinimumHandleLength);
+    QVERIFY(slider.handleLength() < slider.width());
+
+    m_view->scrollBy(400);
+    QCOMPARE(slider.value(), 400);
+    QCOMPARE(slider.handleRect().left(), slider.valueToPixel(400));
+
+    QTest::mouseClick(&slider, Qt::LeftButton, {}, QPoint(slider.width() - 1, 6));
+    QCOMPARE(m_view->scrollOffset(), m_view->maximumScrollOffset());
+
+    m_view->zoomIn();
+    QCOMPARE(slider.maximum(), m_view->totalWidth());
+    QCOMPARE(slider.value(), m_view->scrollOffset());
+}
+
+QTEST_MAIN(TestWaveformWidget)
+#include "tst_waveformwidget.moc"
