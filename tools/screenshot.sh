@@ -23,8 +23,8 @@ if [ -z "$file" ]; then
   mkdir -p "$work/music"
   file="$work/music/Demo Album.mp3"
   # Four pieces of different loudness with short pauses, so the outline shows its tracks.
-  ffmpeg -loglevel error -f lavfi \
-    -i "aevalsrc='(0.15+0.6*between(t,42,47)*0+0.5*lt(mod(t,45),43))*sin(2*PI*(180+40*floor(t/45))*t)*(0.55+0.45*sin(2*PI*t/(5+floor(t/45))))':s=44100:d=180" \
+  ffmpeg -loglevel error -f lavfi -i "anoisesrc=d=180:c=pink:a=0.6:r=44100" \
+    -af "volume='(0.05+0.95*lt(mod(t,45),43))*(0.35+0.65*abs(sin(2*PI*t/(6+floor(t/45)))))':eval=frame" \
     -ac 2 "$work/demo.wav"
   lame --quiet -V2 "$work/demo.wav" "$file"
   cat > "$work/music/Demo Album.cue" <<'CUE'
@@ -33,15 +33,19 @@ TITLE "Demo Album"
 FILE "Demo Album.mp3" MP3
   TRACK 01 AUDIO
     TITLE "Opening"
+    PERFORMER "The Examples"
     INDEX 01 00:00:00
   TRACK 02 AUDIO
     TITLE "Second Thoughts"
+    PERFORMER "The Examples"
     INDEX 01 00:45:00
   TRACK 03 AUDIO
     TITLE "A Longer Title for the Third Track"
+    PERFORMER "The Examples"
     INDEX 01 01:30:00
   TRACK 04 AUDIO
     TITLE "Closing"
+    PERFORMER "The Examples"
     INDEX 01 02:15:00
 CUE
 fi

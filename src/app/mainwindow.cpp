@@ -19,7 +19,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 #include <filesystem>
 #include <system_error>
@@ -197,18 +196,9 @@ void MainWindow::createActions()
     connect(m_actionAdd, &QAction::triggered, this, &MainWindow::onAdd);
     connect(m_actionRemove, &QAction::triggered, this, &MainWindow::onRemove);
     connect(m_actionEdit, &QAction::triggered, this, &MainWindow::onEdit);
-    connect(m_actionZoomIn, &QAction::triggered, this, [this] {
-        if (m_waveformView->frameIndex()) {
-            m_waveformView->zoomIn();
-            updateSliderRange();
-        }
-    });
-    connect(m_actionZoomOut, &QAction::triggered, this, [this] {
-        if (m_waveformView->frameIndex()) {
-            m_waveformView->zoomOut();
-            updateSliderRange();
-        }
-    });
+    // The view keeps the slider in step with a zoom itself.
+    connect(m_actionZoomIn, &QAction::triggered, this, [this] { m_waveformView->zoomIn(); });
+    connect(m_actionZoomOut, &QAction::triggered, this, [this] { m_waveformView->zoomOut(); });
 }
 
 void MainWindow::createMenusAndToolBar()
@@ -262,18 +252,17 @@ void MainWindow::createPanes()
     m_mainSplitter->setChildrenCollapsible(false);
     m_mainSplitter->hide();
 
+    // The view takes its own clicks, drags and wheel, and keeps the slider in step.
     m_topPane = new QWidget;
     m_topPane->setObjectName(u"topPane"_s);
     m_waveformView = new WaveformWidget(m_topPane);
     m_waveformView->setObjectName(u"waveformView"_s);
     m_waveformView->setMouseTracking(true);
-    m_waveformView->installEventFilter(this);
-    connect(m_waveformView, &WaveformWidget::scrolled, this, &MainWindow::onWaveformScrolled);
-    m_slider = new Slider;
+    m_slider = new Slider(Qt::Horizontal);
     m_slider->setObjectName(u"slider"_s);
     m_slider->setFixedHeight(12);
     m_slider->hide();
-    connect(m_slider, &Slider::valueChanged, this, &MainWindow::onSliderValueChanged);
+    m_waveformView->setSlider(m_slider);
     auto *topLayout = new QVBoxLayout(m_topPane);
     topLayout->setSpacing(0);
     topLayout->setContentsMargins(0, 0, 0, 0);
@@ -316,26 +305,22 @@ void MainWindow::createPanes()
     controlLayout->addLayout(folderLayout);
     m_mainSplitter->addWidget(m_controlPane);
     m_controlPane->hide();
+    // Both panes share a larger window: a maximised window shows more rows, not just a
+    // taller outline.
     m_mainSplitter->setStretchFactor(0, 1);
+    m_mainSplitter->setStretchFactor(1, 1);
 
     // Floats over the waveform as a child of the window, created after the splitter so it
-    // is stacked above it.
+    // is stacked above it; it places and drags itself and edits or deletes its track.
     m_hoverMarker = new MarkerWidget(this);
-    m_hoverMarker->setObjectName(u"hoverMarker"_s);
-    m_hoverMarker->installEventFilter(this);
-    m_hoverMarker->hide();
-    m_markerMenu = new QMenu(m_hoverMarker);
-    m_markerEdit = m_markerMenu->addAction(tr("Edit"));
-    m_markerDelete = m_markerMenu->addAction(tr("Delete"));
-    connect(m_markerEdit, &QAction::triggered, this, &MainWindow::onEditMarkerMenu);
-    connect(m_markerDelete, &QAction::triggered, this, &MainWindow::onDeleteMarkerMenu);
+    m_hoverMarker->setWaveform(m_waveformView);
 }
 
 void MainWindow::registerCommands()
 {
     for (QAction *action :
-         {m_actionOpen, m_actionAdd, m_markerEdit, m_markerDelete, m_actionZoomIn,
-          m_actionZoomOut})
+         {m_actionOpen, m_actionAdd, m_hoverMarker->editAction(), m_hoverMarker->deleteAction(),
+          m_actionZoomIn, m_actionZoomOut})
         m_manager->addDisablingCommands(action);
     for (QWidget *widget : {m_topPane, m_controlPane, static_cast<QWidget *>(m_saveFolderEdit)})
         m_manager->addDisablingCommands(widget);
@@ -459,7 +444,8 @@ void MainWindow::onCueFilesFinded(const FileFinder::FileList &files)
 
 void MainWindow::onReadyCheapMP3(CheapMP3 *pCheapMP3)
 {
-    m_waveformView->setFrameIndex(pCheapMP3);
+    // The view owns the index from here on.
+    m_waveformView->setFrameIndex(std::unique_ptr<CheapMP3>(pCheapMP3));
     m_trackModel->clear();
     if (m_trackHeader->checkBoxState() != Qt::Unchecked)
         m_trackHeader->setCheckState(Qt::Unchecked);
@@ -469,7 +455,7 @@ void MainWindow::onReadyCheapMP3(CheapMP3 *pCheapMP3)
     m_actionZoomIn->setEnabled(true);
     m_actionZoomOut->setEnabled(true);
     buildTracks();
-    updateSliderRange();
+    m_waveformView->updateSliderRange();
     if (pCheapMP3 && pCheapMP3->frameCount() == 0) {
         QMessageBox::warning(this, tr("Mavlor"),
                              tr("%1 holds no MP3 audio that Mavlor can read.")
@@ -522,27 +508,6 @@ void MainWindow::onSliceProgress(SliceProgress progress)
     const double value = share * (progress.track - 1) + progress.percent / 100.0 * share;
     m_progressPanel->progressBar()->setValue(static_cast<int>(value));
     m_progressPanel->label()->setText(tr("Writing %1 track.").arg(progress.track));
-}
-
-void MainWindow::onSliderValueChanged(int value)
-{
-    m_waveformView->setScrollOffset(value);
-}
-
-void MainWindow::onWaveformScrolled()
-{
-    m_slider->setValue(m_waveformView->scrollOffset());
-}
-
-void MainWindow::updateSliderRange()
-{
-    const int total = m_waveformView->maximumScrollOffset() + m_waveformView->viewWidth();
-    m_slider->setRange(0, total);
-    const int free = m_slider->valueToPixel(total);
-    if (total > 0)
-        m_slider->setHandleLength(
-            static_cast<int>(static_cast<double>(free) * m_waveformView->width() / total));
-    m_slider->setValue(m_waveformView->scrollOffset());
 }
 
 void MainWindow::onChooseSaveFolder()
@@ -709,19 +674,6 @@ void MainWindow::onRemove()
         --m_selectedRow;
 }
 
-void MainWindow::onEditMarkerMenu()
-{
-    m_hoverMarker->hide();
-    TrackDataDialog::editTrack(this, tr("Edit"), m_hoverMarker->trackIndex(), QString(),
-                               QString(), QString(), QString());
-}
-
-void MainWindow::onDeleteMarkerMenu()
-{
-    TrackList::instance()->removeTrack(m_hoverMarker->trackIndex());
-    m_hoverMarker->hide();
-}
-
 void MainWindow::onTrackViewClicked(const QModelIndex &index)
 {
     if (!m_actionEdit->isEnabled())
@@ -734,10 +686,7 @@ void MainWindow::onTrackViewClicked(const QModelIndex &index)
 
 int MainWindow::totalLength() const
 {
-    if (!m_waveformView->frameIndex())
-        return 0;
-    return m_waveformView->timeAtPixel(m_waveformView->maximumScrollOffset()
-                                       + m_waveformView->viewWidth());
+    return m_waveformView->totalLength();
 }
 
 void MainWindow::tracksRemoved(int first, int last)
@@ -768,194 +717,6 @@ void MainWindow::tracksChanged(int first, int last)
     }
     m_slider->update();
     m_waveformView->update();
-}
-
-bool MainWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_waveformView && m_waveformView->frameIndex())
-        waveformEvent(event);
-    else if (watched == m_hoverMarker)
-        markerEvent(event);
-    return DroppableWindow::eventFilter(watched, event);
-}
-
-QRect MainWindow::waveformScreenRect() const
-{
-    return QRect(m_waveformView->mapToGlobal(QPoint(0, 0)), m_waveformView->size());
-}
-
-bool MainWindow::waveformEvent(QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::Wheel: {
-        const auto *wheel = static_cast<QWheelEvent *>(event);
-        const QPoint delta = wheel->angleDelta();
-        if (qAbs(delta.y()) < qAbs(delta.x()))
-            return false;
-        if (delta.y() >= 0)
-            m_waveformView->zoomIn();
-        else
-            m_waveformView->zoomOut();
-        updateSliderRange();
-        return false;
-    }
-    case QEvent::Resize:
-        updateSliderRange();
-        return false;
-    case QEvent::MouseButtonPress: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton) {
-            m_waveformPressed = true;
-            m_pressX = mouse->position().toPoint().x();
-            m_lastDragGlobalX = mouse->globalPosition().toPoint().x();
-            m_hoverMarker->hide();
-        }
-        return false;
-    }
-    case QEvent::MouseMove: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        const QPoint global = mouse->globalPosition().toPoint();
-        if (m_waveformPressed && (mouse->buttons() & Qt::LeftButton)) {
-            // Dragging right shows earlier audio.
-            m_waveformView->scrollBy(global.x() > m_lastDragGlobalX ? -5 : 5);
-            m_lastDragGlobalX = global.x();
-        } else {
-            placeHoverMarker(global);
-        }
-        return false;
-    }
-    case QEvent::MouseButtonRelease: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() != Qt::LeftButton || !m_waveformPressed)
-            return false;
-        m_waveformPressed = false;
-        const int x = mouse->position().toPoint().x();
-        if (x == m_pressX) {
-            const int ms = m_waveformView->timeAtPixel(m_waveformView->scrollOffset() + x);
-            TrackDataDialog::editTrackAt(this, tr("Add"), ms);
-        }
-        return false;
-    }
-    default:
-        return false;
-    }
-}
-
-void MainWindow::placeHoverMarker(const QPoint &globalPos)
-{
-    const QRect r = waveformScreenRect();
-    const int markerWidth = m_hoverMarker->width();
-    const int markerHeight = m_hoverMarker->height();
-    if (globalPos.x() < r.left() + markerWidth || globalPos.x() > r.left() + r.width() - markerWidth
-        || globalPos.y() < r.top() + markerHeight
-        || globalPos.y() > r.top() + r.height() - markerHeight) {
-        m_hoverMarker->hide();
-        return;
-    }
-    const int offset = m_waveformView->scrollOffset();
-    const int t = m_waveformView->timeAtPixel(globalPos.x() - r.left() + offset);
-    const int tolerance = m_waveformView->timeAtPixel(m_hoverMarker->hotSpotX());
-    const TrackList *list = TrackList::instance();
-    for (int i = 0; i < list->count(); ++i) {
-        const int start = list->startOf(i);
-        if (start - tolerance <= t && t <= start + tolerance) {
-            m_hoverMarker->setTrackIndex(i);
-            moveMarkerTo(r.left() + m_waveformView->pixelAtTime(start) - m_hoverMarker->hotSpotX()
-                             - offset,
-                         globalPos.y() - m_hoverMarker->hotSpotY());
-            m_hoverMarker->setNormalLook();
-            m_hoverMarker->show();
-            m_hoverMarker->raise();
-            return;
-        }
-    }
-    m_hoverMarker->hide();
-}
-
-void MainWindow::moveMarkerTo(int globalX, int globalY)
-{
-    const QPoint global(globalX, globalY);
-    if (m_hoverMarker->isWindow())
-        m_hoverMarker->move(global);
-    else
-        m_hoverMarker->move(m_hoverMarker->parentWidget()->mapFromGlobal(global));
-}
-
-bool MainWindow::markerEvent(QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton) {
-            m_hoverMarker->setPressedLook();
-            m_markerDragging = true;
-        } else if (mouse->button() == Qt::RightButton) {
-            m_markerMenu->popup(mouse->globalPosition().toPoint());
-        }
-        return false;
-    }
-    case QEvent::MouseButtonRelease: {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() != Qt::LeftButton)
-            return false;
-        m_markerDragging = false;
-        const QRect markerRect(m_hoverMarker->mapToGlobal(QPoint(0, 0)), m_hoverMarker->size());
-        if (!markerRect.contains(mouse->globalPosition().toPoint()))
-            m_hoverMarker->hide();
-        m_hoverMarker->setNormalLook();
-        return false;
-    }
-    case QEvent::MouseMove:
-        if (m_markerDragging)
-            dragMarker(static_cast<QMouseEvent *>(event)->globalPosition().toPoint());
-        return false;
-    default:
-        return false;
-    }
-}
-
-void MainWindow::dragMarker(const QPoint &globalPos)
-{
-    const QRect r = waveformScreenRect();
-    const int right = r.left() + r.width();
-    const int bottom = r.top() + r.height();
-    const int hotX = m_hoverMarker->hotSpotX();
-    const int hotY = m_hoverMarker->hotSpotY();
-    int y = globalPos.y() - hotY;
-    if (y < r.top())
-        y = r.top();
-    if (y + 2 * hotY > bottom)
-        y = bottom - 2 * hotY;
-
-    const int markerLeft = m_hoverMarker->mapToGlobal(QPoint(0, 0)).x();
-    if (markerLeft < r.left() || markerLeft + 2 * hotX > right) {
-        m_hoverMarker->hide();
-        return;
-    }
-    const int a = globalPos.x() - hotX;
-    const int previous = m_havePreviousDragLeft ? m_previousDragLeft : a;
-    const int offset = m_waveformView->scrollOffset();
-    const int t = m_waveformView->timeAtPixel(globalPos.x() - r.left() + offset);
-    const bool atLeft = a < r.left() + 1;
-    const bool atRight = a > right - 2 * hotX - 1;
-    TrackList *list = TrackList::instance();
-    const int track = m_hoverMarker->trackIndex();
-    if (atLeft || atRight) {
-        // Three pixels beyond the marker's centre in the direction of movement.
-        const int t2 = m_waveformView->timeAtPixel(offset + markerLeft - r.left() + hotX - 3
-                                                   + (previous < a ? 6 : 0));
-        if (list->moveBoundary(track, t2)) {
-            if (atRight && previous < a)
-                m_waveformView->scrollBy(4);
-            else if (atLeft && previous >= a)
-                m_waveformView->scrollBy(-4);
-            moveMarkerTo(markerLeft, y);
-        }
-    } else if (list->moveBoundary(track, t)) {
-        moveMarkerTo(a, y);
-    }
-    m_previousDragLeft = a;
-    m_havePreviousDragLeft = true;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

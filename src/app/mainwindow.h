@@ -86,8 +86,6 @@ public slots:
     void onCueFilesFinded(const FileFinder::FileList &files);
     void onDroppedFiles(const DroppableWindow::FileList &files);
     void onOpenFile();
-    void onSliderValueChanged(int value);
-    void onWaveformScrolled();
     void onChooseSaveFolder();
     void onTrackModelDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
     void onAbout();
@@ -95,12 +93,9 @@ public slots:
     void onAdd();
     void onEdit();
     void onRemove();
-    void onEditMarkerMenu();
-    void onDeleteMarkerMenu();
     void onTrackViewClicked(const QModelIndex &index);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -113,19 +108,11 @@ private:
     void restoreSettings();
     void centreProgressPanel();
     void buildTracks();
-    void updateSliderRange();
     void onSliceEnded();
     bool prepareFolder(const QString &folder);
     void onTrackFailed(int track, const QString &path, const QString &reason);
     void onTrackWritten(int track, const QString &path);
 
-    // Waveform and marker input, fed by the event filter.
-    bool waveformEvent(QEvent *event);
-    bool markerEvent(QEvent *event);
-    void placeHoverMarker(const QPoint &globalPos);
-    void dragMarker(const QPoint &globalPos);
-    void moveMarkerTo(int globalX, int globalY);
-    QRect waveformScreenRect() const;
 
     Mp3Manager *m_manager;
     QAction *m_actionOpen = nullptr;
@@ -137,8 +124,6 @@ private:
     QAction *m_actionEdit = nullptr;
     QAction *m_actionZoomIn = nullptr;
     QAction *m_actionZoomOut = nullptr;
-    QAction *m_markerEdit = nullptr;
-    QAction *m_markerDelete = nullptr;
 
     WaveformWidget *m_waveformView = nullptr;
     Slider *m_slider = nullptr;
@@ -148,7 +133,6 @@ private:
     ProgressWidget *m_progressPanel;
     QWidget *m_topPane = nullptr;
     MarkerWidget *m_hoverMarker = nullptr;
-    QMenu *m_markerMenu = nullptr;
     int m_selectedRow = NoRow;
     QPointer<WelcomePanel> m_welcomePanel;
     QVBoxLayout *m_centralLayout = nullptr;
@@ -163,14 +147,6 @@ private:
     // The CUE dialog is open: the panel stays where it was moved to.
     bool m_cueDialogShown = false;
     bool m_splitterRestored = false;
-
-    // Waveform and marker input state.
-    bool m_waveformPressed = false;
-    int m_pressX = 0;
-    int m_lastDragGlobalX = 0;
-    bool m_markerDragging = false;
-    bool m_havePreviousDragLeft = false;
-    int m_previousDragLeft = 0;
 
     // The running slice: where it writes, what it was given and what came back.
     bool m_slicing = false;
