@@ -134,6 +134,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_manager, &Mp3Manager::sliceProgress, this, &MainWindow::onSliceProgress);
     connect(m_manager, &Mp3Manager::trackFailed, this, &MainWindow::onTrackFailed);
     connect(m_manager, &Mp3Manager::trackWritten, this, &MainWindow::onTrackWritten);
+    connect(m_manager, &Mp3Manager::cueParseEnded, this, &MainWindow::onCueParseEnded);
 
     registerCommands();
     restoreSettings();
@@ -476,6 +477,7 @@ void MainWindow::buildTracks()
     if (!m_cueFile.isEmpty()) {
         if (m_waveformView->frameIndex()) {
             m_actionSlice->setEnabled(true);
+            m_awaitingCueTracks = true;
             m_manager->parseCue(m_cueFile);
         }
         return;
@@ -490,10 +492,24 @@ void MainWindow::buildTracks()
     m_trackHeader->setCheckState(Qt::Checked);
 }
 
+void MainWindow::onCueParseEnded()
+{
+    if (!m_awaitingCueTracks)
+        return;
+    // A sheet without a single track would leave the previous file's tracks in the list
+    // behind an empty table; the whole file becomes one track instead.
+    m_awaitingCueTracks = false;
+    const QString sheet = QFileInfo(m_cueFile).fileName();
+    m_cueFile.clear();
+    buildTracks();
+    statusBar()->showMessage(tr("%1 holds no tracks; the whole file is one track.").arg(sheet));
+}
+
 void MainWindow::onReadyTracks(const TrackContainer &tracks)
 {
     if (!m_waveformView->frameIndex())
         return;
+    m_awaitingCueTracks = false;
     m_waveformView->update();
     TrackList::instance()->setTracks(tracks);
     if (m_trackHeader->checkBoxState() != Qt::Checked)

@@ -109,6 +109,7 @@ private:
     void centreProgressPanel();
     void buildTracks();
     void onSliceEnded();
+    void onCueParseEnded();
     bool prepareFolder(const QString &folder);
     void onTrackFailed(int track, const QString &path, const QString &reason);
     void onTrackWritten(int track, const QString &path);
@@ -147,6 +148,8 @@ private:
     // The CUE dialog is open: the panel stays where it was moved to.
     bool m_cueDialogShown = false;
     bool m_splitterRestored = false;
+    // A sheet is being parsed for the current file; its tracks have not come yet.
+    bool m_awaitingCueTracks = false;
 
     // The running slice: where it writes, what it was given and what came back.
     bool m_slicing = false;

@@ -140,6 +140,7 @@ private slots:
     void cleanup();
     void fileOpensWithSheetOrWholeTrack_data();
     void fileOpensWithSheetOrWholeTrack();
+    void cueDialogStandsBesideProgressPanel();
     void clickSplitsAndMarkerMovesBoundary();
     void sliceWritesNamedTaggedTracks_data();
     void sliceWritesNamedTaggedTracks();
@@ -201,8 +202,13 @@ QString tst_MainWindowRoad::albumIn(const QString &folder, const QString &name,
     const QString mp3 = path + u'/' + name;
     if (!QFile::copy(m_album, mp3))
         return QString();
-    for (const QString &sheetName : sheets) {
-        if (!writeText(path + u'/' + sheetName, sheet(name)))
+    // "empty" after a sheet's name turns that sheet into one without tracks.
+    for (qsizetype i = 0; i < sheets.size(); ++i) {
+        if (sheets.at(i) == u"empty"_s)
+            continue;
+        const bool empty = sheets.value(i + 1) == u"empty"_s;
+        if (!writeText(path + u'/' + sheets.at(i), empty ? QByteArray("REM nothing\n")
+                                                         : sheet(name)))
             return QString();
     }
     return mp3;
@@ -259,6 +265,9 @@ void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack_data()
         << QStringList{u"Album.cd1"_s};
     QTest::newRow("another sheet asked, chosen")
         << u"Album.mp3"_s << QStringList{u"Other.cue"_s} << u"Other"_s << true << fromSheet;
+    QTest::newRow("a sheet without tracks gives one whole-file track")
+        << u"Album.mp3"_s << QStringList{u"Album.cue"_s, u"empty"_s} << QString() << false
+        << QStringList{u"Album"_s};
 }
 
 void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack()
@@ -272,11 +281,13 @@ void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack()
     const QString path = albumIn(u"open"_s, mp3, sheets);
     QVERIFY(!path.isEmpty());
     QPoint panelBesideDialog;
+    bool panelShownBesideDialog = false;
     ModalAnswerer answerer([&](QWidget *modal) {
         auto *dialog = qobject_cast<CueDialog *>(modal);
         if (!dialog)
             return;
         panelBesideDialog = m_window->progressPanel()->pos();
+        panelShownBesideDialog = m_window->progressPanel()->isVisible();
         auto *list = dialog->findChild<QListWidget *>(u"cueList"_s);
         const auto items = list->findItems(choose, Qt::MatchExactly);
         if (!choose.isEmpty() && !items.isEmpty()) {
@@ -292,8 +303,9 @@ void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack()
     for (const auto &seen : std::as_const(answerer.seen))
         sawDialog = sawDialog || seen.className == u"CueDialog"_s;
     QCOMPARE(sawDialog, dialogShown);
-    // While the dialog showed, the panel stood on the window's right half; then it came back.
-    if (dialogShown)
+    // While the dialog showed, a panel still shown (the read may have ended first) stood on
+    // the window's right half; then it came back.
+    if (panelShownBesideDialog)
         QCOMPARE(panelBesideDialog.x(), m_window->width() / 2 + 10);
     QCOMPARE(m_window->progressPanel()->pos(),
              QPoint(m_window->width() / 2 - 100, m_window->height() / 2 - 25));
@@ -311,6 +323,26 @@ void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack()
     QCOMPARE(m_window->trackHeader()->checkBoxState(), int(Qt::Checked));
     QVERIFY(m_window->findChild<QAction *>(u"actionSlice"_s)->isEnabled());
     QVERIFY(m_window->welcomePanel() == nullptr);
+}
+
+void tst_MainWindowRoad::cueDialogStandsBesideProgressPanel()
+{
+    m_window->setGeometry(100, 50, 640, 480);
+    QTRY_COMPARE(m_window->geometry(), QRect(100, 50, 640, 480));
+    m_window->progressPanel()->show();
+    const QPoint centred = m_window->progressPanel()->pos();
+    QPoint panelDuring;
+    QRect dialogDuring;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        panelDuring = m_window->progressPanel()->pos();
+        dialogDuring = QRect(modal->pos(), modal->size()); // pos() includes the frame
+    });
+    m_window->onCueFilesFinded({u"/music/a.cue"_s, u"/music/b.cue"_s});
+    QCOMPARE(answerer.seen.size(), 1);
+    // The panel on the right half, the 300 by 300 dialog on the left, 75 below the top.
+    QCOMPARE(panelDuring, QPoint(640 / 2 + 10, centred.y()));
+    QCOMPARE(dialogDuring, QRect(100 + 320 - 310, 50 + 75, 300, 300));
+    QCOMPARE(m_window->progressPanel()->pos(), centred);
 }
 
 void tst_MainWindowRoad::clickSplitsAndMarkerMovesBoundary()
