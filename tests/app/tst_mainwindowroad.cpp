@@ -148,6 +148,7 @@ private slots:
     void unusableFolderIsRefused();
     void trackThatCannotBeWrittenIsNamed();
     void openingDuringSliceIsRefused();
+    void fileWithoutAudioIsReported();
 
 private:
     // A fresh folder holding the album under `name`, plus the given sheets.
@@ -506,6 +507,19 @@ void tst_MainWindowRoad::openingDuringSliceIsRefused()
     QCOMPARE(m_window->waveformView()->frameIndex(), index);
     QCOMPARE(titles(), (QStringList{u"One"_s, u"Two"_s, u"Three"_s}));
     QCOMPARE(mp3sUnder(m_dir.filePath(u"out/busy"_s)).size(), 3);
+}
+
+void tst_MainWindowRoad::fileWithoutAudioIsReported()
+{
+    const QString folder = m_dir.filePath(u"noaudio"_s);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/notes.mp3"_s;
+    QVERIFY(writeText(path, QByteArray(4096, 'x')));
+    ModalAnswerer answerer;
+    QVERIFY(m_window->openFile(path));
+    QVERIFY(QTest::qWaitFor([&] { return !answerer.seen.isEmpty(); }, 10000));
+    QCOMPARE(answerer.messages(),
+             u"%1 holds no MP3 audio that Mavlor can read."_s.arg(QDir::toNativeSeparators(path)));
 }
 
 QTEST_MAIN(tst_MainWindowRoad)
