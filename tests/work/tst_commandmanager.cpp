@@ -231,14 +231,14 @@ void tst_CommandManager::progressCommandResetsBarBeforeShowing()
     QFETCH(bool, startsShown);
     QFETCH(int, barAfter);
 
-    QWidget owner;
+    QWidget owner; // the panel floats inside it, so it shows only with it
     ProgressWidget panel(&owner);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
     panel.progressBar()->setValue(73);
     panel.label()->setText(u"Opening..."_s);
-    if (startsShown) {
+    if (startsShown)
         panel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    }
     ProgressWidgetVisibleCommand command(BeginSlice, &panel, visible);
     command.execute();
     QCOMPARE(panel.isVisible(), visible);
@@ -291,6 +291,8 @@ void tst_CommandManager::progressSetShowsDuringWorkOnly()
 {
     QWidget owner;
     ProgressWidget panel(&owner);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
     CommandManager manager;
     manager.addProgressWidgetCommands(&panel);
     QCOMPARE(typesOf(manager), (QList<CommandType>{BeginRead, EndRead, BeginSlice, EndSlice}));
