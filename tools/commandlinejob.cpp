@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "callbackcommand.h"
 #include "interruptnotifier.h"
@@ -27,6 +28,36 @@ void printLine(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+// Whether the input can be opened for reading; a folder is refused before open() is tried, and
+// a missing file reports the system's reason rather than none.
+bool canRead(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    QFile input(path);
+    QString why;
+    if (info.exists() && !info.isFile())
+        why = u"not a file"_s;
+    else if (!input.open(QIODevice::ReadOnly))
+        why = input.errorString();
+    if (why.isEmpty())
+        return true;
+    if (error)
+        *error = u"cannot read %1: %2"_s.arg(path, why);
+    return false;
+}
+
+// Makes the folder if need be and proves a file can be created in it.
+bool canWriteInto(const QString &folder, QString *error)
+{
+    QDir().mkpath(folder);
+    QTemporaryFile probe(folder + u"/.mavlor-XXXXXX"_s);
+    if (QFileInfo(folder).isDir() && probe.open())
+        return true;
+    if (error)
+        *error = u"cannot write into folder %1: %2"_s.arg(folder, probe.errorString());
+    return false;
+}
+
 } // namespace
 
 CommandLineJob::CommandLineJob(const Options &options, QObject *parent)
@@ -43,26 +74,19 @@ CommandLineJob::~CommandLineJob()
 
 int CommandLineJob::run()
 {
-    QFile input(m_options.input);
-    if (!QFileInfo(m_options.input).isFile() || !input.open(QIODevice::ReadOnly)) {
-        const QString why = QFileInfo::exists(m_options.input) && !QFileInfo(m_options.input).isFile()
-            ? u"not a file"_s
-            : input.errorString();
-        fail(u"cannot read %1: %2"_s.arg(m_options.input, why));
+    QString error;
+    if (!canRead(m_options.input, &error)) {
+        fail(error);
         return m_status;
     }
-    input.close();
 
     if (m_options.mode == Mode::Split) {
         if (!m_options.cueSheet.isEmpty() && !QFileInfo(m_options.cueSheet).isReadable()) {
             fail(u"cannot read CUE sheet %1"_s.arg(m_options.cueSheet));
             return m_status;
         }
-        QDir().mkpath(m_options.outputFolder);
-        QTemporaryFile probe(m_options.outputFolder + u"/.mavlor-XXXXXX"_s);
-        if (!QFileInfo(m_options.outputFolder).isDir() || !probe.open()) {
-            fail(u"cannot write into folder %1: %2"_s.arg(m_options.outputFolder,
-                                                         probe.errorString()));
+        if (!canWriteInto(m_options.outputFolder, &error)) {
+            fail(error);
             return m_status;
         }
     }
@@ -78,15 +102,17 @@ int CommandLineJob::run()
     connect(manager, &Mp3Manager::sliceProgress, this, &CommandLineJob::onSliceProgress);
     connect(manager, &Mp3Manager::trackWritten, this, &CommandLineJob::onTrackWritten);
     connect(manager, &Mp3Manager::trackFailed, this, &CommandLineJob::onTrackFailed);
-    manager->addCommand(new CallbackCommand(EndRead, this, [this] { onReadEnded(); }));
-    manager->addCommand(new CallbackCommand(EndSlice, this, [this] { onSliceEnded(); }));
+    manager->addCommand(
+        std::make_unique<CallbackCommand>(EndRead, this, [this] { onReadEnded(); }));
+    manager->addCommand(
+        std::make_unique<CallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
 
     m_interrupt = std::make_unique<InterruptNotifier>();
     connect(m_interrupt.get(), &InterruptNotifier::interruptRequested, this,
             &CommandLineJob::onInterrupt);
 
     manager->openMp3(QFileInfo(m_options.input).absoluteFilePath());
-    if (!m_done)
+    if (m_stage != Stage::Done)
         QCoreApplication::exec();
     return m_status;
 }
@@ -154,9 +180,10 @@ void CommandLineJob::onReadyCueFiles(const FileFinder::FileList &files)
 
 void CommandLineJob::onReadEnded()
 {
-    if (m_done || m_readEnded)
+    if (m_stage != Stage::Reading && m_stage != Stage::ReadingSearchEnded)
         return;
-    m_readEnded = true;
+    const bool cueSearchEnded = m_stage == Stage::ReadingSearchEnded;
+    m_stage = Stage::Searching;
     m_progress.finish();
     if (m_interrupt->interrupted() || !m_index) {
         fail(u"stopped"_s);
@@ -171,25 +198,25 @@ void CommandLineJob::onReadEnded()
         finish(0);
         return;
     }
-    buildTracksWhenReady();
+    buildTracks(cueSearchEnded);
 }
 
 void CommandLineJob::onCueSearchEnded()
 {
-    m_cueSearchEnded = true;
-    buildTracksWhenReady();
+    if (m_stage == Stage::Reading)
+        m_stage = Stage::ReadingSearchEnded;
+    else if (m_stage == Stage::Searching)
+        buildTracks(true);
 }
 
-void CommandLineJob::buildTracksWhenReady()
+void CommandLineJob::buildTracks(bool cueSearchEnded)
 {
-    if (m_done || m_tracksRequested || !m_readEnded || !m_index)
-        return;
     const bool explicitSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty();
-    if (!explicitSource && !m_cueSearchEnded)
+    if (!explicitSource && !cueSearchEnded)
         return;
-    m_tracksRequested = true;
 
     if (!m_options.cueSheet.isEmpty()) {
+        m_stage = Stage::ParsingCue;
         Mp3Manager::instance()->parseCue(m_options.cueSheet);
         return;
     }
@@ -201,6 +228,7 @@ void CommandLineJob::buildTracksWhenReady()
             m_options.cueSheet = m_cueFiles.first();
             if (!m_options.quiet)
                 printLine(stdout, u"Using CUE sheet %1"_s.arg(m_options.cueSheet));
+            m_stage = Stage::ParsingCue;
             Mp3Manager::instance()->parseCue(m_options.cueSheet);
             return;
         }
@@ -224,9 +252,8 @@ void CommandLineJob::buildTracksWhenReady()
 
 void CommandLineJob::onReadyTracks(const TrackContainer &tracks)
 {
-    if (m_done || m_slicing)
+    if (m_stage != Stage::ParsingCue)
         return;
-    m_cueTracksArrived = true;
     TrackList *list = TrackList::instance();
     list->setCalculater(this);
     list->setSourcePath(m_options.input);
@@ -239,14 +266,13 @@ void CommandLineJob::onReadyTracks(const TrackContainer &tracks)
 
 void CommandLineJob::onCueParseEnded()
 {
-    if (!m_done && !m_cueTracksArrived)
+    if (m_stage == Stage::ParsingCue)
         fail(u"no tracks found in CUE sheet %1"_s.arg(m_options.cueSheet));
 }
 
 void CommandLineJob::sliceTracks(const TrackContainer &tracks)
 {
-    QSet<int> selection;
-    parseTrackSelection(m_options.trackSelection, &selection);
+    const QSet<int> &selection = m_options.trackSelection;
     TrackContainer chosen;
     for (const Track &track : tracks) {
         if (selection.isEmpty() || selection.contains(track.number))
@@ -259,7 +285,7 @@ void CommandLineJob::sliceTracks(const TrackContainer &tracks)
         }
     }
     m_tracksToWrite = chosen.size();
-    m_slicing = true;
+    m_stage = Stage::Slicing;
     Mp3Manager::instance()->slice(QDir(m_options.outputFolder).absolutePath(), chosen,
                                   m_index.get());
 }
@@ -293,7 +319,7 @@ void CommandLineJob::onTrackFailed(int track, const QString &path, const QString
 
 void CommandLineJob::onSliceEnded()
 {
-    if (m_done || !m_slicing)
+    if (m_stage != Stage::Slicing)
         return;
     m_progress.finish();
     if (m_interrupt->interrupted()) {
@@ -333,9 +359,9 @@ void CommandLineJob::fail(const QString &message)
 
 void CommandLineJob::finish(int status)
 {
-    if (m_done)
+    if (m_stage == Stage::Done)
         return;
-    m_done = true;
+    m_stage = Stage::Done;
     m_status = status;
     // Leave the loop only once the worker that may still run has been told to stop.
     if (m_interrupt)

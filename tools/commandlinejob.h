@@ -32,7 +32,7 @@ public:
         QString outputFolder;
         QList<int> cutTimes;   // milliseconds
         QString cueSheet;
-        QString trackSelection;
+        QSet<int> trackSelection; // empty: every track
         bool quiet = false;
     };
 
@@ -50,6 +50,17 @@ public:
     static bool parseTime(const QString &text, int *milliseconds);
 
 private:
+    // Where the job stands. Reading the frame index and searching for CUE sheets run at once,
+    // so either may end first.
+    enum class Stage {
+        Reading,            // frame index and CUE search under way
+        ReadingSearchEnded, // the CUE search is over, the frame index is still being read
+        Searching,          // the frame index is ready, the CUE search is still under way
+        ParsingCue,         // a CUE sheet is being parsed into tracks
+        Slicing,
+        Done,
+    };
+
     void onReadyCheapMP3(CheapMP3 *index);
     void onReadyCueFiles(const FileFinder::FileList &files);
     void onReadEnded();
@@ -63,7 +74,7 @@ private:
     void onInterrupt();
 
     void printInfo();
-    void buildTracksWhenReady();
+    void buildTracks(bool cueSearchEnded);
     void sliceTracks(const TrackContainer &tracks);
     void fail(const QString &message);
     void finish(int status);
@@ -74,12 +85,7 @@ private:
     std::unique_ptr<InterruptNotifier> m_interrupt;
     ConsoleProgress m_progress;
     FileFinder::FileList m_cueFiles;
-    bool m_readEnded = false;
-    bool m_cueSearchEnded = false;
-    bool m_tracksRequested = false;
-    bool m_cueTracksArrived = false;
-    bool m_slicing = false;
-    bool m_done = false;
+    Stage m_stage = Stage::Reading;
     int m_status = 0;
     int m_tracksToWrite = 0;
     int m_tracksWritten = 0;

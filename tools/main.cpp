@@ -1,12 +1,17 @@
 // mavlor-cli: the command-line front end over the same reading, CUE and slicing classes as
 // the window.
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
+#include <map>
 
 #include "commandlinejob.h"
 #include "repairjob.h"
+#include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +31,128 @@ int usageError(const QString &message)
     return 2;
 }
 
+// The options of every subcommand; each is parsed once, here, and handed on as values.
+struct Arguments
+{
+    QString command;
+    QStringList positional;
+    CommandLineJob::Options options;
+    bool verbose = false;
+};
+
+// The option as the user wrote it, without its value.
+QString optionName(const QString &argument)
+{
+    QString name = argument.section(u'=', 0, 0);
+    while (name.startsWith(u'-'))
+        name.remove(0, 1);
+    return name;
+}
+
+// The message for a value option given last, with nothing after it; empty for other options.
+QString missingValueMessage(const QString &name)
+{
+    if (name == u"out"_s || name == u"o"_s)
+        return u"--out needs a folder"_s;
+    if (name == u"at"_s)
+        return u"--at needs a time (mm:ss.hh or seconds), got \"\""_s;
+    if (name == u"cue"_s)
+        return u"--cue needs a CUE sheet"_s;
+    if (name == u"tracks"_s)
+        return u"--tracks needs a list such as 1,3-5"_s;
+    return {};
+}
+
+// Parses the whole command line; returns -1 when the subcommand should run, otherwise the
+// exit status to end with (help, version and usage errors have been printed).
+int parseArguments(const QStringList &arguments, Arguments *parsed)
+{
+    if (arguments.size() < 2) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({u"h"_s, u"help"_s}, u"Show this help."_s);
+    const QCommandLineOption version(u"version"_s, u"Show the version."_s);
+    const QCommandLineOption out({u"o"_s, u"out"_s}, u"Output folder."_s, u"DIR"_s);
+    const QCommandLineOption at(u"at"_s, u"Cut time."_s, u"TIME"_s);
+    const QCommandLineOption cue(u"cue"_s, u"CUE sheet."_s, u"SHEET"_s);
+    const QCommandLineOption tracks(u"tracks"_s, u"Tracks to write."_s, u"LIST"_s);
+    const QCommandLineOption quiet({u"q"_s, u"quiet"_s}, u"Print nothing but errors."_s);
+    const QCommandLineOption verbose({u"v"_s, u"verbose"_s}, u"Print every repair detail."_s);
+    parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose});
+
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            for (const QString &argument : arguments.mid(1)) {
+                if (argument.startsWith(u'-') && optionName(argument) == unknown.first())
+                    return usageError(u"unknown option %1"_s.arg(argument));
+            }
+        }
+        const QString missing = missingValueMessage(optionName(arguments.last()));
+        return usageError(missing.isEmpty() ? parser.errorText() : missing);
+    }
+    if (parser.isSet(help)) {
+        std::fputs(usage, stdout);
+        std::fputs("--help shows this text, --version the version.\n", stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("mavlor-cli %s\n", MAVLOR_VERSION);
+        return 0;
+    }
+
+    parsed->positional = parser.positionalArguments();
+    if (parsed->positional.isEmpty())
+        return usageError({});
+    parsed->command = parsed->positional.takeFirst();
+
+    CommandLineJob::Options &options = parsed->options;
+    options.outputFolder = parser.value(out);
+    for (const QString &text : parser.values(at)) {
+        int ms = 0;
+        if (!CommandLineJob::parseTime(text, &ms))
+            return usageError(u"--at needs a time (mm:ss.hh or seconds), got \"%1\""_s.arg(text));
+        options.cutTimes.append(ms);
+    }
+    options.cueSheet = parser.value(cue);
+    if (!CommandLineJob::parseTrackSelection(parser.value(tracks), &options.trackSelection))
+        return usageError(u"--tracks needs a list such as 1,3-5"_s);
+    options.quiet = parser.isSet(quiet);
+    parsed->verbose = parser.isSet(verbose);
+    return -1;
+}
+
+int runRepair(const Arguments &arguments)
+{
+    const QStringList &files = arguments.positional;
+    if (files.isEmpty() || files.size() > 2)
+        return usageError(u"repair takes IN and an optional OUT"_s);
+    RepairJob job(files.at(0), files.value(1), arguments.verbose);
+    return job.run();
+}
+
+int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
+{
+    if (arguments.positional.size() != 1)
+        return usageError(u"%1 takes one MP3 file"_s.arg(arguments.command));
+    CommandLineJob::Options &options = arguments.options;
+    options.input = arguments.positional.first();
+    options.mode = mode;
+    if (mode == CommandLineJob::Mode::Split && options.outputFolder.isEmpty())
+        return usageError(u"split needs --out DIR"_s);
+    if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
+        return usageError(u"--cue and --at cannot be used together"_s);
+
+    // The work manager's threads end before the application object does.
+    Mp3ManagerScope workManager;
+    CommandLineJob job(options);
+    return job.run();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -33,70 +160,22 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"Mavlor"_s);
     QCoreApplication::setOrganizationName(u"Orvane Software"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(MAVLOR_VERSION));
 
-    QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty() || args.first() == u"--help"_s || args.first() == u"-h"_s) {
-        std::fputs(usage, args.isEmpty() ? stderr : stdout);
-        return args.isEmpty() ? 2 : 0;
-    }
-    const QString command = args.takeFirst();
+    Arguments arguments;
+    if (const int status = parseArguments(QCoreApplication::arguments(), &arguments); status >= 0)
+        return status;
 
-    QStringList positional;
-    CommandLineJob::Options options;
-    bool verbose = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        auto value = [&](QString *out) {
-            if (i + 1 >= args.size())
-                return false;
-            *out = args.at(++i);
-            return true;
-        };
-        QString text;
-        if (arg == u"--out"_s || arg == u"-o"_s) {
-            if (!value(&options.outputFolder))
-                return usageError(u"--out needs a folder"_s);
-        } else if (arg == u"--at"_s) {
-            int ms = 0;
-            if (!value(&text) || !CommandLineJob::parseTime(text, &ms))
-                return usageError(u"--at needs a time (mm:ss.hh or seconds), got \"%1\""_s.arg(text));
-            options.cutTimes.append(ms);
-        } else if (arg == u"--cue"_s) {
-            if (!value(&options.cueSheet))
-                return usageError(u"--cue needs a CUE sheet"_s);
-        } else if (arg == u"--tracks"_s) {
-            QSet<int> selection;
-            if (!value(&options.trackSelection)
-                || !CommandLineJob::parseTrackSelection(options.trackSelection, &selection))
-                return usageError(u"--tracks needs a list such as 1,3-5"_s);
-        } else if (arg == u"--quiet"_s || arg == u"-q"_s) {
-            options.quiet = true;
-        } else if (arg == u"--verbose"_s || arg == u"-v"_s) {
-            verbose = true;
-        } else if (arg.startsWith(u'-') && arg.size() > 1) {
-            return usageError(u"unknown option %1"_s.arg(arg));
-        } else {
-            positional.append(arg);
-        }
-    }
-
-    if (command == u"repair"_s) {
-        if (positional.isEmpty() || positional.size() > 2)
-            return usageError(u"repair takes IN and an optional OUT"_s);
-        RepairJob job(positional.at(0), positional.value(1), verbose);
-        return job.run();
-    }
-    if (command != u"info"_s && command != u"split"_s)
-        return usageError(u"unknown command %1"_s.arg(command));
-    if (positional.size() != 1)
-        return usageError(u"%1 takes one MP3 file"_s.arg(command));
-    options.input = positional.first();
-    options.mode = command == u"info"_s ? CommandLineJob::Mode::Info : CommandLineJob::Mode::Split;
-    if (options.mode == CommandLineJob::Mode::Split && options.outputFolder.isEmpty())
-        return usageError(u"split needs --out DIR"_s);
-    if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
-        return usageError(u"--cue and --at cannot be used together"_s);
-
-    CommandLineJob job(options);
-    return job.run();
+    // One entry per subcommand.
+    const std::map<QString, std::function<int(const Arguments &)>> subcommands{
+        {u"info"_s,
+         [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Info); }},
+        {u"split"_s,
+         [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Split); }},
+        {u"repair"_s, runRepair},
+    };
+    const auto subcommand = subcommands.find(arguments.command);
+    if (subcommand == subcommands.end())
+        return usageError(u"unknown command %1"_s.arg(arguments.command));
+    return subcommand->second(arguments);
 }

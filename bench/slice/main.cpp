@@ -16,7 +16,7 @@
 
 #include "mp3/cheapmp3.h"
 #include "slice/slicethreadobject.h"
-#include "work/thread.h"
+#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 

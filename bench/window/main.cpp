@@ -21,6 +21,7 @@
 #include "app/mainwindow.h"
 #include "app/progresswidget.h"
 #include "tracks/listmodel.h"
+#include "work/mp3manager.h"
 #include "tracks/tracklist.h"
 #include "waveform/waveformwidget.h"
 
@@ -123,6 +124,7 @@ int main(int argc, char *argv[])
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, work.filePath(u"config"_s));
 
+    Mp3ManagerScope workManager;
     MainWindow window;
     window.show();
     QApplication::processEvents();

@@ -9,6 +9,7 @@
 
 #include "app/mainwindow.h"
 #include "app/screenshottaker.h"
+#include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
 
@@ -32,6 +33,9 @@ int main(int argc, char *argv[])
         QApplication::setOrganizationName(u"Orvane Software"_s);
         QSettings::setDefaultFormat(QSettings::IniFormat);
 
+        // The work manager outlives the window, which registers commands with it, and ends
+        // while the application object still exists.
+        Mp3ManagerScope workManager;
         auto window = std::make_unique<MainWindow>();
         window->show();
 

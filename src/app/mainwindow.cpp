@@ -25,6 +25,7 @@
 
 #include "app/aboutdialog.h"
 #include "app/buttonlineedit.h"
+#include "app/enablingcommands.h"
 #include "app/guardedcallbackcommand.h"
 #include "app/progresswidget.h"
 #include "app/welcomepanel.h"
@@ -103,6 +104,8 @@ MainWindow::MainWindow(QWidget *parent)
     , m_manager(Mp3Manager::instance())
     , m_progressPanel(new ProgressWidget(this))
 {
+    // main() keeps the manager's scope around the window; tests make one of their own.
+    Q_ASSERT(m_manager);
     if (objectName().isEmpty())
         setObjectName(u"MainWindow"_s);
     resize(640, 480);
@@ -322,13 +325,14 @@ void MainWindow::registerCommands()
     for (QAction *action :
          {m_actionOpen, m_actionAdd, m_hoverMarker->editAction(), m_hoverMarker->deleteAction(),
           m_actionZoomIn, m_actionZoomOut})
-        m_manager->addDisablingCommands(action);
+        addDisablingCommands(*m_manager, action);
     for (QWidget *widget : {m_topPane, m_controlPane, static_cast<QWidget *>(m_saveFolderEdit)})
-        m_manager->addDisablingCommands(widget);
+        addDisablingCommands(*m_manager, widget);
     for (QAction *action : {m_actionEdit, m_actionRemove, m_actionSlice})
-        m_manager->addSliceEnablingCommands(action);
-    m_manager->addProgressWidgetCommands(m_progressPanel);
-    m_manager->addCommand(new GuardedCallbackCommand(EndSlice, this, [this] { onSliceEnded(); }));
+        addSliceEnablingCommands(*m_manager, action);
+    addProgressWidgetCommands(*m_manager, m_progressPanel);
+    m_manager->addCommand(std::make_unique<GuardedCallbackCommand>(EndSlice, this,
+                                                                   [this] { onSliceEnded(); }));
 }
 
 QString MainWindow::baseName(const QString &path)

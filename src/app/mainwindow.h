@@ -33,8 +33,8 @@ class WaveformWidget;
 
 // The application's only top-level window: turns the user's actions into work for the work
 // manager, keeps the track table and the waveform in step with the track list, and decides
-// what is enabled. Registers itself with the track list while it exists; owns neither the
-// manager nor the list. Restores its settings at the end of construction and saves them when
+// what is enabled. Needs a live Mp3ManagerScope, which must outlive it. Registers itself with
+// the track list while it exists; owns neither the manager nor the list. Restores its settings at the end of construction and saves them when
 // closed.
 class MainWindow final : public DroppableWindow,
                          public TrackCalculaterListener,

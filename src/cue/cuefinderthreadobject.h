@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "cue/filefinder.h"
-#include "work/ithreadobject.h"
+#include "threads/ithreadobject.h"
 
 // Looks for CUE sheets in the folder of an MP3 on its worker thread. A sheet with the MP3's
 // complete base name replaces the whole list; readyCueFiles() is emitted only for a non-empty

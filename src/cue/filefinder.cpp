@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QMetaType>
 
-#include "work/icontinuelistener.h"
+#include "threads/icontinuelistener.h"
 
 FileFinder::FileFinder(const QString &directory, bool recursive, bool acceptAll)
     : m_recursive(recursive)

@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QObject>
 
-#include "work/icontinuelistener.h"
+#include "threads/icontinuelistener.h"
 
 #include <algorithm>
 #include <array>

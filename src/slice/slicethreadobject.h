@@ -6,7 +6,7 @@
 #include "slice/sliceprogress.h"
 #include "tracks/track.h"
 #include "vbrrepair/feedbackinterface.h"
-#include "work/ithreadobject.h"
+#include "threads/ithreadobject.h"
 
 class CheapMP3;
 

@@ -1,7 +1,7 @@
 #include "tracks/listitem.h"
 
 ListItem::ListItem(const QList<QVariant> &initialValues)
-    : values(initialValues)
+    : m_values(initialValues)
 {
 }
 
@@ -9,21 +9,21 @@ ListItem::~ListItem() = default;
 
 int ListItem::columnCount() const
 {
-    return static_cast<int>(values.size());
+    return static_cast<int>(m_values.size());
 }
 
 QVariant ListItem::data(int column, int role) const
 {
     if (role != Qt::DisplayRole || column < 0 || column >= columnCount())
         return {};
-    return values.at(column);
+    return m_values.at(column);
 }
 
 bool ListItem::setData(int column, const QVariant &value, int role)
 {
     if (role != Qt::DisplayRole || column < 0 || column >= columnCount())
         return false;
-    values[column] = value;
+    m_values[column] = value;
     return true;
 }
 
@@ -39,5 +39,5 @@ Qt::ItemFlags ListItem::flags(int) const
 
 void ListItem::append(const QVariant &value)
 {
-    values.append(value);
+    m_values.append(value);
 }

@@ -23,5 +23,5 @@ public:
     virtual void append(const QVariant &value);
 
 protected:
-    QList<QVariant> values;
+    QList<QVariant> m_values;
 };

@@ -4,32 +4,29 @@
 
 #include <algorithm>
 
-ListModel::ListModel(const QList<ListItem *> &initialItems, QObject *parent)
+ListModel::ListModel(std::vector<std::unique_ptr<ListItem>> initialItems, QObject *parent)
     : QAbstractItemModel(parent)
 {
-    for (ListItem *item : initialItems) {
+    for (auto &item : initialItems) {
         if (item)
-            items.append(item);
+            m_items.push_back(std::move(item));
     }
     // Nobody is attached yet, so nothing to announce.
-    if (!items.isEmpty()) {
-        columns = items.first()->columnCount();
-        for (const ListItem *item : std::as_const(items))
-            columns = std::min(columns, item->columnCount());
+    if (!m_items.empty()) {
+        m_columns = m_items.front()->columnCount();
+        for (const auto &item : m_items)
+            m_columns = std::min(m_columns, item->columnCount());
     }
 }
 
-ListModel::~ListModel()
-{
-    qDeleteAll(items);
-}
+ListModel::~ListModel() = default;
 
 // The column is checked too: an index past the last column would reach past an item's values.
 QModelIndex ListModel::index(int row, int column, const QModelIndex &parent) const
 {
     if (!hasIndex(row, column, parent))
         return {};
-    return createIndex(row, column, items.at(row)->identity());
+    return createIndex(row, column, m_items.at(row)->identity());
 }
 
 QModelIndex ListModel::parent(const QModelIndex &) const
@@ -39,12 +36,12 @@ QModelIndex ListModel::parent(const QModelIndex &) const
 
 int ListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(items.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_items.size());
 }
 
 int ListModel::columnCount(const QModelIndex &) const
 {
-    return columns == unknownColumns ? 0 : columns;
+    return m_columns == unknownColumns ? 0 : m_columns;
 }
 
 QVariant ListModel::data(const QModelIndex &index, int role) const
@@ -64,8 +61,8 @@ bool ListModel::setData(const QModelIndex &index, const QVariant &value, int rol
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (headerListener) {
-        const QVariant answer = headerListener->headerData(section, role);
+    if (m_headerListener) {
+        const QVariant answer = m_headerListener->headerData(section, role);
         if (answer.isValid())
             return answer;
     }
@@ -80,36 +77,33 @@ Qt::ItemFlags ListModel::flags(const QModelIndex &index) const
 
 bool ListModel::removeRows(int row, int count, const QModelIndex &parent)
 {
-    if (parent.isValid() || row < 0 || row >= items.size() || count <= 0)
+    if (parent.isValid() || row < 0 || row >= static_cast<int>(m_items.size()) || count <= 0)
         return false;
-    const int last = std::min(row + count - 1, static_cast<int>(items.size()) - 1);
+    const int last = std::min(row + count - 1, static_cast<int>(m_items.size()) - 1);
     beginRemoveRows({}, row, last);
-    for (int i = row; i <= last; ++i)
-        delete items.at(i);
-    items.remove(row, last - row + 1);
+    m_items.erase(m_items.begin() + row, m_items.begin() + last + 1);
     endRemoveRows();
     recomputeColumns();
     return true;
 }
 
-void ListModel::appendItem(ListItem *item)
+void ListModel::appendItem(std::unique_ptr<ListItem> item)
 {
     if (!item)
         return;
-    const int row = static_cast<int>(items.size());
-    if (columns == unknownColumns || item->columnCount() < columns)
+    const int row = static_cast<int>(m_items.size());
+    if (m_columns == unknownColumns || item->columnCount() < m_columns)
         setColumns(item->columnCount());
     beginInsertRows({}, row, row);
-    items.append(item);
+    m_items.push_back(std::move(item));
     endInsertRows();
 }
 
 void ListModel::clear()
 {
-    if (!items.isEmpty()) {
-        beginRemoveRows({}, 0, static_cast<int>(items.size()) - 1);
-        qDeleteAll(items);
-        items.clear();
+    if (!m_items.empty()) {
+        beginRemoveRows({}, 0, static_cast<int>(m_items.size()) - 1);
+        m_items.clear();
         endRemoveRows();
     }
     setColumns(unknownColumns);
@@ -117,25 +111,26 @@ void ListModel::clear()
 
 void ListModel::setHeaderListener(HeaderDataListener *listener)
 {
-    headerListener = listener;
+    m_headerListener = listener;
 }
 
 // Only indexes of this model whose row still exists; a stale index gives null.
 ListItem *ListModel::itemAt(const QModelIndex &index) const
 {
-    if (!index.isValid() || index.model() != this || index.row() < 0 || index.row() >= items.size())
+    if (!index.isValid() || index.model() != this || index.row() < 0
+        || index.row() >= static_cast<int>(m_items.size()))
         return nullptr;
-    return items.at(index.row());
+    return m_items.at(index.row()).get();
 }
 
 void ListModel::recomputeColumns()
 {
-    if (items.isEmpty()) {
+    if (m_items.empty()) {
         setColumns(unknownColumns);
         return;
     }
-    int smallest = items.first()->columnCount();
-    for (const ListItem *item : std::as_const(items))
+    int smallest = m_items.front()->columnCount();
+    for (const auto &item : m_items)
         smallest = std::min(smallest, item->columnCount());
     setColumns(smallest);
 }
@@ -143,17 +138,17 @@ void ListModel::recomputeColumns()
 // Announced like any other structure change, so that attached headers learn their sections.
 void ListModel::setColumns(int newColumns)
 {
-    const int before = columns == unknownColumns ? 0 : columns;
+    const int before = m_columns == unknownColumns ? 0 : m_columns;
     const int after = newColumns == unknownColumns ? 0 : newColumns;
     if (after > before) {
         beginInsertColumns({}, before, after - 1);
-        columns = newColumns;
+        m_columns = newColumns;
         endInsertColumns();
     } else if (after < before) {
         beginRemoveColumns({}, after, before - 1);
-        columns = newColumns;
+        m_columns = newColumns;
         endRemoveColumns();
     } else {
-        columns = newColumns;
+        m_columns = newColumns;
     }
 }

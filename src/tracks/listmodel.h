@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QAbstractItemModel>
-#include <QList>
 
-class ListItem;
+#include <memory>
+#include <vector>
+
+#include "tracks/listitem.h"
 
 // A flat item model over owned ListItem rows; the column count is the smallest of all rows.
 // Header texts come from an optional, unowned HeaderDataListener.
@@ -20,8 +22,9 @@ public:
         virtual QVariant headerData(int section, int role) const = 0;
     };
 
-    // Takes ownership of the items.
-    explicit ListModel(const QList<ListItem *> &initialItems = {}, QObject *parent = nullptr);
+    // Null items are dropped.
+    explicit ListModel(std::vector<std::unique_ptr<ListItem>> initialItems = {},
+                       QObject *parent = nullptr);
     ~ListModel() override;
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
@@ -35,8 +38,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool removeRows(int row, int count, const QModelIndex &parent = {}) override;
 
-    // Takes ownership; a null item is ignored.
-    virtual void appendItem(ListItem *item);
+    // A null item is ignored.
+    virtual void appendItem(std::unique_ptr<ListItem> item);
     virtual void clear();
 
     void setHeaderListener(HeaderDataListener *listener);
@@ -48,7 +51,7 @@ private:
 
     static constexpr int unknownColumns = -1;
 
-    QList<ListItem *> items;
-    int columns = unknownColumns;
-    HeaderDataListener *headerListener = nullptr;
+    std::vector<std::unique_ptr<ListItem>> m_items;
+    int m_columns = unknownColumns;
+    HeaderDataListener *m_headerListener = nullptr;
 };

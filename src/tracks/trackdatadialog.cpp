@@ -59,12 +59,12 @@ TrackDataDialog::TrackDataDialog(QWidget *parent)
     formLayout->setVerticalSpacing(4);
     formLayout->setContentsMargins(0, 3, 0, 0);
 
-    artistLineEdit = addRow(formLayoutWidget, formLayout, 0, u"artist"_s, tr("Artist:"));
-    titleLineEdit = addRow(formLayoutWidget, formLayout, 1, u"title"_s, tr("Title:"));
-    startLineEdit = addRow(formLayoutWidget, formLayout, 2, u"start"_s, tr("Start:"));
-    startLineEdit->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    endLineEdit = addRow(formLayoutWidget, formLayout, 3, u"end"_s, tr("End:"));
-    endLineEdit->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_artistLineEdit = addRow(formLayoutWidget, formLayout, 0, u"artist"_s, tr("Artist:"));
+    m_titleLineEdit = addRow(formLayoutWidget, formLayout, 1, u"title"_s, tr("Title:"));
+    m_startLineEdit = addRow(formLayoutWidget, formLayout, 2, u"start"_s, tr("Start:"));
+    m_startLineEdit->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_endLineEdit = addRow(formLayoutWidget, formLayout, 3, u"end"_s, tr("End:"));
+    m_endLineEdit->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
     verticalLayout->addWidget(groupBox);
 
@@ -167,40 +167,40 @@ bool TrackDataDialog::editTrackAt(QWidget *parent, const QString &windowTitle, i
 
 QString TrackDataDialog::artist() const
 {
-    return artistLineEdit->text();
+    return m_artistLineEdit->text();
 }
 
 void TrackDataDialog::setArtist(const QString &artist)
 {
-    artistLineEdit->setText(artist);
+    m_artistLineEdit->setText(artist);
 }
 
 QString TrackDataDialog::title() const
 {
-    return titleLineEdit->text();
+    return m_titleLineEdit->text();
 }
 
 void TrackDataDialog::setTitle(const QString &title)
 {
-    titleLineEdit->setText(title);
+    m_titleLineEdit->setText(title);
 }
 
 QString TrackDataDialog::start() const
 {
-    return startLineEdit->text();
+    return m_startLineEdit->text();
 }
 
 void TrackDataDialog::setStart(const QString &start)
 {
-    startLineEdit->setText(start);
+    m_startLineEdit->setText(start);
 }
 
 QString TrackDataDialog::end() const
 {
-    return endLineEdit->text();
+    return m_endLineEdit->text();
 }
 
 void TrackDataDialog::setEnd(const QString &end)
 {
-    endLineEdit->setText(end);
+    m_endLineEdit->setText(end);
 }

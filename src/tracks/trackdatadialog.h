@@ -43,8 +43,8 @@ private:
                     const QString &title, const QString &start, const QString &end,
                     bool addUnchanged);
 
-    QLineEdit *artistLineEdit = nullptr;
-    QLineEdit *titleLineEdit = nullptr;
-    QLineEdit *startLineEdit = nullptr;
-    QLineEdit *endLineEdit = nullptr;
+    QLineEdit *m_artistLineEdit = nullptr;
+    QLineEdit *m_titleLineEdit = nullptr;
+    QLineEdit *m_startLineEdit = nullptr;
+    QLineEdit *m_endLineEdit = nullptr;
 };

@@ -31,31 +31,31 @@ TrackHeader::TrackHeader(QWidget *parent)
     setSectionResizeMode(QHeaderView::Stretch);
     // The style's default minimum would widen the 20-pixel box and button sections.
     setMinimumSectionSize(buttonWidth);
-    viewButtonOption.state = QStyle::State_Enabled | QStyle::State_Raised;
-    viewButtonOption.features = QStyleOptionButton::DefaultButton;
-    viewButtonOption.icon = QIcon(u":/columnView"_s);
-    viewButtonOption.iconSize = QSize(20, 20);
-    checkBoxOption.state = QStyle::State_Off;
-    viewButtonRaised = true;
+    m_viewButtonOption.state = QStyle::State_Enabled | QStyle::State_Raised;
+    m_viewButtonOption.features = QStyleOptionButton::DefaultButton;
+    m_viewButtonOption.icon = QIcon(u":/columnView"_s);
+    m_viewButtonOption.iconSize = QSize(20, 20);
+    m_checkBoxOption.state = QStyle::State_Off;
+    m_viewButtonRaised = true;
 }
 
 TrackHeader::~TrackHeader() = default;
 
 int TrackHeader::checkBoxState() const
 {
-    return checkState;
+    return m_checkState;
 }
 
 bool TrackHeader::isViewButtonRaised() const
 {
-    return viewButtonRaised;
+    return m_viewButtonRaised;
 }
 
 void TrackHeader::setCheckState(int state)
 {
-    if (state == checkState)
+    if (state == m_checkState)
         return;
-    checkState = state;
+    m_checkState = state;
     updateSection(checkBoxSection);
     if (state != Qt::PartiallyChecked)
         emit checkBoxClicked(state == Qt::Checked);
@@ -63,12 +63,12 @@ void TrackHeader::setCheckState(int state)
 
 void TrackHeader::setViewButtonRaised(bool raised)
 {
-    if (raised == viewButtonRaised)
+    if (raised == m_viewButtonRaised)
         return;
-    viewButtonOption.state = QStyle::State_Enabled;
+    m_viewButtonOption.state = QStyle::State_Enabled;
     if (raised)
-        viewButtonOption.state |= QStyle::State_Raised;
-    viewButtonRaised = raised;
+        m_viewButtonOption.state |= QStyle::State_Raised;
+    m_viewButtonRaised = raised;
     updateSection(viewButtonSection);
     emit buttonViewClicked(raised);
 }
@@ -113,9 +113,9 @@ void TrackHeader::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton) {
         const int section = logicalIndexAt(event->position().toPoint());
         if (section == viewButtonSection)
-            setViewButtonRaised(!viewButtonRaised);
+            setViewButtonRaised(!m_viewButtonRaised);
         else if (section == checkBoxSection)
-            setCheckState(checkState == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            setCheckState(m_checkState == Qt::Checked ? Qt::Unchecked : Qt::Checked);
     }
     QHeaderView::mousePressEvent(event);
 }
@@ -147,28 +147,28 @@ void TrackHeader::paintSection(QPainter *painter, const QRect &rect, int logical
 
     if (logicalIndex == viewButtonSection) {
         // A pressed button sinks by one pixel on every side.
-        const int p = viewButtonRaised ? 0 : 1;
-        QStyleOptionButton button(viewButtonOption);
+        const int p = m_viewButtonRaised ? 0 : 1;
+        QStyleOptionButton button(m_viewButtonOption);
         button.rect = QRect(QPoint(rect.left() + p, p),
                             QPoint(rect.left() + sectionSize(logicalIndex) - p - 1, height() - 1 - p));
         style()->drawControl(QStyle::CE_PushButton, &button, painter, this);
     } else if (logicalIndex == checkBoxSection) {
-        const QRect indicator = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &checkBoxOption, this);
+        const QRect indicator = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &m_checkBoxOption, this);
         const int w = indicator.width();
         const int h = indicator.height();
-        checkBoxOption.rect = QRect(rect.left() + sectionSize(logicalIndex) / 2 - w / 2 - 1,
+        m_checkBoxOption.rect = QRect(rect.left() + sectionSize(logicalIndex) / 2 - w / 2 - 1,
                                     height() / 2 - h / 2 - 1, w, h);
-        switch (checkState) {
+        switch (m_checkState) {
         case Qt::Checked:
-            checkBoxOption.state = QStyle::State_On;
+            m_checkBoxOption.state = QStyle::State_On;
             break;
         case Qt::PartiallyChecked:
-            checkBoxOption.state = QStyle::State_NoChange;
+            m_checkBoxOption.state = QStyle::State_NoChange;
             break;
         default:
-            checkBoxOption.state = QStyle::State_Off;
+            m_checkBoxOption.state = QStyle::State_Off;
             break;
         }
-        style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &checkBoxOption, painter, this);
+        style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &m_checkBoxOption, painter, this);
     }
 }

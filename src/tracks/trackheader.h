@@ -40,8 +40,8 @@ protected:
     void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override;
 
 private:
-    int checkState = 0;
-    QStyleOptionButton viewButtonOption;
-    mutable QStyleOptionButton checkBoxOption;
-    bool viewButtonRaised = true;
+    int m_checkState = 0;
+    QStyleOptionButton m_viewButtonOption;
+    mutable QStyleOptionButton m_checkBoxOption;
+    bool m_viewButtonRaised = true;
 };

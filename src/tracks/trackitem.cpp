@@ -5,17 +5,17 @@
 
 TrackItem::TrackItem(int checkBoxColumn, bool isChecked, const QList<QVariant> &initialValues)
     : ListItem(initialValues)
-    , checkColumn(checkBoxColumn)
-    , checked(isChecked)
+    , m_checkColumn(checkBoxColumn)
+    , m_checked(isChecked)
 {
     ListItem::append(QString());
 }
 
 TrackItem::~TrackItem() = default;
 
-TrackItem *TrackItem::forTrack(const Track &track)
+std::unique_ptr<TrackItem> TrackItem::forTrack(const Track &track)
 {
-    auto *item = new TrackItem(0, false);
+    auto item = std::make_unique<TrackItem>(0, false);
     item->append(track.artist);
     item->append(track.title);
     item->append(TimeText::format(track.start));
@@ -27,9 +27,9 @@ TrackItem *TrackItem::forTrack(const Track &track)
 
 QVariant TrackItem::data(int column, int role) const
 {
-    if (column == checkColumn) {
+    if (column == m_checkColumn) {
         if (role == Qt::CheckStateRole)
-            return static_cast<int>(checked ? Qt::Checked : Qt::Unchecked);
+            return static_cast<int>(m_checked ? Qt::Checked : Qt::Unchecked);
         return {};
     }
     switch (role) {
@@ -37,7 +37,7 @@ QVariant TrackItem::data(int column, int role) const
     case Qt::ToolTipRole:
         if (column < 0 || column >= columnCount())
             return {};
-        return values.at(column);
+        return m_values.at(column);
     case Qt::TextAlignmentRole:
         return static_cast<int>(column == 1 || column == 2 ? Qt::AlignLeft : Qt::AlignRight);
     default:
@@ -47,10 +47,10 @@ QVariant TrackItem::data(int column, int role) const
 
 bool TrackItem::setData(int column, const QVariant &value, int role)
 {
-    if (column == checkColumn) {
+    if (column == m_checkColumn) {
         if (role != Qt::CheckStateRole)
             return false;
-        checked = value.toInt() != 0;
+        m_checked = value.toInt() != 0;
         return true;
     }
     return ListItem::setData(column, value, role);
@@ -58,7 +58,7 @@ bool TrackItem::setData(int column, const QVariant &value, int role)
 
 Qt::ItemFlags TrackItem::flags(int column) const
 {
-    if (column == checkColumn)
+    if (column == m_checkColumn)
         return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable;
     return ListItem::flags(column);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "tracks/listitem.h"
 
 struct Track;
@@ -14,7 +16,7 @@ public:
     ~TrackItem() override;
 
     // A track table row: check box, artist, title, start, end, length, empty; checked.
-    static TrackItem *forTrack(const Track &track);
+    static std::unique_ptr<TrackItem> forTrack(const Track &track);
 
     QVariant data(int column, int role) const override;
     bool setData(int column, const QVariant &value, int role) override;
@@ -22,6 +24,6 @@ public:
     void append(const QVariant &value) override;
 
 private:
-    int checkColumn;
-    bool checked;
+    int m_checkColumn;
+    bool m_checked;
 };

@@ -18,34 +18,34 @@ TrackList::TrackList()
 
 int TrackList::count() const
 {
-    return static_cast<int>(tracks.size());
+    return static_cast<int>(m_tracks.size());
 }
 
 Track TrackList::trackAt(int index) const
 {
     if (index < 0 || index >= count())
         return {};
-    return tracks.at(index);
+    return m_tracks.at(index);
 }
 
 int TrackList::startOf(int index) const
 {
     if (index < 0 || index >= count())
         return 0;
-    return tracks.at(index).start;
+    return m_tracks.at(index).start;
 }
 
 TrackContainer TrackList::allTracks() const
 {
-    return tracks;
+    return m_tracks;
 }
 
 void TrackList::setTracks(const TrackContainer &container)
 {
     TrackContainer replacement = container;
     // A CUE sheet or a freedb record does not know where the last track ends.
-    if (!replacement.isEmpty() && calculater)
-        replacement.last().end = calculater->totalLength();
+    if (!replacement.isEmpty() && m_calculater)
+        replacement.last().end = m_calculater->totalLength();
     replaceAll(replacement);
 }
 
@@ -56,17 +56,17 @@ bool TrackList::addTrack(const Track &track)
         return false;
 
     TrackContainer result;
-    if (tracks.isEmpty()) {
-        const QString name = QFileInfo(sourcePath).completeBaseName();
-        const int total = calculater ? calculater->totalLength() : track.end;
+    if (m_tracks.isEmpty()) {
+        const QString name = QFileInfo(m_sourcePath).completeBaseName();
+        const int total = m_calculater ? m_calculater->totalLength() : track.end;
         if (track.start > 0)
             result.append(Track{name, name, 0, 0, track.start});
         result.append(track);
         if (total > track.end)
             result.append(Track{name, name, 0, track.end, total});
     } else {
-        for (qsizetype i = 0; i < tracks.size(); ++i) {
-            Track &same = tracks[i];
+        for (qsizetype i = 0; i < m_tracks.size(); ++i) {
+            Track &same = m_tracks[i];
             if (same.start == track.start && same.end == track.end) {
                 same.title = track.title;
                 same.artist = track.artist;
@@ -75,7 +75,7 @@ bool TrackList::addTrack(const Track &track)
             }
         }
         bool placed = false;
-        for (Track d : std::as_const(tracks)) {
+        for (Track d : std::as_const(m_tracks)) {
             // A track that ends exactly where the new one starts is its neighbour.
             const bool overlaps = d.end > track.start && d.start <= track.end;
             if (!overlaps) {
@@ -115,15 +115,15 @@ void TrackList::removeTrack(int index)
 {
     if (index < 0 || index >= count() || count() == 1)
         return;
-    const Track removed = tracks.at(index);
+    const Track removed = m_tracks.at(index);
     const int heir = index > 0 ? index - 1 : 0;
     if (index > 0)
-        tracks[index - 1].end = removed.end;
+        m_tracks[index - 1].end = removed.end;
     else
-        tracks[1].start = removed.start;
-    tracks.removeAt(index);
-    for (qsizetype i = index; i < tracks.size(); ++i)
-        --tracks[i].number;
+        m_tracks[1].start = removed.start;
+    m_tracks.removeAt(index);
+    for (qsizetype i = index; i < m_tracks.size(); ++i)
+        --m_tracks[i].number;
     notifyRemoved(index, index);
     notifyChanged(heir, heir);
 }
@@ -132,8 +132,8 @@ bool TrackList::moveBoundary(int index, int ms)
 {
     if (index <= 0 || index >= count())
         return false;
-    Track &p = tracks[index];
-    Track &q = tracks[index - 1];
+    Track &p = m_tracks[index];
+    Track &q = m_tracks[index - 1];
     if (ms >= p.end - 1000 || ms <= q.start + 1000)
         return false;
     p.start = ms;
@@ -144,41 +144,41 @@ bool TrackList::moveBoundary(int index, int ms)
 
 void TrackList::setCalculater(TrackCalculaterListener *listener)
 {
-    calculater = listener;
+    m_calculater = listener;
 }
 
 void TrackList::setUpdateListener(TracksUpdateListener *listener)
 {
-    updateListener = listener;
+    m_updateListener = listener;
 }
 
 void TrackList::setSourcePath(const QString &path)
 {
-    sourcePath = path;
+    m_sourcePath = path;
 }
 
 // Empty ranges are not reported: a model cannot remove or insert rows 0 to -1.
 void TrackList::notifyRemoved(int first, int last) const
 {
-    if (updateListener && first <= last)
-        updateListener->tracksRemoved(first, last);
+    if (m_updateListener && first <= last)
+        m_updateListener->tracksRemoved(first, last);
 }
 
 void TrackList::notifyInserted(int first, int last) const
 {
-    if (updateListener && first <= last)
-        updateListener->tracksInserted(first, last);
+    if (m_updateListener && first <= last)
+        m_updateListener->tracksInserted(first, last);
 }
 
 void TrackList::notifyChanged(int first, int last) const
 {
-    if (updateListener && first <= last)
-        updateListener->tracksChanged(first, last);
+    if (m_updateListener && first <= last)
+        m_updateListener->tracksChanged(first, last);
 }
 
 void TrackList::replaceAll(const TrackContainer &container)
 {
     notifyRemoved(0, count() - 1);
-    tracks = container;
+    m_tracks = container;
     notifyInserted(0, count() - 1);
 }

@@ -44,8 +44,8 @@ private:
     void notifyChanged(int first, int last) const;
     void replaceAll(const TrackContainer &container);
 
-    TrackContainer tracks;
-    TrackCalculaterListener *calculater = nullptr;
-    TracksUpdateListener *updateListener = nullptr;
-    QString sourcePath;
+    TrackContainer m_tracks;
+    TrackCalculaterListener *m_calculater = nullptr;
+    TracksUpdateListener *m_updateListener = nullptr;
+    QString m_sourcePath;
 };

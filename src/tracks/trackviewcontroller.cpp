@@ -20,66 +20,66 @@ TrackViewController::TrackViewController(TrackHeader *trackHeader, QTreeView *tr
                                          QAbstractItemModel *trackModel, QAction *slice,
                                          QObject *parent)
     : QObject(parent)
-    , header(trackHeader)
-    , view(trackView)
-    , model(trackModel)
-    , sliceAction(slice)
+    , m_header(trackHeader)
+    , m_view(trackView)
+    , m_model(trackModel)
+    , m_sliceAction(slice)
 {
-    if (header) {
-        connect(header, &TrackHeader::checkBoxClicked, this,
+    if (m_header) {
+        connect(m_header, &TrackHeader::checkBoxClicked, this,
                 &TrackViewController::onTrackHeaderCheckBox);
-        connect(header, &TrackHeader::buttonViewClicked, this,
+        connect(m_header, &TrackHeader::buttonViewClicked, this,
                 &TrackViewController::onTrackHeaderButtonView);
     }
 }
 
 bool TrackViewController::isColumnHidden(int column) const
 {
-    return view ? view->isColumnHidden(column) : header->isSectionHidden(column);
+    return m_view ? m_view->isColumnHidden(column) : m_header->isSectionHidden(column);
 }
 
 TrackViewController::~TrackViewController() = default;
 
 QMenu *TrackViewController::columnMenu() const
 {
-    return menu;
+    return m_menu;
 }
 
 void TrackViewController::onTrackHeaderCheckBox(bool checked)
 {
-    if (sliceAction)
-        sliceAction->setEnabled(checked);
-    if (!model)
+    if (m_sliceAction)
+        m_sliceAction->setEnabled(checked);
+    if (!m_model)
         return;
     const int state = checked ? Qt::Checked : Qt::Unchecked;
-    for (int row = 0; row < model->rowCount(); ++row)
-        model->setData(model->index(row, 0), state, Qt::CheckStateRole);
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        m_model->setData(m_model->index(row, 0), state, Qt::CheckStateRole);
 }
 
 void TrackViewController::onTrackHeaderButtonView(bool raised)
 {
-    if (raised || !header)
+    if (raised || !m_header)
         return;
-    if (!menu)
+    if (!m_menu)
         createColumnMenu();
-    menu->setFocus();
+    m_menu->setFocus();
     // Right-aligned with the button: a menu wider than the section ends at its right edge.
-    const int menuWidth = menu->sizeHint().width();
-    const QPoint origin = header->mapToGlobal(QPoint(0, 0));
-    const int x = origin.x() + header->sectionPosition(viewButtonSection)
-                  - std::abs(menuWidth - header->sectionSize(viewButtonSection));
-    menu->popup(QPoint(x, origin.y() + header->height()));
+    const int menuWidth = m_menu->sizeHint().width();
+    const QPoint origin = m_header->mapToGlobal(QPoint(0, 0));
+    const int x = origin.x() + m_header->sectionPosition(viewButtonSection)
+                  - std::abs(menuWidth - m_header->sectionSize(viewButtonSection));
+    m_menu->popup(QPoint(x, origin.y() + m_header->height()));
 }
 
 void TrackViewController::onTrackViewMenuHide()
 {
-    if (header && !header->isViewButtonRaised())
-        header->setViewButtonRaised(true);
+    if (m_header && !m_header->isViewButtonRaised())
+        m_header->setViewButtonRaised(true);
 }
 
 void TrackViewController::onTrackViewColumnVisibility(QAction *action)
 {
-    if (!action || !header)
+    if (!action || !m_header)
         return;
     const QVariant data = action->data();
     if (data.typeId() != QMetaType::Int)
@@ -97,26 +97,26 @@ void TrackViewController::onTrackViewColumnVisibility(QAction *action)
     }
     // Follows the check mark rather than toggling, so a column hidden elsewhere cannot
     // leave the menu and the table out of step.
-    if (view)
-        view->setColumnHidden(column, !action->isChecked());
+    if (m_view)
+        m_view->setColumnHidden(column, !action->isChecked());
     else
-        header->setSectionHidden(column, !action->isChecked());
+        m_header->setSectionHidden(column, !action->isChecked());
 }
 
 void TrackViewController::createColumnMenu()
 {
-    menu = new QMenu(header);
-    auto *group = new QActionGroup(menu);
+    m_menu = new QMenu(m_header);
+    auto *group = new QActionGroup(m_menu);
     group->setExclusive(false);
     for (int column = firstTextColumn; column <= lastTextColumn; ++column) {
         // The header's own titles, so menu and table read alike.
-        QAction *action = group->addAction(header->headerData(column, Qt::DisplayRole).toString());
+        QAction *action = group->addAction(m_header->headerData(column, Qt::DisplayRole).toString());
         action->setCheckable(true);
         action->setData(column);
         action->setChecked(!isColumnHidden(column));
-        menu->addAction(action);
+        m_menu->addAction(action);
     }
-    connect(menu, &QMenu::aboutToHide, this, &TrackViewController::onTrackViewMenuHide);
+    connect(m_menu, &QMenu::aboutToHide, this, &TrackViewController::onTrackViewMenuHide);
     connect(group, &QActionGroup::triggered, this,
             &TrackViewController::onTrackViewColumnVisibility);
 }

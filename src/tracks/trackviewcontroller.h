@@ -34,9 +34,9 @@ private:
     void createColumnMenu();
     bool isColumnHidden(int column) const;
 
-    QPointer<TrackHeader> header;
-    QPointer<QTreeView> view;
-    QPointer<QAbstractItemModel> model;
-    QPointer<QAction> sliceAction;
-    QPointer<QMenu> menu;
+    QPointer<TrackHeader> m_header;
+    QPointer<QTreeView> m_view;
+    QPointer<QAbstractItemModel> m_model;
+    QPointer<QAction> m_sliceAction;
+    QPointer<QMenu> m_menu;
 };

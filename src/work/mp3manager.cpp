@@ -1,47 +1,42 @@
 #include "work/mp3manager.h"
 
-#include <QCoreApplication>
-
 #include <memory>
 
 #include "cue/cuefinderthreadobject.h"
 #include "cue/cueparserthreadobject.h"
 #include "slice/slicethreadobject.h"
+#include "threads/thread.h"
 #include "work/mp3openerthreadobject.h"
-#include "work/thread.h"
 
 namespace {
 
-std::unique_ptr<Mp3Manager> &holder()
-{
-    static std::unique_ptr<Mp3Manager> manager;
-    return manager;
-}
+Mp3Manager *current = nullptr;
 
 } // namespace
 
 Mp3Manager *Mp3Manager::instance()
 {
-    auto &manager = holder();
-    if (!manager) {
-        manager.reset(new Mp3Manager);
-        // Threads must be stopped while the event loop's objects still exist.
-        if (QCoreApplication *app = QCoreApplication::instance())
-            QObject::connect(app, &QCoreApplication::aboutToQuit, app, [] { holder().reset(); });
-    }
-    return manager.get();
+    return current;
+}
+
+Mp3ManagerScope::Mp3ManagerScope()
+    : m_manager(std::make_unique<Mp3Manager>())
+{
+    Q_ASSERT(!current);
+    current = m_manager.get();
+}
+
+Mp3ManagerScope::~Mp3ManagerScope()
+{
+    current = nullptr;
 }
 
 Mp3Manager::Mp3Manager(QObject *parent)
     : QObject(parent)
 {
-    m_sliceThread = new Thread;
-    m_cueFinderThread = new Thread;
-    m_openerThread = new Thread;
-    m_cueParserThread = new Thread;
-
-    m_sliceObject = new SliceThreadObject;
-    m_sliceThread->attachObject(m_sliceObject);
+    auto slice = std::make_unique<SliceThreadObject>();
+    m_sliceObject = slice.get();
+    m_sliceThread = addWorker(std::move(slice));
     qRegisterMetaType<SliceProgress>("SliceProgress");
     connect(m_sliceObject, &SliceThreadObject::sliceProgress, this, &Mp3Manager::sliceProgress,
             Qt::QueuedConnection);
@@ -51,22 +46,25 @@ Mp3Manager::Mp3Manager(QObject *parent)
             Qt::QueuedConnection);
     connect(m_sliceThread, &Thread::stopped, this, &Mp3Manager::onSliceMp3Finish);
 
-    m_cueFinderObject = new CueFinderThreadObject;
-    m_cueFinderThread->attachObject(m_cueFinderObject);
+    auto cueFinder = std::make_unique<CueFinderThreadObject>();
+    m_cueFinderObject = cueFinder.get();
+    m_cueFinderThread = addWorker(std::move(cueFinder));
     qRegisterMetaType<FileFinder::FileList>("FileFinder::FileList");
     connect(m_cueFinderObject, &CueFinderThreadObject::readyCueFiles, this,
             &Mp3Manager::readyCueFiles, Qt::QueuedConnection);
     connect(m_cueFinderThread, &Thread::stopped, this, &Mp3Manager::cueSearchEnded);
 
-    m_openerObject = new Mp3OpenerThreadObject(this);
-    m_openerThread->attachObject(m_openerObject);
+    auto opener = std::make_unique<Mp3OpenerThreadObject>(this);
+    m_openerObject = opener.get();
+    m_openerThread = addWorker(std::move(opener));
     qRegisterMetaType<CheapMP3 *>("CheapMP3*");
     connect(m_openerObject, &Mp3OpenerThreadObject::readyCheapMP3, this,
             &Mp3Manager::readyCheapMP3, Qt::QueuedConnection);
     connect(m_openerThread, &Thread::stopped, this, &Mp3Manager::onReadMp3Finish);
 
-    m_cueParserObject = new CueParserThreadObject;
-    m_cueParserThread->attachObject(m_cueParserObject);
+    auto cueParser = std::make_unique<CueParserThreadObject>();
+    m_cueParserObject = cueParser.get();
+    m_cueParserThread = addWorker(std::move(cueParser));
     qRegisterMetaType<TrackContainer>("TrackContainer");
     connect(m_cueParserObject, &CueParserThreadObject::readyTracks, this,
             &Mp3Manager::readyTracks, Qt::QueuedConnection);
@@ -75,32 +73,32 @@ Mp3Manager::Mp3Manager(QObject *parent)
 
 Mp3Manager::~Mp3Manager()
 {
-    const std::pair<Thread *, IThreadObject *> pairs[] = {
-        {m_cueFinderThread, m_cueFinderObject},
-        {m_cueParserThread, m_cueParserObject},
-        {m_openerThread, m_openerObject},
-        {m_sliceThread, m_sliceObject},
-    };
-    for (const auto &[thread, object] : pairs) {
-        if (thread->isRunning()) {
-            object->stop();
-            // The work ends at its next check and emits finished(); onFinish() will never
-            // be delivered now, so quit the loop ourselves until the thread is gone.
-            thread->disconnect(this);
-            while (thread->isRunning()) {
-                thread->quit();
-                thread->wait(10);
-            }
+    for (Worker &worker : m_workers) {
+        if (!worker.thread->isRunning())
+            continue;
+        worker.object->stop();
+        // The work ends at its next check and emits finished(); onFinish() will never be
+        // delivered now, so quit the loop ourselves until the thread is gone.
+        worker.thread->disconnect(this);
+        while (worker.thread->isRunning()) {
+            worker.thread->quit();
+            worker.thread->wait(10);
         }
     }
-    delete m_cueFinderObject;
-    delete m_cueParserObject;
-    delete m_openerObject;
-    delete m_sliceObject;
-    delete m_cueFinderThread;
-    delete m_cueParserThread;
-    delete m_openerThread;
-    delete m_sliceThread;
+    // Objects first, then their threads, as the thread protocol asks: no object is left
+    // attached to a thread that is already gone.
+    for (Worker &worker : m_workers)
+        worker.object.reset();
+    for (Worker &worker : m_workers)
+        worker.thread.reset();
+}
+
+Thread *Mp3Manager::addWorker(std::unique_ptr<IThreadObject> object)
+{
+    auto thread = std::make_unique<Thread>(object.get());
+    Thread *added = thread.get();
+    m_workers.push_back({std::move(object), std::move(thread)});
+    return added;
 }
 
 void Mp3Manager::openMp3(const QString &path)
@@ -161,15 +159,9 @@ bool Mp3Manager::isSlicing() const
 
 void Mp3Manager::onStopAnyWork()
 {
-    const std::pair<Thread *, IThreadObject *> pairs[] = {
-        {m_openerThread, m_openerObject},
-        {m_sliceThread, m_sliceObject},
-        {m_cueFinderThread, m_cueFinderObject},
-        {m_cueParserThread, m_cueParserObject},
-    };
-    for (const auto &[thread, object] : pairs) {
-        if (thread->isRunning())
-            object->stop();
+    for (const Worker &worker : m_workers) {
+        if (worker.thread->isRunning())
+            worker.object->stop();
     }
 }
 

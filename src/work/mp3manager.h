@@ -2,6 +2,9 @@
 
 #include <QObject>
 
+#include <memory>
+#include <vector>
+
 #include "cue/filefinder.h"
 #include "mp3/cheapmp3.h"
 #include "mp3/ireadedlistener.h"
@@ -9,6 +12,7 @@
 #include "tracks/track.h"
 #include "work/commandmanager.h"
 
+class IThreadObject;
 class Thread;
 class SliceThreadObject;
 class CueFinderThreadObject;
@@ -20,14 +24,15 @@ Q_DECLARE_INTERFACE(IReadedListener, "IReadedListener")
 
 // The one controller of file work: reads frame indexes, finds and parses CUE sheets and
 // slices, each on its own worker thread, and runs the registered commands around reading
-// and slicing. Lives on the main thread from first use to process exit; results come back
-// as its own signals.
+// and slicing. Lives on the main thread; results come back as its own signals. The process-wide
+// one is owned by an Mp3ManagerScope that main() keeps around the window.
 class Mp3Manager final : public QObject, public CommandManager, public IReadedListener
 {
     Q_OBJECT
     Q_INTERFACES(CommandManager IReadedListener)
 
 public:
+    // The manager of the live Mp3ManagerScope; null before it is made and after it has gone.
     static Mp3Manager *instance();
     // The application uses instance(); tests build managers of their own.
     explicit Mp3Manager(QObject *parent = nullptr);
@@ -61,6 +66,17 @@ public slots:
     void onSliceMp3Finish();
 
 private:
+    // A worker thread and the object that lives on it; the manager owns both.
+    struct Worker
+    {
+        std::unique_ptr<IThreadObject> object;
+        std::unique_ptr<Thread> thread;
+    };
+    Thread *addWorker(std::unique_ptr<IThreadObject> object);
+
+    // Every pair, for the destructor and onStopAnyWork() alike; the typed pointers below
+    // only look into it.
+    std::vector<Worker> m_workers;
     Thread *m_sliceThread = nullptr;
     Thread *m_cueFinderThread = nullptr;
     Thread *m_openerThread = nullptr;
@@ -70,4 +86,20 @@ private:
     Mp3OpenerThreadObject *m_openerObject = nullptr;
     CueParserThreadObject *m_cueParserObject = nullptr;
     int m_lastReadPercent = -1;
+};
+
+// Owns the process-wide Mp3Manager for its own lifetime. main() makes one before the window
+// and ends it after the window is gone, so the threads stop while the application object
+// still exists. Only one may exist at a time.
+class Mp3ManagerScope final
+{
+public:
+    Mp3ManagerScope();
+    ~Mp3ManagerScope();
+
+    Mp3ManagerScope(const Mp3ManagerScope &) = delete;
+    Mp3ManagerScope &operator=(const Mp3ManagerScope &) = delete;
+
+private:
+    std::unique_ptr<Mp3Manager> m_manager;
 };

@@ -1,5 +1,7 @@
 #include "work/mp3openerthreadobject.h"
 
+#include <memory>
+
 #include "mp3/cheapmp3.h"
 
 Mp3OpenerThreadObject::Mp3OpenerThreadObject(IReadedListener *readListener, QObject *parent)
@@ -8,36 +10,21 @@ Mp3OpenerThreadObject::Mp3OpenerThreadObject(IReadedListener *readListener, QObj
 {
 }
 
-Mp3OpenerThreadObject::~Mp3OpenerThreadObject()
-{
-    if (!m_handedOff)
-        delete m_cheapMp3;
-}
+Mp3OpenerThreadObject::~Mp3OpenerThreadObject() = default;
 
 void Mp3OpenerThreadObject::setPath(const QString &path)
 {
     m_path = path;
-    m_cheapMp3 = nullptr;
-    m_handedOff = false;
 }
 
 void Mp3OpenerThreadObject::start()
 {
-    if (m_cheapMp3 && !m_handedOff)
-        delete m_cheapMp3;
-    m_cheapMp3 = new CheapMP3(this, m_readListener, nullptr);
-    m_handedOff = false;
-    m_cheapMp3->readFile(m_path);
-
+    auto index = std::make_unique<CheapMP3>(this, m_readListener, nullptr);
+    index->readFile(m_path);
     if (shouldContinue()) {
-        m_cheapMp3->setContinueListener(nullptr);
-        m_handedOff = true;
-        emit readyCheapMP3(m_cheapMp3);
-        m_cheapMp3 = nullptr;
-    } else {
-        delete m_cheapMp3;
-        m_cheapMp3 = nullptr;
-        m_handedOff = false;
+        index->setContinueListener(nullptr);
+        // Crosses to the main thread as a pointer; the receiver owns it from here on.
+        emit readyCheapMP3(index.release());
     }
     m_path.clear();
     emit finished();

@@ -4,7 +4,7 @@
 
 #include "mp3/cheapmp3.h"
 #include "mp3/ireadedlistener.h"
-#include "work/ithreadobject.h"
+#include "threads/ithreadobject.h"
 
 // Builds the frame index of one MP3 on the opener thread and hands it over through
 // readyCheapMP3(); the receiver owns it from then on. A stopped read delivers nothing.
@@ -26,8 +26,6 @@ signals:
     void readyCheapMP3(CheapMP3 *index);
 
 private:
-    CheapMP3 *m_cheapMp3 = nullptr;
     QString m_path;
-    bool m_handedOff = false;
     IReadedListener *m_readListener = nullptr;
 };

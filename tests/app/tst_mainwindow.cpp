@@ -15,6 +15,7 @@
 #include "guiwarnings.h"
 #include "app/aboutdialog.h"
 #include "app/mainwindow.h"
+#include "work/mp3manager.h"
 #include "app/progresswidget.h"
 
 using namespace Qt::StringLiterals;
@@ -43,6 +44,7 @@ private:
     void removeSettings();
 
     QTemporaryDir m_dir;
+    Mp3ManagerScope m_workManager; // the window's work manager, as main() keeps it
 };
 
 void tst_MainWindow::initTestCase()

@@ -20,6 +20,7 @@
 #include "guiwarnings.h"
 #include "app/buttonlineedit.h"
 #include "app/mainwindow.h"
+#include "work/mp3manager.h"
 #include "app/progresswidget.h"
 #include "cue/cuedialog.h"
 #include "tracks/listmodel.h"
@@ -158,6 +159,7 @@ private:
     bool sliceAndWait(MainWindow &window, const QString &folder);
 
     QTemporaryDir m_dir;
+    Mp3ManagerScope m_workManager; // the window's work manager, as main() keeps it
     QString m_album;
     std::unique_ptr<MainWindow> m_window;
 };

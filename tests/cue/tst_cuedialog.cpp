@@ -46,7 +46,8 @@ private slots:
     void closingFromTitleBarLeavesChoiceEmpty();
 
 private:
-    void showFilled();
+    // Fills the dialog with the sheets and shows it; whether it was exposed.
+    bool showFilled();
 
     std::unique_ptr<QWidget> m_parent;
     CueDialog *m_dialog = nullptr;
@@ -70,12 +71,12 @@ void tst_CueDialog::cleanup()
     m_list = nullptr;
 }
 
-void tst_CueDialog::showFilled()
+bool tst_CueDialog::showFilled()
 {
     for (const QString &path : sheets)
         m_dialog->addFile(path);
     m_dialog->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    return QTest::qWaitForWindowExposed(m_dialog);
 }
 
 void tst_CueDialog::rowsShowCompleteBaseNameWithPathTip_data()
@@ -92,7 +93,7 @@ void tst_CueDialog::rowsShowCompleteBaseNameWithPathTip()
 {
     QFETCH(int, row);
     QFETCH(QString, text);
-    showFilled();
+    QVERIFY(showFilled());
     QCOMPARE(m_list->count(), sheets.size());
     const QListWidgetItem *item = m_list->item(row);
     QCOMPARE(item->text(), text);
@@ -102,7 +103,7 @@ void tst_CueDialog::rowsShowCompleteBaseNameWithPathTip()
 
 void tst_CueDialog::layoutCarriesTheTextsAndIsAToolWindow()
 {
-    showFilled();
+    QVERIFY(showFilled());
     const QLabel *label = m_dialog->findChild<QLabel *>();
     QVERIFY(label);
     QCOMPARE(label->text(), u"Do you want open cue file?"_s);
@@ -131,7 +132,7 @@ void tst_CueDialog::chooseTakesCurrentRowPath()
 {
     QFETCH(int, downPresses);
     QFETCH(int, row);
-    showFilled();
+    QVERIFY(showFilled());
     m_list->setFocus();
     m_list->setCurrentRow(0);
     for (int i = 0; i < downPresses; ++i)
@@ -147,7 +148,7 @@ void tst_CueDialog::chooseTakesCurrentRowPath()
 
 void tst_CueDialog::chooseWithoutCurrentRowKeepsDialogOpen()
 {
-    showFilled();
+    QVERIFY(showFilled());
     m_list->setCurrentItem(nullptr);
     QCOMPARE(m_list->currentItem(), nullptr);
     QSignalSpy finished(m_dialog, &QDialog::finished);
@@ -159,7 +160,7 @@ void tst_CueDialog::chooseWithoutCurrentRowKeepsDialogOpen()
 
 void tst_CueDialog::exitGivesEmptyChoiceEvenAfterPicking()
 {
-    showFilled();
+    QVERIFY(showFilled());
     m_list->setCurrentRow(1);
     QSignalSpy rejected(m_dialog, &QDialog::rejected);
     QTest::mouseClick(buttonWithText(*m_dialog, u"Exit"_s), Qt::LeftButton);
@@ -170,7 +171,7 @@ void tst_CueDialog::exitGivesEmptyChoiceEvenAfterPicking()
 
 void tst_CueDialog::doubleClickChoosesThatRow()
 {
-    showFilled();
+    QVERIFY(showFilled());
     m_list->setCurrentRow(0);
     const QRect rect = m_list->visualItemRect(m_list->item(2));
     QVERIFY(rect.isValid());
@@ -185,7 +186,7 @@ void tst_CueDialog::doubleClickChoosesThatRow()
 
 void tst_CueDialog::closingFromTitleBarLeavesChoiceEmpty()
 {
-    showFilled();
+    QVERIFY(showFilled());
     m_list->setCurrentRow(1);
     QVERIFY(m_dialog->close());
     QVERIFY(!m_dialog->isVisible());

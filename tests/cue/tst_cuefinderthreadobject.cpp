@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "cue/cuefinderthreadobject.h"
-#include "work/thread.h"
+#include "threadrun.h"
 
 using namespace Qt::StringLiterals;
 
@@ -91,13 +91,12 @@ void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReduced()
         QVERIFY(QFile::link(target, dir.filePath(link)));
 
     CueFinderThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
     object.setPath(dir.filePath(u"Album.mp3"_s));
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
     QVERIFY(object.path().isEmpty());
 
@@ -121,7 +120,7 @@ void tst_CueFinderThreadObject::listTravelsQueuedUnderItsRegisteredName()
     QVERIFY(dir.isValid());
     QVERIFY(touch(dir.filePath(u"Other.cue"_s)));
     CueFinderThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
     QThread *receivedOn = nullptr;
     FileFinder::FileList received;
     connect(&object, &CueFinderThreadObject::readyCueFiles, this,
@@ -129,10 +128,9 @@ void tst_CueFinderThreadObject::listTravelsQueuedUnderItsRegisteredName()
                 receivedOn = QThread::currentThread();
                 received = files;
             });
-    QSignalSpy stopped(&thread, &Thread::stopped);
     object.setPath(dir.filePath(u"Album.mp3"_s)); // the MP3 need not exist to be searched
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(receivedOn, QThread::currentThread());
     QCOMPARE(received, FileFinder::FileList{QFileInfo(dir.filePath(u"Other.cue"_s))
                                                     .canonicalFilePath()});
@@ -144,14 +142,13 @@ void tst_CueFinderThreadObject::stopSuppressesList()
     QVERIFY(dir.isValid());
     QVERIFY(touch(dir.filePath(u"Album.cue"_s)));
     CueFinderThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
     object.setPath(dir.filePath(u"Album.mp3"_s));
     object.stop();
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(ready.count(), 0);
 }
@@ -164,16 +161,15 @@ void tst_CueFinderThreadObject::nextRunSearchesTheNewFolder()
     QVERIFY(touch(first.filePath(u"One.cue"_s)));
     QVERIFY(touch(second.filePath(u"Two.cue"_s)));
     CueFinderThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
-    QSignalSpy stopped(&thread, &Thread::stopped);
 
     object.setPath(first.filePath(u"a.mp3"_s));
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     object.setPath(second.filePath(u"a.mp3"_s));
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
 
     QCOMPARE(ready.count(), 2);
     QCOMPARE(fileNames(ready.at(0).first().value<FileFinder::FileList>()),

@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "cue/cueparserthreadobject.h"
-#include "work/thread.h"
+#include "threadrun.h"
 
 using namespace Qt::StringLiterals;
 
@@ -51,7 +51,7 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
     QVERIFY(!path.isEmpty());
 
     CueParserThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
     QThread *receivedOn = nullptr;
     TrackContainer received;
     int readyCount = 0;
@@ -62,26 +62,17 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
                 ++readyCount;
             });
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
 
     object.setPath(path);
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
 
     QCOMPARE(readyCount, 1);
     QCOMPARE(receivedOn, QThread::currentThread());
     QCOMPARE(finished.count(), 1);
-    QCOMPARE(received.size(), 2);
-    QCOMPARE(received.at(0).title, u"One"_s);
-    QCOMPARE(received.at(0).artist, u"X"_s);
-    QCOMPARE(received.at(0).number, 1);
-    QCOMPARE(received.at(0).start, 0);
-    QCOMPARE(received.at(0).end, 205533);
-    QCOMPARE(received.at(1).title, u"Two"_s);
-    QCOMPARE(received.at(1).artist, u"Y"_s);
-    QCOMPARE(received.at(1).number, 2);
-    QCOMPARE(received.at(1).start, 205533);
-    QCOMPARE(received.at(1).end, 0);
+    // 03:25:40 is 3 min 25 s and 40 of 75 frames: 205533 ms. The last end stays open.
+    QCOMPARE(received, (TrackContainer{Track{u"One"_s, u"X"_s, 1, 0, 205533},
+                                       Track{u"Two"_s, u"Y"_s, 2, 205533, 0}}));
 }
 
 void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks_data()
@@ -107,13 +98,12 @@ void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks()
         QVERIFY(!writeSheet(name, bytes).isEmpty());
 
     CueParserThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
     object.setPath(path);
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(ready.count(), 0);
 }
@@ -123,23 +113,22 @@ void tst_CueParserThreadObject::stopSuppressesTracksButNotFinishedNorNextRun()
     const QString path = writeSheet(u"one.cue"_s, "TRACK 01 AUDIO\n  INDEX 01 00:01:00\n");
     QVERIFY(!path.isEmpty());
     CueParserThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
     QSignalSpy finished(&object, &IThreadObject::finished);
-    QSignalSpy stopped(&thread, &Thread::stopped);
 
     // The flag is only read once the sheet is read, so setting it first stops this run.
     object.setPath(path);
     object.stop();
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(ready.count(), 0);
     QVERIFY(object.shouldContinue());
 
     object.setPath(path);
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 2);
     QCOMPARE(ready.count(), 1);
     const auto tracks = ready.first().first().value<TrackContainer>();
@@ -150,19 +139,19 @@ void tst_CueParserThreadObject::stopSuppressesTracksButNotFinishedNorNextRun()
 void tst_CueParserThreadObject::pathIsClearedAfterRun()
 {
     const QString path = writeSheet(u"one.cue"_s, "TRACK 01 AUDIO\n");
+    QVERIFY(!path.isEmpty());
     CueParserThreadObject object;
-    Thread thread(&object);
+    ThreadRun run(&object);
     QSignalSpy ready(&object, &CueParserThreadObject::readyTracks);
-    QSignalSpy stopped(&thread, &Thread::stopped);
     object.setPath(path);
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(ready.count(), 1);
     QVERIFY(object.path().isEmpty());
 
     // A second start without a new path has nothing to parse.
-    QVERIFY(thread.startWork());
-    QVERIFY(stopped.wait(5000));
+    QVERIFY(run.start());
+    QVERIFY(run.waitForEnd(5000));
     QCOMPARE(ready.count(), 1);
 }
 

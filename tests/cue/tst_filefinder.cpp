@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "cue/filefinder.h"
-#include "work/icontinuelistener.h"
+#include "threads/icontinuelistener.h"
 
 using namespace Qt::StringLiterals;
 

@@ -5,7 +5,7 @@
 
 #include "mp3/ireadedlistener.h"
 #include "mp3/iwritedlistener.h"
-#include "work/icontinuelistener.h"
+#include "threads/icontinuelistener.h"
 
 // Records what CheapMP3 reports and answers its stop questions: shouldContinue() says
 // false from the (stopAfter + 1)-th question on; stopAfter < 0 never stops.

@@ -8,23 +8,22 @@
 
 #include "mp3/cheapmp3.h"
 #include "slice/slicethreadobject.h"
+#include "threadrun.h"
 #include "tracks/track.h"
-#include "work/thread.h"
 
-// One slice job on a real worker thread, wired as the work manager wires it.
+// One slice job on a real worker thread, wired as the work manager wires it. Teardown is
+// the bounded one of ThreadRun.
 struct SliceRun
 {
     SliceThreadObject object;
-    Thread thread;
-    QSignalSpy stopped{&thread, &Thread::stopped};
+    ThreadRun worker{&object};
+    Thread &thread = worker.thread();
+    QSignalSpy &stopped = worker.stopped();
     std::unique_ptr<CheapMP3> index;
-
-    SliceRun();
-    ~SliceRun();
 
     // Indexes path on this thread; false when no frame was found.
     bool open(const QString &path);
-    // Writes bytes to path first.
+    // Writes bytes to path first; false when that fails too.
     bool open(const QString &path, const QByteArray &bytes);
     void begin(const QString &folder, const TrackContainer &tracks);
     // Waits for the thread's stopped() of the job begun last.

@@ -7,16 +7,28 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-ListItem *itemOfWidth(int width)
+std::unique_ptr<ListItem> itemOfWidth(int width)
 {
     QList<QVariant> values;
     for (int i = 0; i < width; ++i)
         values.append(u"c%1"_s.arg(i));
-    return new ListItem(values);
+    return std::make_unique<ListItem>(values);
+}
+
+// The model's constructor argument from a list of items; an initializer list cannot move.
+template<typename... Items>
+std::vector<std::unique_ptr<ListItem>> itemsOf(Items &&...items)
+{
+    std::vector<std::unique_ptr<ListItem>> all;
+    (all.push_back(std::forward<Items>(items)), ...);
+    return all;
 }
 
 struct FixedHeader final : ListModel::HeaderDataListener
@@ -44,7 +56,7 @@ struct CountedItem final : ListItem
 
 } // namespace
 
-class TestListModel : public QObject
+class tst_ListModel : public QObject
 {
     Q_OBJECT
 
@@ -65,7 +77,7 @@ private slots:
     void nullItemIgnored();
 };
 
-void TestListModel::modelTesterSeesNoMisuse()
+void tst_ListModel::modelTesterSeesNoMisuse()
 {
     ListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -83,7 +95,7 @@ void TestListModel::modelTesterSeesNoMisuse()
     QCOMPARE(model.columnCount(), 0);
 }
 
-void TestListModel::columnsAreNarrowestItem_data()
+void tst_ListModel::columnsAreNarrowestItem_data()
 {
     QTest::addColumn<QList<int>>("widths");
     QTest::addColumn<int>("columns");
@@ -93,14 +105,14 @@ void TestListModel::columnsAreNarrowestItem_data()
     QTest::newRow("narrow item first") << QList<int>{2, 7} << 2;
 }
 
-void TestListModel::columnsAreNarrowestItem()
+void tst_ListModel::columnsAreNarrowestItem()
 {
     QFETCH(QList<int>, widths);
     QFETCH(int, columns);
-    QList<ListItem *> items;
+    std::vector<std::unique_ptr<ListItem>> items;
     for (int width : widths)
-        items.append(itemOfWidth(width));
-    ListModel built(items);
+        items.push_back(itemOfWidth(width));
+    ListModel built(std::move(items));
     QCOMPARE(built.columnCount(), columns);
 
     ListModel appended;
@@ -110,7 +122,7 @@ void TestListModel::columnsAreNarrowestItem()
     QCOMPARE(appended.rowCount(), widths.size());
 }
 
-void TestListModel::indexOutsideItemsIsInvalid_data()
+void tst_ListModel::indexOutsideItemsIsInvalid_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("column");
@@ -120,11 +132,11 @@ void TestListModel::indexOutsideItemsIsInvalid_data()
     QTest::newRow("negative column") << 0 << -1;
 }
 
-void TestListModel::indexOutsideItemsIsInvalid()
+void tst_ListModel::indexOutsideItemsIsInvalid()
 {
     QFETCH(int, row);
     QFETCH(int, column);
-    ListModel model({itemOfWidth(3), itemOfWidth(4)});
+    ListModel model(itemsOf(itemOfWidth(3), itemOfWidth(4)));
     const QModelIndex index = model.index(row, column);
     QVERIFY(!index.isValid());
     QVERIFY(!model.data(index).isValid());
@@ -132,10 +144,11 @@ void TestListModel::indexOutsideItemsIsInvalid()
     QVERIFY(!model.setData(index, u"x"_s, 0));
 }
 
-void TestListModel::indexCarriesItemIdentity()
+void tst_ListModel::indexCarriesItemIdentity()
 {
-    ListItem *second = itemOfWidth(2);
-    ListModel model({itemOfWidth(2), second});
+    auto owned = itemOfWidth(2);
+    ListItem *second = owned.get();
+    ListModel model(itemsOf(itemOfWidth(2), std::move(owned)));
     const QModelIndex index = model.index(1, 1);
     QVERIFY(index.isValid());
     QCOMPARE(index.internalPointer(), static_cast<void *>(second));
@@ -144,7 +157,7 @@ void TestListModel::indexCarriesItemIdentity()
     QCOMPARE(model.data(index).toString(), u"c1"_s);
 }
 
-void TestListModel::removeRowsLimitsToLastItem_data()
+void tst_ListModel::removeRowsLimitsToLastItem_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<int>("count");
@@ -158,13 +171,13 @@ void TestListModel::removeRowsLimitsToLastItem_data()
     QTest::newRow("zero count") << 1 << 0 << false << 4;
 }
 
-void TestListModel::removeRowsLimitsToLastItem()
+void tst_ListModel::removeRowsLimitsToLastItem()
 {
     QFETCH(int, row);
     QFETCH(int, count);
     QFETCH(bool, removed);
     QFETCH(int, rowsLeft);
-    ListModel model({itemOfWidth(2), itemOfWidth(2), itemOfWidth(2), itemOfWidth(2)});
+    ListModel model(itemsOf(itemOfWidth(2), itemOfWidth(2), itemOfWidth(2), itemOfWidth(2)));
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy removedSpy(&model, &QAbstractItemModel::rowsRemoved);
     QCOMPARE(model.removeRows(row, count), removed);
@@ -172,9 +185,9 @@ void TestListModel::removeRowsLimitsToLastItem()
     QCOMPARE(removedSpy.size(), removed ? 1 : 0);
 }
 
-void TestListModel::removeRowsRecomputesColumns()
+void tst_ListModel::removeRowsRecomputesColumns()
 {
-    ListModel model({itemOfWidth(5), itemOfWidth(2), itemOfWidth(6)});
+    ListModel model(itemsOf(itemOfWidth(5), itemOfWidth(2), itemOfWidth(6)));
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(model.columnCount(), 2);
     QVERIFY(model.removeRows(1, 1));
@@ -183,9 +196,9 @@ void TestListModel::removeRowsRecomputesColumns()
     QCOMPARE(model.columnCount(), 0);
 }
 
-void TestListModel::setDataSignalsOnlyWhenItemAccepts()
+void tst_ListModel::setDataSignalsOnlyWhenItemAccepts()
 {
-    ListModel model({TrackItem::forTrack(Track{u"t"_s, u"a"_s, 1, 0, 1000})});
+    ListModel model(itemsOf(TrackItem::forTrack(Track{u"t"_s, u"a"_s, 1, 0, 1000})));
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     const QModelIndex check = model.index(0, 0);
     QVERIFY(model.setData(check, 0, 10));
@@ -197,9 +210,9 @@ void TestListModel::setDataSignalsOnlyWhenItemAccepts()
     QCOMPARE(changed.size(), 1);
 }
 
-void TestListModel::headerFallsBackWithoutListenerAnswer()
+void tst_ListModel::headerFallsBackWithoutListenerAnswer()
 {
-    ListModel model({itemOfWidth(3)});
+    ListModel model(itemsOf(itemOfWidth(3)));
     // Without a listener, the base answer: section numbers from 1.
     QCOMPARE(model.headerData(1, Qt::Horizontal, 0).toInt(), 2);
     FixedHeader header;
@@ -212,26 +225,27 @@ void TestListModel::headerFallsBackWithoutListenerAnswer()
     QCOMPARE(model.headerData(1, Qt::Horizontal, 0).toInt(), 2);
 }
 
-void TestListModel::itemsDeletedByModel()
+void tst_ListModel::itemsDeletedByModel()
 {
     int alive = 0;
     {
-        ListModel model({new CountedItem(&alive), new CountedItem(&alive)});
-        model.appendItem(new CountedItem(&alive));
-        model.appendItem(new CountedItem(&alive));
+        ListModel model(itemsOf(std::make_unique<CountedItem>(&alive),
+                                std::make_unique<CountedItem>(&alive)));
+        model.appendItem(std::make_unique<CountedItem>(&alive));
+        model.appendItem(std::make_unique<CountedItem>(&alive));
         QCOMPARE(alive, 4);
         model.removeRows(0, 1);
         QCOMPARE(alive, 3);
         model.clear();
         QCOMPARE(alive, 0);
-        model.appendItem(new CountedItem(&alive));
+        model.appendItem(std::make_unique<CountedItem>(&alive));
     }
     QCOMPARE(alive, 0);
 }
 
-void TestListModel::staleIndexAfterRemovalGivesNothing()
+void tst_ListModel::staleIndexAfterRemovalGivesNothing()
 {
-    ListModel model({itemOfWidth(2), itemOfWidth(2)});
+    ListModel model(itemsOf(itemOfWidth(2), itemOfWidth(2)));
     const QModelIndex last = model.index(1, 0);
     model.removeRows(1, 1);
     QVERIFY(!model.data(last).isValid());
@@ -239,14 +253,14 @@ void TestListModel::staleIndexAfterRemovalGivesNothing()
     QVERIFY(!model.setData(last, u"x"_s, 0));
 }
 
-void TestListModel::nullItemIgnored()
+void tst_ListModel::nullItemIgnored()
 {
-    ListModel model({nullptr, itemOfWidth(2)});
+    ListModel model(itemsOf(std::unique_ptr<ListItem>(), itemOfWidth(2)));
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
     model.appendItem(nullptr);
     QCOMPARE(inserted.size(), 0);
     QCOMPARE(model.rowCount(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestListModel)
+QTEST_GUILESS_MAIN(tst_ListModel)
 #include "tst_listmodel.moc"

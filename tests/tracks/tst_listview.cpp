@@ -10,9 +10,12 @@
 #include <QStyleFactory>
 #include <QTest>
 
+#include <memory>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
-class TestListView : public QObject
+class tst_ListView : public QObject
 {
     Q_OBJECT
 
@@ -26,13 +29,13 @@ private:
                             bool focused);
 };
 
-void TestListView::init()
+void tst_ListView::init()
 {
     // Any warning fails, except the offscreen platform's notes about popups it cannot raise.
     failOnWarningsButPlatformNotes();
 }
 
-QImage TestListView::paintItem(const QAbstractItemDelegate &delegate, const QModelIndex &index,
+QImage tst_ListView::paintItem(const QAbstractItemDelegate &delegate, const QModelIndex &index,
                                bool focused)
 {
     QImage image(120, 24, QImage::Format_ARGB32);
@@ -47,9 +50,11 @@ QImage TestListView::paintItem(const QAbstractItemDelegate &delegate, const QMod
     return image;
 }
 
-void TestListView::focusedItemPaintsLikeUnfocused()
+void tst_ListView::focusedItemPaintsLikeUnfocused()
 {
-    ListModel model({new ListItem({u"Track one"_s})});
+    std::vector<std::unique_ptr<ListItem>> items;
+    items.push_back(std::make_unique<ListItem>(QList<QVariant>{u"Track one"_s}));
+    ListModel model(std::move(items));
     const QModelIndex index = model.index(0, 0);
 
     // The plain delegate draws a focus frame here; otherwise this test could not fail.
@@ -61,7 +66,7 @@ void TestListView::focusedItemPaintsLikeUnfocused()
     QCOMPARE(paintItem(withoutFocus, index, false), paintItem(plain, index, false));
 }
 
-void TestListView::viewIsFlatWithFocusFreeDelegate()
+void tst_ListView::viewIsFlatWithFocusFreeDelegate()
 {
     ListView view;
     QVERIFY(!view.rootIsDecorated());
@@ -73,7 +78,7 @@ int main(int argc, char *argv[])
     // Fusion draws a visible focus frame whatever the platform.
     QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     QApplication app(argc, argv);
-    TestListView test;
+    tst_ListView test;
     return QTest::qExec(&test, argc, argv);
 }
 

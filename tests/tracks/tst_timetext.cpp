@@ -6,7 +6,7 @@
 
 using namespace Qt::StringLiterals;
 
-class TestTimeText : public QObject
+class tst_TimeText : public QObject
 {
     Q_OBJECT
 
@@ -22,7 +22,7 @@ private slots:
     void parseSurvivesArbitraryText();
 };
 
-void TestTimeText::formatWritesTwoDigitFields_data()
+void tst_TimeText::formatWritesTwoDigitFields_data()
 {
     QTest::addColumn<int>("ms");
     QTest::addColumn<QString>("text");
@@ -34,7 +34,7 @@ void TestTimeText::formatWritesTwoDigitFields_data()
     QTest::newRow("three-digit minutes") << 100 * 60000 << u"100:00.00"_s;
 }
 
-void TestTimeText::formatWritesTwoDigitFields()
+void tst_TimeText::formatWritesTwoDigitFields()
 {
     QFETCH(int, ms);
     QFETCH(QString, text);
@@ -42,7 +42,7 @@ void TestTimeText::formatWritesTwoDigitFields()
 }
 
 // QTime writes the same clock text for the first hour; only its last millisecond digit differs.
-void TestTimeText::formatAgreesWithClockTextBelowAnHour()
+void tst_TimeText::formatAgreesWithClockTextBelowAnHour()
 {
     for (int ms = 0; ms < 3600000; ms += 7919) {
         const QString clock = QTime::fromMSecsSinceStartOfDay(ms).toString(u"mm:ss.zzz"_s);
@@ -50,7 +50,7 @@ void TestTimeText::formatAgreesWithClockTextBelowAnHour()
     }
 }
 
-void TestTimeText::parseReadsMinutesSecondsHundredths_data()
+void tst_TimeText::parseReadsMinutesSecondsHundredths_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("ms");
@@ -62,7 +62,7 @@ void TestTimeText::parseReadsMinutesSecondsHundredths_data()
     QTest::newRow("one-digit hundredths count as hundredths") << u"00:01.5"_s << 1050;
 }
 
-void TestTimeText::parseReadsMinutesSecondsHundredths()
+void tst_TimeText::parseReadsMinutesSecondsHundredths()
 {
     QFETCH(QString, text);
     QFETCH(int, ms);
@@ -71,7 +71,7 @@ void TestTimeText::parseReadsMinutesSecondsHundredths()
     QVERIFY(ok);
 }
 
-void TestTimeText::parseRejectsMalformedText_data()
+void tst_TimeText::parseRejectsMalformedText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("no hundredths") << u"1:2"_s;
@@ -90,7 +90,7 @@ void TestTimeText::parseRejectsMalformedText_data()
     QTest::newRow("second dot") << u"01:02.25.1"_s;
 }
 
-void TestTimeText::parseRejectsMalformedText()
+void tst_TimeText::parseRejectsMalformedText()
 {
     QFETCH(QString, text);
     bool ok = true;
@@ -98,7 +98,7 @@ void TestTimeText::parseRejectsMalformedText()
     QVERIFY(!ok);
 }
 
-void TestTimeText::parseReadsBackWhatFormatWrote()
+void tst_TimeText::parseReadsBackWhatFormatWrote()
 {
     for (int ms = 0; ms < 200 * 60000; ms += 104729) {
         bool ok = false;
@@ -109,7 +109,7 @@ void TestTimeText::parseReadsBackWhatFormatWrote()
 }
 
 // Whatever the user types: no crash, and anything accepted is a time the form writes back.
-void TestTimeText::parseSurvivesArbitraryText()
+void tst_TimeText::parseSurvivesArbitraryText()
 {
     const QString alphabet = u"0123456789:.-+ a\u00e9"_s;
     QRandomGenerator random(20240607);
@@ -134,5 +134,5 @@ void TestTimeText::parseSurvivesArbitraryText()
     QVERIFY(accepted > 0);
 }
 
-QTEST_GUILESS_MAIN(TestTimeText)
+QTEST_GUILESS_MAIN(tst_TimeText)
 #include "tst_timetext.moc"

@@ -14,7 +14,7 @@
 
 using namespace Qt::StringLiterals;
 
-class TestTrackHeader : public QObject
+class tst_TrackHeader : public QObject
 {
     Q_OBJECT
 
@@ -42,7 +42,7 @@ private:
     ListModel *model = nullptr;
 };
 
-void TestTrackHeader::init()
+void tst_TrackHeader::init()
 {
     // Any warning fails, except the offscreen platform's notes about popups it cannot raise.
     failOnWarningsButPlatformNotes();
@@ -59,20 +59,20 @@ void TestTrackHeader::init()
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
 }
 
-void TestTrackHeader::cleanup()
+void tst_TrackHeader::cleanup()
 {
     view.reset();
     header = nullptr;
     model = nullptr;
 }
 
-QPoint TestTrackHeader::centreOf(int section) const
+QPoint tst_TrackHeader::centreOf(int section) const
 {
     return QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
                   header->height() / 2);
 }
 
-void TestTrackHeader::clickOnCheckBoxCyclesUncheckedAndChecked_data()
+void tst_TrackHeader::clickOnCheckBoxCyclesUncheckedAndChecked_data()
 {
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("after");
@@ -82,7 +82,7 @@ void TestTrackHeader::clickOnCheckBoxCyclesUncheckedAndChecked_data()
     QTest::newRow("partial becomes checked") << 1 << 2 << true;
 }
 
-void TestTrackHeader::clickOnCheckBoxCyclesUncheckedAndChecked()
+void tst_TrackHeader::clickOnCheckBoxCyclesUncheckedAndChecked()
 {
     QFETCH(int, before);
     QFETCH(int, after);
@@ -95,7 +95,7 @@ void TestTrackHeader::clickOnCheckBoxCyclesUncheckedAndChecked()
     QCOMPARE(clicked.at(0).at(0).toBool(), emitted);
 }
 
-void TestTrackHeader::rightClickOnCheckBoxChangesNothing()
+void tst_TrackHeader::rightClickOnCheckBoxChangesNothing()
 {
     QSignalSpy clicked(header, &TrackHeader::checkBoxClicked);
     QTest::mouseClick(header->viewport(), Qt::RightButton, {}, centreOf(0));
@@ -103,7 +103,7 @@ void TestTrackHeader::rightClickOnCheckBoxChangesNothing()
     QCOMPARE(clicked.size(), 0);
 }
 
-void TestTrackHeader::settingPartialStateEmitsNothing()
+void tst_TrackHeader::settingPartialStateEmitsNothing()
 {
     header->setCheckState(2);
     QSignalSpy clicked(header, &TrackHeader::checkBoxClicked);
@@ -117,7 +117,7 @@ void TestTrackHeader::settingPartialStateEmitsNothing()
     QCOMPARE(clicked.at(0).at(0).toBool(), false);
 }
 
-void TestTrackHeader::clickOnViewButtonTogglesRaised()
+void tst_TrackHeader::clickOnViewButtonTogglesRaised()
 {
     QSignalSpy toggled(header, &TrackHeader::buttonViewClicked);
     QVERIFY(header->isViewButtonRaised());
@@ -132,7 +132,7 @@ void TestTrackHeader::clickOnViewButtonTogglesRaised()
     QCOMPARE(toggled.size(), 2);
 }
 
-void TestTrackHeader::clickOnTitleSectionLeavesBoxAndButton()
+void tst_TrackHeader::clickOnTitleSectionLeavesBoxAndButton()
 {
     QSignalSpy clicked(header, &TrackHeader::checkBoxClicked);
     QSignalSpy toggled(header, &TrackHeader::buttonViewClicked);
@@ -144,7 +144,7 @@ void TestTrackHeader::clickOnTitleSectionLeavesBoxAndButton()
     QCOMPARE(toggled.size(), 0);
 }
 
-void TestTrackHeader::constructedClickableWithBoxUncheckedAndButtonUp()
+void tst_TrackHeader::constructedClickableWithBoxUncheckedAndButtonUp()
 {
     // A tree view resets clickability to its sorting state when given the header.
     const TrackHeader fresh;
@@ -154,7 +154,7 @@ void TestTrackHeader::constructedClickableWithBoxUncheckedAndButtonUp()
     QVERIFY(fresh.isViewButtonRaised());
 }
 
-void TestTrackHeader::titlesAndAlignmentsPerSection_data()
+void tst_TrackHeader::titlesAndAlignmentsPerSection_data()
 {
     QTest::addColumn<int>("section");
     QTest::addColumn<QString>("title");
@@ -168,7 +168,7 @@ void TestTrackHeader::titlesAndAlignmentsPerSection_data()
     QTest::newRow("view button") << 6 << QString() << 2;
 }
 
-void TestTrackHeader::titlesAndAlignmentsPerSection()
+void tst_TrackHeader::titlesAndAlignmentsPerSection()
 {
     QFETCH(int, section);
     QFETCH(QString, title);
@@ -180,7 +180,7 @@ void TestTrackHeader::titlesAndAlignmentsPerSection()
     QVERIFY(!header->headerData(section, 3).isValid());
 }
 
-void TestTrackHeader::fixedSectionWidthRestoredOnNextPaint_data()
+void tst_TrackHeader::fixedSectionWidthRestoredOnNextPaint_data()
 {
     QTest::addColumn<int>("section");
     QTest::addColumn<int>("width");
@@ -191,7 +191,7 @@ void TestTrackHeader::fixedSectionWidthRestoredOnNextPaint_data()
     QTest::newRow("view button") << 6 << 20;
 }
 
-void TestTrackHeader::fixedSectionWidthRestoredOnNextPaint()
+void tst_TrackHeader::fixedSectionWidthRestoredOnNextPaint()
 {
     QFETCH(int, section);
     QFETCH(int, width);
@@ -209,5 +209,5 @@ void TestTrackHeader::fixedSectionWidthRestoredOnNextPaint()
     QCOMPARE(header->sectionResizeMode(1), QHeaderView::Stretch);
 }
 
-QTEST_MAIN(TestTrackHeader)
+QTEST_MAIN(tst_TrackHeader)
 #include "tst_trackheader.moc"

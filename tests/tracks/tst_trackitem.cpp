@@ -8,7 +8,7 @@
 using namespace Qt::StringLiterals;
 
 // Role and flag numbers are written out: the table's contract is in numbers, not enum names.
-class TestTrackItem : public QObject
+class tst_TrackItem : public QObject
 {
     Q_OBJECT
 
@@ -36,7 +36,7 @@ std::unique_ptr<TrackItem> tableRow()
 }
 } // namespace
 
-void TestTrackItem::tableRowHoldsTrackTextsInColumnOrder_data()
+void tst_TrackItem::tableRowHoldsTrackTextsInColumnOrder_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("text");
@@ -49,7 +49,7 @@ void TestTrackItem::tableRowHoldsTrackTextsInColumnOrder_data()
     QTest::newRow("view button column is empty") << 6 << QString();
 }
 
-void TestTrackItem::tableRowHoldsTrackTextsInColumnOrder()
+void tst_TrackItem::tableRowHoldsTrackTextsInColumnOrder()
 {
     QFETCH(int, column);
     QFETCH(QString, text);
@@ -63,7 +63,7 @@ void TestTrackItem::tableRowHoldsTrackTextsInColumnOrder()
     QCOMPARE(item->data(column, 3).toString(), text);
 }
 
-void TestTrackItem::tableRowIsCheckedUntilUnticked()
+void tst_TrackItem::tableRowIsCheckedUntilUnticked()
 {
     const auto item = tableRow();
     QCOMPARE(item->data(0, 10).toInt(), 2);
@@ -73,7 +73,7 @@ void TestTrackItem::tableRowIsCheckedUntilUnticked()
     QCOMPARE(item->data(0, 10).toInt(), 2);
 }
 
-void TestTrackItem::rolesAnsweredPerColumn_data()
+void tst_TrackItem::rolesAnsweredPerColumn_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<int>("role");
@@ -92,7 +92,7 @@ void TestTrackItem::rolesAnsweredPerColumn_data()
     QTest::newRow("negative column") << -1 << 0 << QVariant();
 }
 
-void TestTrackItem::rolesAnsweredPerColumn()
+void tst_TrackItem::rolesAnsweredPerColumn()
 {
     QFETCH(int, column);
     QFETCH(int, role);
@@ -104,7 +104,7 @@ void TestTrackItem::rolesAnsweredPerColumn()
         QCOMPARE(actual.toInt(), expected.toInt());
 }
 
-void TestTrackItem::setDataAcceptsOnlyItsRole_data()
+void tst_TrackItem::setDataAcceptsOnlyItsRole_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<int>("role");
@@ -118,7 +118,7 @@ void TestTrackItem::setDataAcceptsOnlyItsRole_data()
     QTest::newRow("column past the end") << 9 << 0 << false;
 }
 
-void TestTrackItem::setDataAcceptsOnlyItsRole()
+void tst_TrackItem::setDataAcceptsOnlyItsRole()
 {
     QFETCH(int, column);
     QFETCH(int, role);
@@ -132,7 +132,7 @@ void TestTrackItem::setDataAcceptsOnlyItsRole()
         QCOMPARE(item->data(column, 0).toString(), u"changed"_s);
 }
 
-void TestTrackItem::onlyCheckColumnIsUserCheckable_data()
+void tst_TrackItem::onlyCheckColumnIsUserCheckable_data()
 {
     QTest::addColumn<int>("checkColumn");
     QTest::addColumn<int>("column");
@@ -143,7 +143,7 @@ void TestTrackItem::onlyCheckColumnIsUserCheckable_data()
     QTest::newRow("column 0 when not the check column") << 3 << 0 << 33;
 }
 
-void TestTrackItem::onlyCheckColumnIsUserCheckable()
+void tst_TrackItem::onlyCheckColumnIsUserCheckable()
 {
     QFETCH(int, checkColumn);
     QFETCH(int, column);
@@ -152,7 +152,7 @@ void TestTrackItem::onlyCheckColumnIsUserCheckable()
     QCOMPARE(static_cast<int>(item.flags(column)), flags);
 }
 
-void TestTrackItem::trailingEmptyValueOnlyAfterFifth()
+void tst_TrackItem::trailingEmptyValueOnlyAfterFifth()
 {
     TrackItem item(0, false);
     QCOMPARE(item.columnCount(), 1);
@@ -165,7 +165,7 @@ void TestTrackItem::trailingEmptyValueOnlyAfterFifth()
     QCOMPARE(item.data(7, 0).toString(), u"v"_s);
 }
 
-void TestTrackItem::plainItemShowsOnlyDisplayRoleInRange_data()
+void tst_TrackItem::plainItemShowsOnlyDisplayRoleInRange_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<int>("role");
@@ -176,7 +176,7 @@ void TestTrackItem::plainItemShowsOnlyDisplayRoleInRange_data()
     QTest::newRow("negative column") << -1 << 0 << QString();
 }
 
-void TestTrackItem::plainItemShowsOnlyDisplayRoleInRange()
+void tst_TrackItem::plainItemShowsOnlyDisplayRoleInRange()
 {
     QFETCH(int, column);
     QFETCH(int, role);
@@ -187,7 +187,7 @@ void TestTrackItem::plainItemShowsOnlyDisplayRoleInRange()
     QCOMPARE(value.toString(), expected);
 }
 
-void TestTrackItem::plainItemRefusesOtherRolesAndColumns()
+void tst_TrackItem::plainItemRefusesOtherRolesAndColumns()
 {
     ListItem item({u"first"_s, u"second"_s});
     QCOMPARE(static_cast<int>(item.flags(0)), 33);
@@ -200,5 +200,5 @@ void TestTrackItem::plainItemRefusesOtherRolesAndColumns()
     QCOMPARE(item.columnCount(), 3);
 }
 
-QTEST_GUILESS_MAIN(TestTrackItem)
+QTEST_GUILESS_MAIN(tst_TrackItem)
 #include "tst_trackitem.moc"

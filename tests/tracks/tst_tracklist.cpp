@@ -58,7 +58,7 @@ Track userTrack(int start, int end)
 
 } // namespace
 
-class TestTrackList : public QObject
+class tst_TrackList : public QObject
 {
     Q_OBJECT
 
@@ -94,7 +94,7 @@ private:
     CallRecorder recorder;
 };
 
-void TestTrackList::init()
+void tst_TrackList::init()
 {
     TrackList *list = TrackList::instance();
     list->setUpdateListener(nullptr);
@@ -106,13 +106,13 @@ void TestTrackList::init()
     list->setUpdateListener(&recorder);
 }
 
-void TestTrackList::cleanup()
+void tst_TrackList::cleanup()
 {
     TrackList::instance()->setUpdateListener(nullptr);
     TrackList::instance()->setCalculater(nullptr);
 }
 
-void TestTrackList::trackContainerKnownByItsName()
+void tst_TrackList::trackContainerKnownByItsName()
 {
     TrackList::instance();
     const QMetaType byName = QMetaType::fromName("TrackContainer");
@@ -120,7 +120,7 @@ void TestTrackList::trackContainerKnownByItsName()
     QCOMPARE(byName, QMetaType::fromType<TrackContainer>());
 }
 
-void TestTrackList::outOfRangeIndexGivesEmptyTrack_data()
+void tst_TrackList::outOfRangeIndexGivesEmptyTrack_data()
 {
     QTest::addColumn<int>("index");
     QTest::newRow("one past the end") << 2;
@@ -128,7 +128,7 @@ void TestTrackList::outOfRangeIndexGivesEmptyTrack_data()
     QTest::newRow("negative") << -1;
 }
 
-void TestTrackList::outOfRangeIndexGivesEmptyTrack()
+void tst_TrackList::outOfRangeIndexGivesEmptyTrack()
 {
     QFETCH(int, index);
     TrackList *list = TrackList::instance();
@@ -138,7 +138,7 @@ void TestTrackList::outOfRangeIndexGivesEmptyTrack()
     QCOMPARE(list->startOf(1), 5000);
 }
 
-void TestTrackList::setTracksStretchesLastTrackToFileEnd()
+void tst_TrackList::setTracksStretchesLastTrackToFileEnd()
 {
     TrackList *list = TrackList::instance();
     list->setTracks(tracksFrom({{0, 5000}, {5000, 9000}}));
@@ -147,7 +147,7 @@ void TestTrackList::setTracksStretchesLastTrackToFileEnd()
     QCOMPARE(list->trackAt(1).number, 2);
 }
 
-void TestTrackList::setTracksReportsOldRowsGoneThenNewRows()
+void tst_TrackList::setTracksReportsOldRowsGoneThenNewRows()
 {
     TrackList *list = TrackList::instance();
     list->setTracks(tracksFrom({{0, 5000}, {5000, 9000}}));
@@ -159,7 +159,7 @@ void TestTrackList::setTracksReportsOldRowsGoneThenNewRows()
     QCOMPARE(list->count(), 0);
 }
 
-void TestTrackList::addToEmptyListFillsFileAroundTrack_data()
+void tst_TrackList::addToEmptyListFillsFileAroundTrack_data()
 {
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("end");
@@ -174,7 +174,7 @@ void TestTrackList::addToEmptyListFillsFileAroundTrack_data()
         << 10000 << 70000 << Spans{{0, 10000}, {10000, 70000}} << 1;
 }
 
-void TestTrackList::addToEmptyListFillsFileAroundTrack()
+void tst_TrackList::addToEmptyListFillsFileAroundTrack()
 {
     QFETCH(int, start);
     QFETCH(int, end);
@@ -194,7 +194,7 @@ void TestTrackList::addToEmptyListFillsFileAroundTrack()
     QCOMPARE(recorder.calls, QStringList{u"inserted 0-%1 of %2"_s.arg(spans.size() - 1).arg(spans.size())});
 }
 
-void TestTrackList::addWithSameTimesOnlyRenames()
+void tst_TrackList::addWithSameTimesOnlyRenames()
 {
     TrackList *list = TrackList::instance();
     list->setTracks(tracksFrom({{0, 5000}, {5000, 9000}, {9000, 20000}}));
@@ -210,7 +210,7 @@ void TestTrackList::addWithSameTimesOnlyRenames()
     QCOMPARE(list->trackAt(2).title, u"T3"_s);
 }
 
-void TestTrackList::addOverlappingTrimsNeighbours_data()
+void tst_TrackList::addOverlappingTrimsNeighbours_data()
 {
     QTest::addColumn<Spans>("before");
     QTest::addColumn<int>("start");
@@ -236,7 +236,7 @@ void TestTrackList::addOverlappingTrimsNeighbours_data()
         << Spans{{0, 10000}, {10000, 30000}, {30000, 60000}};
 }
 
-void TestTrackList::addOverlappingTrimsNeighbours()
+void tst_TrackList::addOverlappingTrimsNeighbours()
 {
     QFETCH(Spans, before);
     QFETCH(int, start);
@@ -252,7 +252,7 @@ void TestTrackList::addOverlappingTrimsNeighbours()
     QCOMPARE(users, 1);
 }
 
-void TestTrackList::addInGapIsNotDropped_data()
+void tst_TrackList::addInGapIsNotDropped_data()
 {
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("end");
@@ -265,7 +265,7 @@ void TestTrackList::addInGapIsNotDropped_data()
         << 20000 << 25000 << Spans{{0, 10000}, {10000, 20000}, {20000, 25000}} << 2;
 }
 
-void TestTrackList::addInGapIsNotDropped()
+void tst_TrackList::addInGapIsNotDropped()
 {
     QFETCH(int, start);
     QFETCH(int, end);
@@ -282,7 +282,7 @@ void TestTrackList::addInGapIsNotDropped()
     QCOMPARE(list->trackAt(userRow).number, userRow + 1);
 }
 
-void TestTrackList::addRenumbersAndReportsWholeList()
+void tst_TrackList::addRenumbersAndReportsWholeList()
 {
     TrackList *list = TrackList::instance();
     list->setTracks(tracksFrom({{0, 10000}, {10000, 60000}}));
@@ -293,7 +293,7 @@ void TestTrackList::addRenumbersAndReportsWholeList()
         QCOMPARE(list->trackAt(i).number, i + 1);
 }
 
-void TestTrackList::addReversedRangeIsRefused_data()
+void tst_TrackList::addReversedRangeIsRefused_data()
 {
     QTest::addColumn<int>("start");
     QTest::addColumn<int>("end");
@@ -302,7 +302,7 @@ void TestTrackList::addReversedRangeIsRefused_data()
     QTest::newRow("negative start") << -5000 << 10000;
 }
 
-void TestTrackList::addReversedRangeIsRefused()
+void tst_TrackList::addReversedRangeIsRefused()
 {
     QFETCH(int, start);
     QFETCH(int, end);
@@ -314,7 +314,7 @@ void TestTrackList::addReversedRangeIsRefused()
     QVERIFY(recorder.calls.isEmpty());
 }
 
-void TestTrackList::addWithoutCalculaterDoesNotCrash()
+void tst_TrackList::addWithoutCalculaterDoesNotCrash()
 {
     TrackList *list = TrackList::instance();
     list->setCalculater(nullptr);
@@ -324,7 +324,7 @@ void TestTrackList::addWithoutCalculaterDoesNotCrash()
     QCOMPARE(spansOf(list), (Spans{{0, 5000}, {5000, 9000}}));
 }
 
-void TestTrackList::removeTrackGivesTimeToNeighbour_data()
+void tst_TrackList::removeTrackGivesTimeToNeighbour_data()
 {
     QTest::addColumn<Spans>("before");
     QTest::addColumn<int>("index");
@@ -341,7 +341,7 @@ void TestTrackList::removeTrackGivesTimeToNeighbour_data()
         << QStringList{u"removed 1-1 of 2"_s, u"changed 0-0 of 2"_s};
 }
 
-void TestTrackList::removeTrackGivesTimeToNeighbour()
+void tst_TrackList::removeTrackGivesTimeToNeighbour()
 {
     QFETCH(Spans, before);
     QFETCH(int, index);
@@ -357,7 +357,7 @@ void TestTrackList::removeTrackGivesTimeToNeighbour()
         QCOMPARE(list->trackAt(i).number, i + 1);
 }
 
-void TestTrackList::removeTrackIgnoresBadIndexAndLastTrack_data()
+void tst_TrackList::removeTrackIgnoresBadIndexAndLastTrack_data()
 {
     QTest::addColumn<Spans>("before");
     QTest::addColumn<int>("index");
@@ -366,7 +366,7 @@ void TestTrackList::removeTrackIgnoresBadIndexAndLastTrack_data()
     QTest::newRow("negative") << Spans{{0, 5000}, {5000, 60000}} << -1;
 }
 
-void TestTrackList::removeTrackIgnoresBadIndexAndLastTrack()
+void tst_TrackList::removeTrackIgnoresBadIndexAndLastTrack()
 {
     QFETCH(Spans, before);
     QFETCH(int, index);
@@ -378,7 +378,7 @@ void TestTrackList::removeTrackIgnoresBadIndexAndLastTrack()
     QVERIFY(recorder.calls.isEmpty());
 }
 
-void TestTrackList::moveBoundaryKeepsMoreThanASecond_data()
+void tst_TrackList::moveBoundaryKeepsMoreThanASecond_data()
 {
     QTest::addColumn<int>("index");
     QTest::addColumn<int>("ms");
@@ -392,7 +392,7 @@ void TestTrackList::moveBoundaryKeepsMoreThanASecond_data()
     QTest::newRow("negative index") << -1 << 5000 << false;
 }
 
-void TestTrackList::moveBoundaryKeepsMoreThanASecond()
+void tst_TrackList::moveBoundaryKeepsMoreThanASecond()
 {
     QFETCH(int, index);
     QFETCH(int, ms);
@@ -411,5 +411,5 @@ void TestTrackList::moveBoundaryKeepsMoreThanASecond()
     }
 }
 
-QTEST_GUILESS_MAIN(TestTrackList)
+QTEST_GUILESS_MAIN(tst_TrackList)
 #include "tst_tracklist.moc"

@@ -18,7 +18,7 @@
 
 using namespace Qt::StringLiterals;
 
-class TestTrackViewController : public QObject
+class tst_TrackViewController : public QObject
 {
     Q_OBJECT
 
@@ -50,7 +50,7 @@ private:
     std::unique_ptr<QAbstractItemModelTester> tester;
 };
 
-void TestTrackViewController::init()
+void tst_TrackViewController::init()
 {
     // Any warning fails, except the offscreen platform's notes about popups it cannot raise.
     failOnWarningsButPlatformNotes();
@@ -73,7 +73,7 @@ void TestTrackViewController::init()
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 }
 
-void TestTrackViewController::cleanup()
+void tst_TrackViewController::cleanup()
 {
     if (controller && controller->columnMenu())
         controller->columnMenu()->hide();
@@ -82,13 +82,13 @@ void TestTrackViewController::cleanup()
     controller = nullptr;
 }
 
-QPoint TestTrackViewController::centreOf(int section) const
+QPoint tst_TrackViewController::centreOf(int section) const
 {
     return QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
                   header->height() / 2);
 }
 
-QAction *TestTrackViewController::actionFor(int column) const
+QAction *tst_TrackViewController::actionFor(int column) const
 {
     const QList<QAction *> actions = controller->columnMenu()->actions();
     for (QAction *action : actions) {
@@ -98,13 +98,13 @@ QAction *TestTrackViewController::actionFor(int column) const
     return nullptr;
 }
 
-QMenu *TestTrackViewController::openMenu()
+QMenu *tst_TrackViewController::openMenu()
 {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centreOf(6));
     return controller->columnMenu();
 }
 
-void TestTrackViewController::headerClickOnPartialChecksEveryRowAndEnablesSlice()
+void tst_TrackViewController::headerClickOnPartialChecksEveryRowAndEnablesSlice()
 {
     model->setData(model->index(1, 0), 0, 10);
     model->setData(model->index(3, 0), 0, 10);
@@ -121,7 +121,7 @@ void TestTrackViewController::headerClickOnPartialChecksEveryRowAndEnablesSlice(
     QCOMPARE(changed.size(), model->rowCount());
 }
 
-void TestTrackViewController::headerClickOnCheckedUnchecksEveryRowAndDisablesSlice()
+void tst_TrackViewController::headerClickOnCheckedUnchecksEveryRowAndDisablesSlice()
 {
     header->setCheckState(2);
     QVERIFY(slice->isEnabled());
@@ -132,7 +132,7 @@ void TestTrackViewController::headerClickOnCheckedUnchecksEveryRowAndDisablesSli
         QCOMPARE(model->data(model->index(row, 0), 10).toInt(), 0);
 }
 
-void TestTrackViewController::viewButtonOpensColumnMenuAtSectionEnd()
+void tst_TrackViewController::viewButtonOpensColumnMenuAtSectionEnd()
 {
     QVERIFY(!controller->columnMenu());
     QMenu *menu = openMenu();
@@ -159,7 +159,7 @@ void TestTrackViewController::viewButtonOpensColumnMenuAtSectionEnd()
     QCOMPARE(openMenu(), menu);
 }
 
-void TestTrackViewController::columnMenuMarksColumnsVisibleAtCreation()
+void tst_TrackViewController::columnMenuMarksColumnsVisibleAtCreation()
 {
     view->setColumnHidden(4, true);
     openMenu();
@@ -170,7 +170,7 @@ void TestTrackViewController::columnMenuMarksColumnsVisibleAtCreation()
     }
 }
 
-void TestTrackViewController::hidingMenuRaisesViewButton()
+void tst_TrackViewController::hidingMenuRaisesViewButton()
 {
     QMenu *menu = openMenu();
     QVERIFY(!header->isViewButtonRaised());
@@ -182,7 +182,7 @@ void TestTrackViewController::hidingMenuRaisesViewButton()
     QVERIFY(!menu->isVisible());
 }
 
-void TestTrackViewController::menuActionsToggleColumns_data()
+void tst_TrackViewController::menuActionsToggleColumns_data()
 {
     QTest::addColumn<QList<int>>("triggered");
     QTest::addColumn<QList<int>>("hidden");
@@ -192,7 +192,7 @@ void TestTrackViewController::menuActionsToggleColumns_data()
     QTest::newRow("hide all but one, then show one") << QList<int>{1, 3, 4, 5, 4} << QList<int>{1, 3, 5};
 }
 
-void TestTrackViewController::menuActionsToggleColumns()
+void tst_TrackViewController::menuActionsToggleColumns()
 {
     QFETCH(QList<int>, triggered);
     QFETCH(QList<int>, hidden);
@@ -205,7 +205,7 @@ void TestTrackViewController::menuActionsToggleColumns()
     }
 }
 
-void TestTrackViewController::lastVisibleTextColumnCannotBeHidden()
+void tst_TrackViewController::lastVisibleTextColumnCannotBeHidden()
 {
     openMenu()->hide();
     for (int column : {1, 3, 4, 5})
@@ -217,7 +217,7 @@ void TestTrackViewController::lastVisibleTextColumnCannotBeHidden()
     QVERIFY(view->isColumnHidden(1));
 }
 
-void TestTrackViewController::actionWithoutIntDataIgnored()
+void tst_TrackViewController::actionWithoutIntDataIgnored()
 {
     QAction stray(u"Stray"_s);
     stray.setCheckable(true);
@@ -230,5 +230,5 @@ void TestTrackViewController::actionWithoutIntDataIgnored()
     QVERIFY(!view->isColumnHidden(0));
 }
 
-QTEST_MAIN(TestTrackViewController)
+QTEST_MAIN(tst_TrackViewController)
 #include "tst_trackviewcontroller.moc"

@@ -3,8 +3,9 @@
 
 #include <atomic>
 
-#include "work/ithreadobject.h"
-#include "work/thread.h"
+#include "threads/ithreadobject.h"
+#include "threadrun.h"
+#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 
@@ -58,13 +59,15 @@ void tst_Thread::runGoesToCompletionAndStopsOnce()
 {
     SpinningObject object;
     object.steps = 20;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     QVERIFY(stopped.wait(5000));
     QCOMPARE(object.completedRuns.load(), 1);
     QVERIFY(!thread.isRunning());
-    QTest::qWait(50);
+    // No second stopped() follows.
+    QVERIFY(!stopped.wait(50));
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(object.thread(), &thread);
 }
@@ -73,8 +76,9 @@ void tst_Thread::stopThenRestartRunsToCompletion()
 {
     SpinningObject object;
     object.hold = true;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     QTRY_VERIFY(object.running.load());
     object.stop();
@@ -94,8 +98,9 @@ void tst_Thread::lateStopDoesNotCancelNextRun()
 {
     SpinningObject object;
     object.steps = 1;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     // Stop after the work ended but before onFinish() ran: no events are processed here,
     // so the queued finished() cannot be delivered yet.
@@ -118,14 +123,16 @@ void tst_Thread::startWhileRunningIsIgnored()
 {
     SpinningObject object;
     object.hold = true;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     QTRY_VERIFY(object.running.load());
     QVERIFY(!thread.startWork());
     object.stop();
     QVERIFY(stopped.wait(5000));
-    QTest::qWait(50);
+    // No second stopped() follows.
+    QVERIFY(!stopped.wait(50));
     QCOMPARE(stopped.count(), 1);
     QCOMPARE(object.runs.load(), 1);
 }
@@ -141,10 +148,11 @@ void tst_Thread::onFinishReturnsAfterThreadEnded()
 {
     SpinningObject object;
     object.steps = 1;
-    Thread thread(&object);
+    ThreadRun run(&object);
+    Thread &thread = run.thread();
     bool endedBeforeStopped = false;
     connect(&thread, &Thread::stopped, this, [&] { endedBeforeStopped = thread.isFinished(); });
-    QSignalSpy stopped(&thread, &Thread::stopped);
+    QSignalSpy &stopped = run.stopped();
     QVERIFY(thread.startWork());
     QVERIFY(stopped.wait(5000));
     QVERIFY(endedBeforeStopped);

@@ -1,4 +1,4 @@
-#include "work/ithreadobject.h"
+#include "threads/ithreadobject.h"
 
 IThreadObject::IThreadObject(QObject *parent)
     : QObject(parent)

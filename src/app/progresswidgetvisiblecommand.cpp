@@ -1,4 +1,4 @@
-#include "work/progresswidgetvisiblecommand.h"
+#include "app/progresswidgetvisiblecommand.h"
 
 #include <QProgressBar>
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "work/icontinuelistener.h"
+#include "threads/icontinuelistener.h"
 
 // Work that lives on its own Thread for the life of the process and runs once per start().
 // stop() is called from the owning (main) thread while start() runs on the worker; the flag

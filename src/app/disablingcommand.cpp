@@ -1,4 +1,4 @@
-#include "work/disablingcommand.h"
+#include "app/disablingcommand.h"
 
 #include <QAction>
 #include <QWidget>

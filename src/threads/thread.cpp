@@ -1,6 +1,6 @@
-#include "work/thread.h"
+#include "threads/thread.h"
 
-#include "work/ithreadobject.h"
+#include "threads/ithreadobject.h"
 
 Thread::Thread(QObject *object)
     : QThread(nullptr)
