@@ -24,6 +24,7 @@
 #include "app/progresswidget.h"
 #include "cue/cuedialog.h"
 #include "tracks/listmodel.h"
+#include "tracks/listview.h"
 #include "tracks/timetext.h"
 #include "tracks/trackdatadialog.h"
 #include "tracks/trackheader.h"
@@ -357,12 +358,14 @@ void tst_MainWindowRoad::clickSplitsAndMarkerMovesBoundary()
     const int clickX = view->pixelAtTime(5000) - view->scrollOffset();
     const int clickedMs = view->timeAtPixel(view->scrollOffset() + clickX);
 
-    ModalAnswerer accept([](QWidget *modal) {
-        if (auto *dialog = qobject_cast<TrackDataDialog *>(modal))
-            dialog->accept();
-    });
-    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(clickX, y));
-    QVERIFY(QTest::qWaitFor([] { return TrackList::instance()->count() == 2; }, 5000));
+    {
+        ModalAnswerer accept([](QWidget *modal) {
+            if (auto *dialog = qobject_cast<TrackDataDialog *>(modal))
+                dialog->accept();
+        });
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(clickX, y));
+        QVERIFY(QTest::qWaitFor([] { return TrackList::instance()->count() == 2; }, 5000));
+    }
     // The dialog carries hundredths of a second.
     QCOMPARE(TrackList::instance()->startOf(1), clickedMs / 10 * 10);
     QCOMPARE(m_window->trackModel()->index(1, 3).data().toString(), TimeText::format(clickedMs));
@@ -391,6 +394,32 @@ void tst_MainWindowRoad::clickSplitsAndMarkerMovesBoundary()
     QTest::mouseMove(marker, nearStart);
     QCOMPARE(TrackList::instance()->startOf(1), movedMs);
     QTest::mouseRelease(marker, Qt::LeftButton, {}, nearStart);
+
+    // F2 edits the clicked row; Delete removes it, and the last track cannot go.
+    ListView *table = m_window->trackView();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualRect(m_window->trackModel()->index(1, 2)).center());
+    QCOMPARE(m_window->selectedRow(), 1);
+    QStringList edited;
+    ModalAnswerer editor([&](QWidget *modal) {
+        edited << modal->windowTitle();
+        for (const char *name : {"startLineEdit", "titleLineEdit"})
+            edited << modal->findChild<QLineEdit *>(QLatin1StringView(name))->text();
+    });
+    m_window->activateWindow(); // shortcuts reach the active window only
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(table, Qt::Key_F2);
+    QCOMPARE(edited, (QStringList{u"Edit"_s, TimeText::format(movedMs), u"Album"_s}));
+    auto *remove = m_window->findChild<QAction *>(u"actionRemove"_s);
+    QVERIFY(remove->isEnabled());
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(table, Qt::Key_Delete);
+    QCOMPARE(TrackList::instance()->count(), 1);
+    // The split came through the dialog's hundredths of a second.
+    QCOMPARE(TrackList::instance()->trackAt(0).end, m_window->totalLength() / 10 * 10);
+    QVERIFY(!remove->isEnabled());
+    QCOMPARE(m_window->selectedRow(), 0);
 }
 
 void tst_MainWindowRoad::sliceWritesNamedTaggedTracks_data()
