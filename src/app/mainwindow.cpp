@@ -294,8 +294,10 @@ void MainWindow::createPanes()
     m_saveFolderEdit->setObjectName(u"saveFolderEdit"_s);
     m_saveFolderEdit->setContentsMargins(0, 0, 0, 2);
     connect(m_saveFolderEdit, &ButtonLineEdit::clicked, this, &MainWindow::onChooseSaveFolder);
-    // Return in the field slices, as the Slice action's own trigger.
-    connect(m_saveFolderEdit, &ButtonLineEdit::enterPressed, m_actionSlice, &QAction::trigger);
+    // Return in the field slices through the Slice action's signal, even while the action
+    // itself is disabled (a click on the only row disables it).
+    connect(m_saveFolderEdit, &ButtonLineEdit::enterPressed, m_actionSlice,
+            [this] { emit m_actionSlice->triggered(); });
     auto *folderLayout = new QHBoxLayout;
     folderLayout->setSpacing(0);
     folderLayout->setContentsMargins(0, 0, 0, 0);
@@ -592,6 +594,8 @@ bool MainWindow::prepareFolder(const QString &folder)
 
 void MainWindow::onSlice()
 {
+    if (m_slicing)
+        return;
     QString text = QDir::fromNativeSeparators(m_saveFolderEdit->text().trimmed());
     if (text == u"~"_s || text.startsWith(u"~/"_s))
         text = QDir::homePath() + text.mid(1);

@@ -157,7 +157,7 @@ private:
     QString albumIn(const QString &folder, const QString &name, const QStringList &sheets = {});
     bool openAndWait(MainWindow &window, const QString &path, int tracks,
                      ModalAnswerer *answerer = nullptr);
-    bool sliceAndWait(MainWindow &window, const QString &folder);
+    bool sliceAndWait(MainWindow &window, const QString &folder, bool byReturn = false);
 
     QTemporaryDir m_dir;
     Mp3ManagerScope m_workManager; // the window's work manager, as main() keeps it
@@ -235,10 +235,13 @@ bool tst_MainWindowRoad::openAndWait(MainWindow &window, const QString &path, in
     }, 10000);
 }
 
-bool tst_MainWindowRoad::sliceAndWait(MainWindow &window, const QString &folder)
+bool tst_MainWindowRoad::sliceAndWait(MainWindow &window, const QString &folder, bool byReturn)
 {
     window.saveFolderEdit()->setText(QDir::toNativeSeparators(folder));
-    window.findChild<QAction *>(u"actionSlice"_s)->trigger();
+    if (byReturn)
+        QTest::keyClick(window.saveFolderEdit(), Qt::Key_Return);
+    else
+        window.findChild<QAction *>(u"actionSlice"_s)->trigger();
     return QTest::qWaitFor([&] { return !window.statusBar()->currentMessage().isEmpty(); },
                            20000);
 }
@@ -426,15 +429,18 @@ void tst_MainWindowRoad::sliceWritesNamedTaggedTracks_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("byReturn"); // in the folder field, with the Slice action disabled
     QTest::newRow("new folders with dots in their names") << u"out/Vol. 2/Live 2024.05"_s
-                                                          << false;
-    QTest::newRow("existing hidden folder") << u"out/.local"_s << true;
+                                                          << false << false;
+    QTest::newRow("existing hidden folder, Return in the field") << u"out/.local"_s << true
+                                                                 << true;
 }
 
 void tst_MainWindowRoad::sliceWritesNamedTaggedTracks()
 {
     QFETCH(QString, folder);
     QFETCH(bool, exists);
+    QFETCH(bool, byReturn);
     const QString path = albumIn(u"slice"_s, u"Album.mp3"_s, {u"Album.cue"_s});
     QVERIFY(openAndWait(*m_window, path, 3));
     const QString target = m_dir.filePath(folder);
@@ -443,7 +449,9 @@ void tst_MainWindowRoad::sliceWritesNamedTaggedTracks()
         QVERIFY(QDir().mkpath(target));
 
     ModalAnswerer answerer;
-    QVERIFY(sliceAndWait(*m_window, target));
+    if (byReturn)
+        m_window->findChild<QAction *>(u"actionSlice"_s)->setEnabled(false);
+    QVERIFY(sliceAndWait(*m_window, target, byReturn));
     QCOMPARE(answerer.messages(), QString());
     QCOMPARE(m_window->statusBar()->currentMessage(),
              u"3 tracks written to %1"_s.arg(QDir::toNativeSeparators(target)));
