@@ -289,8 +289,17 @@ void WaveformWidget::paintEvent(QPaintEvent *)
     painter.setPen(QColor(Qt::blue));
     painter.drawLines(columns);
     painter.setPen(QColor(Qt::black));
-    for (const Label &label : std::as_const(labels))
+    // Loud columns reach the top; a pale backing keeps the ruler readable over them.
+    const QFontMetrics metrics = painter.fontMetrics();
+    QColor backing = palette().color(QPalette::Window);
+    backing.setAlpha(235);
+    for (const Label &label : std::as_const(labels)) {
+        painter.fillRect(QRect(label.x - 2, 10 - metrics.ascent(),
+                               metrics.horizontalAdvance(label.text) + 4,
+                               metrics.ascent() + metrics.descent()),
+                         backing);
         painter.drawText(QPointF(label.x, 10.0), label.text);
+    }
 
     // Track boundaries; the start of the first track is the start of the file.
     painter.setPen(QColor(Qt::yellow));
