@@ -21,8 +21,6 @@ class MarkerWidget;
 class Mp3Manager;
 class ProgressWidget;
 class QAction;
-class QLabel;
-class QMenu;
 class QModelIndex;
 class QSplitter;
 class QVBoxLayout;
