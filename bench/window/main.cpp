@@ -92,6 +92,40 @@ private:
     qint64 m_longestCpu = 0;
 };
 
+// Times every event the GUI thread delivers, to name the slowest one of a phase.
+class TimingApplication final : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (m_depth++ > 0) {
+            const bool result = QApplication::notify(receiver, event);
+            --m_depth;
+            return result;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const bool result = QApplication::notify(receiver, event);
+        --m_depth;
+        const double ms = timer.nsecsElapsed() / 1e6;
+        if (ms > slowestMs) {
+            slowestMs = ms;
+            slowest = u"%1 to %2 \"%3\""_s.arg(int(event->type()))
+                          .arg(QString::fromLatin1(receiver->metaObject()->className()),
+                               receiver->objectName());
+        }
+        return result;
+    }
+
+    double slowestMs = 0;
+    QString slowest;
+
+private:
+    int m_depth = 0;
+};
+
 bool waitFor(const std::function<bool()> &done, int timeoutMs = 60000)
 {
     QElapsedTimer timer;
@@ -110,7 +144,7 @@ int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    TimingApplication application(argc, argv);
     const QString album = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                    : QDir::tempPath() + u"/mavlor-bench/album60.mp3"_s;
     if (!QFileInfo(album).isFile()) {
@@ -140,6 +174,7 @@ int main(int argc, char *argv[])
     GapMeter::Result worstRead;
     GapMeter::Result worstSlice;
     for (int round = 0; round < rounds; ++round) {
+        application.slowestMs = 0;
         meter.begin();
         if (!window.openFile(album)
             || !waitFor([&] {
@@ -152,6 +187,9 @@ int main(int argc, char *argv[])
             return 1;
         }
         const GapMeter::Result read = meter.end();
+        const QString slowestRead = u"%1 ms, event %2"_s.arg(application.slowestMs, 0, 'f', 2)
+                                        .arg(application.slowest);
+        application.slowestMs = 0;
 
         const int total = window.totalLength();
         TrackContainer tracks;
@@ -170,10 +208,12 @@ int main(int argc, char *argv[])
         }
         const GapMeter::Result slice = meter.end();
         std::printf("round %d: read %.1f ms, longest gap %.2f ms (CPU %.2f); slice %.1f ms, "
-                    "longest gap %.2f ms (CPU %.2f); %s\n",
+                    "longest gap %.2f ms (CPU %.2f); %s\n"
+                    "  slowest event: reading %s; slicing %.2f ms, event %s\n",
                     round + 1, read.phaseMs, read.longestMs, read.longestCpuMs, slice.phaseMs,
                     slice.longestMs, slice.longestCpuMs,
-                    qPrintable(window.statusBar()->currentMessage()));
+                    qPrintable(window.statusBar()->currentMessage()), qPrintable(slowestRead),
+                    application.slowestMs, qPrintable(application.slowest));
         for (auto [worst, now] : {std::pair{&worstRead, read}, std::pair{&worstSlice, slice}}) {
             worst->longestMs = std::max(worst->longestMs, now.longestMs);
             worst->longestCpuMs = std::max(worst->longestCpuMs, now.longestCpuMs);
