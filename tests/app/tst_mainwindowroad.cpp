@@ -417,6 +417,11 @@ void tst_MainWindowRoad::clickSplitsAndMarkerMovesBoundary()
     QVERIFY(remove->isEnabled());
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // In the folder field Delete edits the text and removes no track.
+    m_window->saveFolderEdit()->setFocus();
+    m_window->saveFolderEdit()->setCursorPosition(0);
+    QTest::keyClick(m_window->saveFolderEdit(), Qt::Key_Delete);
+    QCOMPARE(TrackList::instance()->count(), 2);
     QTest::keyClick(table, Qt::Key_Delete);
     QCOMPARE(TrackList::instance()->count(), 1);
     // The split came through the dialog's hundredths of a second.
