@@ -10,6 +10,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 using H = Mp3StreamBuilder::Header;
 
@@ -214,6 +220,69 @@ private slots:
         QCOMPARE(run.output, kUntouched);
     }
 
+    void xingFieldsPastTheFrameEndAreNoXingFrame()
+    {
+        // A 32 kbit/s frame (104 bytes) cannot hold the fields its flags announce; as the
+        // last thing in the file they would be read past its end.
+        const QByteArray tinyXing = Mp3StreamBuilder::xingFrame(
+            makeHeader(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::JointStereo, 1), 15, 1, 2);
+        RepairFixture fixture;
+        Run run;
+        fixture.run(vbrFrames(30) + tinyXing, RepairSettings(), run);
+        QCOMPARE(run.feedBack.texts(FeedBackInterface::Error), QList<QByteArray>());
+        QCOMPARE(run.state, int(VbrRepairer::Fixed));
+        QVERIFY(run.output.endsWith(tinyXing));
+    }
+
+    void unopenableOutputFailsUntouched()
+    {
+        RepairFixture fixture;
+        const QString in = fixture.path(u"in.mp3"_s);
+        QVERIFY(Mp3StreamBuilder().append(vbrFrames(30)).save(in));
+        RecordingFeedBack feedBack;
+        RepairSettings settings;
+        VbrRepairer repairer(feedBack, settings);
+        repairer.fix(in.toStdString(), fixture.path(u"missing/out.mp3"_s).toStdString());
+        QCOMPARE(repairer.state(), int(VbrRepairer::Failed));
+        // Nothing was opened, so there is nothing to restore.
+        QVERIFY(!repairer.outputTouched());
+    }
+
+    void firstFailedWriteFailsTheRepair()
+    {
+        // A child process under a file-size limit, with SIGXFSZ ignored so that writes past
+        // it fail with EFBIG as on a full disk.
+        RepairFixture fixture;
+        const QString in = fixture.path(u"in.mp3"_s);
+        const QString out = fixture.path(u"out.mp3"_s);
+        QVERIFY(Mp3StreamBuilder().append(vbrFrames(2000)).save(in));
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{64 * 1024, 64 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            RecordingFeedBack feedBack;
+            RepairSettings settings;
+            VbrRepairer repairer(feedBack, settings);
+            repairer.fix(in.toStdString(), out.toStdString());
+            const bool sizeReported = std::any_of(feedBack.messages.begin(), feedBack.messages.end(),
+                [](const FeedBackMessage &m) { return m.text.rfind("New File Size", 0) == 0; });
+            const bool writeError = feedBack.has(FeedBackInterface::Error, "File Write error");
+            // The loop must end at the first failed write, long before the 2000 frames.
+            const bool stoppedEarly = repairer.writeProgress() < 50;
+            ::_exit(repairer.state() * 8 + sizeReported * 4 + writeError * 2 + stoppedEarly);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        const int code = WEXITSTATUS(status);
+        QCOMPARE(code / 8, int(VbrRepairer::Failed));
+        QVERIFY2(!(code & 4), "New File Size reported for a failed write");
+        QVERIFY(code & 2);
+        QVERIFY2(code & 1, "kept writing after the first failed write");
+    }
+
     void freeFormatFrameBecomesUnknownWhenSkipped()
     {
         QByteArray free = Mp3StreamBuilder::frame(H{});
@@ -332,7 +401,9 @@ private slots:
         QFETCH(bool, keepDelay);
         QFETCH(bool, keepPadding);
         const H low = makeHeader(Mp3StreamBuilder::Version(version), Mp3StreamBuilder::ChannelMode(mode), bitrateIndex);
-        const QByteArray lame = Mp3StreamBuilder::lameExtension(576, 1000, 123456789);
+        QByteArray lame = Mp3StreamBuilder::lameExtension(576, 1000, 123456789);
+        // Peak, radio (track) gain and audiophile (album) gain of the whole encoding.
+        lame.replace(11, 8, QByteArray::fromHex("3f800000" "2c71" "4c72"));
         const QByteArray oldXing = Mp3StreamBuilder::xingFrame(low, 15, 900, 9999, QByteArray(100, 3), 78,
                                                                lame + QByteArray(60, 'L'));
         const QByteArray audio = vbrFrames(30, low, bitrateIndex + 1);
@@ -361,7 +432,36 @@ private slots:
         const QByteArray rest = oldXing.mid(lameAt + 36);
         QVERIFY(rest.startsWith("LLLL"));
         QCOMPARE(xing.mid(lameAt + 36, rest.size()), rest);
-        QCOMPARE(xing.mid(lameAt, 21), lame.left(21));
+        QCOMPARE(xing.mid(lameAt, 11), lame.left(11));
+        // The whole file's peak and track gain are not this stream's; the album gain is.
+        QCOMPARE(xing.mid(lameAt + 11, 6), QByteArray(6, '\0'));
+        QCOMPARE(xing.mid(lameAt + 17, 4), lame.mid(17, 4));
+    }
+
+    void lameDataThatIsNoValidTagIsCopied_data()
+    {
+        QTest::addColumn<QByteArray>("lame");
+        const QByteArray tag = Mp3StreamBuilder::lameExtension(576, 1000, 123456789);
+        QByteArray badCrc = tag;
+        badCrc[35] = 1;
+        QByteArray revision15 = tag;
+        revision15[9] = char(0xF4);
+        QTest::newRow("tag CRC wrong") << badCrc;
+        QTest::newRow("unknown revision") << revision15;
+        QTest::newRow("shorter than a tag") << tag.left(30);
+    }
+    void lameDataThatIsNoValidTagIsCopied()
+    {
+        QFETCH(QByteArray, lame);
+        const QByteArray oldXing = Mp3StreamBuilder::xingFrame(H{}, 15, 900, 9999, {}, 0, lame);
+        const QByteArray audio = vbrFrames(30);
+        RepairFixture fixture;
+        Run run;
+        fixture.run(oldXing + audio, RepairSettings(), run);
+        QCOMPARE(run.state, int(VbrRepairer::Fixed));
+        // Written into what is not a LAME tag, fields and a fresh CRC would make decoders
+        // trust garbage delay and padding.
+        QCOMPARE(run.output.mid(156, lame.size()), oldXing.mid(156, lame.size()));
     }
 
     void literalMusicCrcWhenRepairIsOff()
