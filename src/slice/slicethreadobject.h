@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
+
+#include <memory>
+#include <vector>
 
 #include "mp3/iwritedlistener.h"
 #include "slice/sliceprogress.h"
@@ -9,6 +13,8 @@
 #include "work/ithreadobject.h"
 
 class CheapMP3;
+class RepairSettings;
+class XingFrame;
 
 Q_DECLARE_INTERFACE(FeedBackInterface, "FeedBackInterface")
 Q_DECLARE_INTERFACE(IWritedListener, "IWritedListener")
@@ -26,6 +32,7 @@ class SliceThreadObject final : public IThreadObject,
 
 public:
     explicit SliceThreadObject(QObject *parent = nullptr);
+    ~SliceThreadObject() override;
 
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
     void setTracks(const TrackContainer &tracks) { m_tracks = tracks; }
@@ -55,14 +62,21 @@ signals:
 
 private:
     bool writeTrack(const Track &track);
-    void tagFile(const QString &path, const Track &track);
-    // The album's LAME data goes along; encoder delay and padding stay only on the tracks
-    // that begin or end the album's audio.
-    bool fixVbrHeader(const QString &path, bool firstAudio, bool lastAudio, QString *reason);
+    // Copies entries [first, last) into the open file and closes it; false with a reason on
+    // failure, true also when stopped.
+    bool copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
+                   QString *error);
+    // The new Xing frame of a track of varying bitrate, sized but not yet filled; nullptr for
+    // a track of one bitrate. The album's LAME data goes along; encoder delay and padding
+    // stay only on the tracks that begin or end the album's audio.
+    std::unique_ptr<XingFrame> newXingFrame(int first, int last, const RepairSettings &settings);
+    bool tagFile(const QString &path, const Track &track);
 
     QString m_outputFolder;
     CheapMP3 *m_index = nullptr;
     TrackContainer m_tracks;
     int m_currentTrack = 0;
     std::vector<unsigned char> m_infoFrame;
+    std::unique_ptr<XingFrame> m_albumXing;
+    QFile m_source;
 };

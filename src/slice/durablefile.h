@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Puts a completely written file under its final name so that a crash or power cut at any
+// moment leaves either the old file or the new one: the data is flushed to disk first, then
+// rename(2) replaces the target in one step, then the folder entry is flushed.
+class DurableFile
+{
+public:
+    // Flushes the file's data to disk. False with the system's reason on failure.
+    static bool flush(const QString &path, QString *error);
+    // Flushes `from`, renames it over `to` (replacing a file there) and flushes the folder.
+    // False with the system's reason on failure; `from` is then left as it was.
+    static bool replace(const QString &from, const QString &to, QString *error);
+};
