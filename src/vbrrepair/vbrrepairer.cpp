@@ -172,9 +172,12 @@ bool VbrRepairer::xingUnchanged(XingFrame &newXing, const std::vector<Mp3Object 
     std::unique_ptr<XingFrame> fallback;
     if (!source && !m_settings.fallbackLameFrame.empty())
         fallback = XingFrame::fromBytes(m_settings.fallbackLameFrame);
-    newXing.calculate(objects, source ? source : fallback.get(), m_settings, input);
-    if (!source || !m_settings.skipIfXingUnchanged || !newXing.isEquivalent(*source))
+    // The music CRC reads every frame again; a frame found right does not need it.
+    newXing.calculateWithoutMusicCrc(objects, source ? source : fallback.get(), m_settings, input);
+    if (!source || !m_settings.skipIfXingUnchanged || !newXing.isEquivalent(*source)) {
+        newXing.fillMusicCrc(objects, input);
         return false;
+    }
     m_state = Skipped;
     m_feedBack.post(FeedBackInterface::Info, "Original Xing Frame looks OK - skipping");
     return true;

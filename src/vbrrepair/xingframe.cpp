@@ -201,6 +201,14 @@ std::unique_ptr<XingFrame> XingFrame::fromBytes(const std::vector<unsigned char>
 void XingFrame::calculate(const std::vector<Mp3Object *> &objects, const XingFrame *lameSource,
                           const RepairSettings &settings, FileBuffer &input)
 {
+    calculateWithoutMusicCrc(objects, lameSource, settings, input);
+    fillMusicCrc(objects, input);
+}
+
+void XingFrame::calculateWithoutMusicCrc(const std::vector<Mp3Object *> &objects,
+                                         const XingFrame *lameSource,
+                                         const RepairSettings &settings, FileBuffer &input)
+{
     takeLameSource(lameSource, settings);
     if (recalculateMusicCrc) {
         musicCrc = musicCrcOf(objects, input, [](const Mp3Object *object) {
@@ -213,10 +221,17 @@ void XingFrame::calculate(const std::vector<Mp3Object *> &objects, const XingFra
         if (isFrameType(object->type()))
             sizes.push_back(object->size());
     }
-    const std::uint16_t crc = repairLameTag
-        ? musicCrcOf(objects, input, [this](const Mp3Object *object) { return object != this; })
-        : 0;
-    fillStream(sizes, crc, settings);
+    fillStream(sizes, 0, settings);
+}
+
+void XingFrame::fillMusicCrc(const std::vector<Mp3Object *> &objects, FileBuffer &input)
+{
+    if (!repairLameTag)
+        return;
+    const std::uint16_t crc = musicCrcOf(objects, input, [this](const Mp3Object *object) {
+        return object != this;
+    });
+    storeBigEndian16(lameData.data() + kLameMusicCrc, crc);
 }
 
 void XingFrame::takeLameSource(const XingFrame *lameSource, const RepairSettings &settings)

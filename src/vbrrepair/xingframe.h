@@ -22,6 +22,12 @@ public:
     // Fills this new frame for the output list `objects`, which already holds it in place.
     void calculate(const std::vector<Mp3Object *> &objects, const XingFrame *lameSource,
                    const RepairSettings &settings, FileBuffer &input);
+    // calculate() without the music CRC of a repaired LAME tag, which reads every frame;
+    // fillMusicCrc() adds it.
+    void calculateWithoutMusicCrc(const std::vector<Mp3Object *> &objects,
+                                  const XingFrame *lameSource, const RepairSettings &settings,
+                                  FileBuffer &input);
+    void fillMusicCrc(const std::vector<Mp3Object *> &objects, FileBuffer &input);
     bool isEquivalent(const XingFrame &other) const;
 
     // The steps of calculate(), for a writer that knows the stream without reading it back:
