@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <QFileDevice>
 #include <unistd.h>
 
 namespace {
@@ -43,6 +44,12 @@ bool syncPath(const QString &path, int flags)
 }
 
 } // namespace
+
+void DurableFile::startFlush(QFileDevice &file)
+{
+    if (file.handle() >= 0)
+        ::sync_file_range(file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
 
 bool DurableFile::flush(const QString &path, QString *error)
 {

@@ -5,9 +5,14 @@
 // Puts a completely written file under its final name so that a crash or power cut at any
 // moment leaves either the old file or the new one: the data is flushed to disk first, then
 // rename(2) replaces the target in one step, then the folder entry is flushed.
+class QFileDevice;
+
 class DurableFile
 {
 public:
+    // Starts writing the open file's data to disk without waiting, so that the flush before
+    // the rename finds most of it written while other work went on.
+    static void startFlush(QFileDevice &file);
     // Flushes the file's data to disk. False with the system's reason on failure.
     static bool flush(const QString &path, QString *error);
     // Flushes `from`, renames it over `to` (replacing a file there) and flushes the folder.

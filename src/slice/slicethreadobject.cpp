@@ -215,6 +215,7 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last,
             return false;
         }
     }
+    DurableFile::startFlush(file);
     file.close();
     if (file.error() != QFileDevice::NoError) {
         *error = tr("Cannot write %1: %2")
