@@ -362,10 +362,16 @@ bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
     pending.reserve(static_cast<size_t>(kCopyChunk + BlockReader::DefaultBlockSize));
     pending.insert(pending.end(), leadIn.begin(), leadIn.end());
     auto writePending = [&] {
+        // A short write is asked again: only the failing call says why (a full disk).
         const auto size = static_cast<qint64>(pending.size());
-        const bool ok = size == 0 || out.write(pending.data(), size) == size;
+        for (qint64 done = 0; done < size;) {
+            const qint64 wrote = out.write(pending.data() + done, size - done);
+            if (wrote <= 0)
+                return false;
+            done += wrote;
+        }
         pending.clear();
-        return ok;
+        return true;
     };
 
     // Contiguous entries come out of one block read and go out in one large write.
