@@ -169,8 +169,12 @@ Pair splitBoth(const QString &mp3, const QString &sheet, const QString &work, in
         QDir(theirDir).removeRecursively();
         QDir().mkpath(ourDir);
         QDir().mkpath(theirDir);
+        // Neither run pays for the other's dirty pages: ours waits for its own tracks to
+        // reach the disk, mp3splt leaves them in the page cache.
+        ::sync();
         const Measured ours = measure({QStringLiteral(MAVLOR_CLI), u"split"_s, mp3, u"--cue"_s,
                                        sheet, u"--out"_s, ourDir, u"--quiet"_s});
+        ::sync();
         const Measured theirs = measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s,
                                          theirDir, mp3});
         if (ours.seconds < best.ours.seconds)

@@ -107,6 +107,7 @@ void SliceThreadObject::start()
         m_currentTrack = track.number;
         writeTrack(track);
     }
+    commitPending();
 
     if (m_index) {
         m_index->setContinueListener(nullptr);
@@ -126,6 +127,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
     const QString path = m_outputFolder + u'/'
         + TrackName::fileName(TrackName{track.artist, track.title, track.number});
     auto failed = [&](const QString &reason) {
+        commitPending(); // reports stay in track order
         emit trackFailed(track.number, path, reason);
         return false;
     };
@@ -149,32 +151,47 @@ bool SliceThreadObject::writeTrack(const Track &track)
 
     // The track takes its name only when complete, so a crash or a full disk never leaves a
     // truncated track under it; the temporary file is removed unless it is renamed.
-    QTemporaryFile file(path + u".XXXXXX"_s);
-    if (!file.open())
+    auto file = std::make_unique<QTemporaryFile>(path + u".XXXXXX"_s);
+    if (!file->open())
         return failed(tr("Cannot create a file in %1: %2")
-                          .arg(QDir::toNativeSeparators(m_outputFolder), file.errorString()));
+                          .arg(QDir::toNativeSeparators(m_outputFolder), file->errorString()));
     QString error;
-    if (!copyTrack(file, first, last, settings, &error))
+    if (!copyTrack(*file, first, last, settings, &error))
         return failed(error);
     const bool copied = shouldContinue();
-    const bool tagged = tagFile(file.fileName(), track);
+    const bool tagged = tagFile(file->fileName(), track);
     // A stop keeps what was written, tagged, without a repair.
-    if (copied && !HeaderRepair(*this).run(file.fileName(), path + u".XXXXXX"_s, settings, &error)
+    if (copied
+        && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &error)
         && error.isEmpty()) {
         error = tr("The VBR header could not be rebuilt.");
     }
     if (!tagged && error.isEmpty())
         error = tr("Cannot write the tags of %1.").arg(QDir::toNativeSeparators(path));
-    QString renameError;
-    if (!DurableFile::replace(file.fileName(), path, &renameError))
-        return failed(renameError);
-    file.setAutoRemove(false);
-    if (!error.isEmpty())
-        return failed(error);
-    if (!copied)
-        return false;
-    emit trackWritten(track.number, path);
-    return true;
+
+    // The previous track has had this track's work to reach the disk; now it takes its
+    // name, and this one waits for the next.
+    commitPending();
+    m_pending = std::make_unique<PendingTrack>(
+        PendingTrack{std::move(file), path, track.number, error, copied});
+    return error.isEmpty() && copied;
+}
+
+void SliceThreadObject::commitPending()
+{
+    if (!m_pending)
+        return;
+    const std::unique_ptr<PendingTrack> track = std::move(m_pending);
+    QString error;
+    if (!DurableFile::replace(track->file->fileName(), track->path, &error)) {
+        emit trackFailed(track->number, track->path, error);
+        return;
+    }
+    track->file->setAutoRemove(false);
+    if (!track->error.isEmpty())
+        emit trackFailed(track->number, track->path, track->error);
+    else if (track->complete)
+        emit trackWritten(track->number, track->path);
 }
 
 bool SliceThreadObject::copyTrack(QFile &file, int first, int last,

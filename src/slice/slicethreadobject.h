@@ -13,6 +13,7 @@
 #include "work/ithreadobject.h"
 
 class CheapMP3;
+class QTemporaryFile;
 class RepairSettings;
 class XingFrame;
 
@@ -61,7 +62,20 @@ signals:
     void trackFailed(int track, const QString &path, const QString &reason);
 
 private:
+    // A track written completely (or stopped) under a temporary name, waiting to take its
+    // name and be reported.
+    struct PendingTrack
+    {
+        std::unique_ptr<QTemporaryFile> file;
+        QString path;
+        int number = 0;
+        QString error;
+        bool complete = false;
+    };
+
     bool writeTrack(const Track &track);
+    // Flushes the pending track to disk, renames it and reports it.
+    void commitPending();
     // Copies entries [first, last) into the open file and closes it; false with a reason on
     // failure, true also when stopped.
     bool copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
@@ -78,5 +92,6 @@ private:
     int m_currentTrack = 0;
     std::vector<unsigned char> m_infoFrame;
     std::unique_ptr<XingFrame> m_albumXing;
+    std::unique_ptr<PendingTrack> m_pending;
     QFile m_source;
 };
