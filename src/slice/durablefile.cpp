@@ -6,10 +6,10 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <utility>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <QFileDevice>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +44,39 @@ bool syncPath(const QString &path, int flags)
 }
 
 } // namespace
+
+QFileDevice::Permissions DurableFile::newFilePermissions()
+{
+    // The umask cannot be read without setting it, which races with other threads; the
+    // kernel shows it in /proc.
+    static const QFileDevice::Permissions permissions = [] {
+        unsigned mask = 022;
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : status.readAll().split('\n')) {
+                if (line.startsWith("Umask:"))
+                    mask = line.mid(6).trimmed().toUInt(nullptr, 8);
+            }
+        }
+        const unsigned mode = 0666u & ~mask;
+        QFileDevice::Permissions result;
+        const std::pair<unsigned, QFileDevice::Permission> bits[] = {
+            {0400, QFileDevice::ReadOwner}, {0200, QFileDevice::WriteOwner},
+            {0040, QFileDevice::ReadGroup}, {0020, QFileDevice::WriteGroup},
+            {0004, QFileDevice::ReadOther}, {0002, QFileDevice::WriteOther}};
+        for (const auto &[bit, permission] : bits) {
+            if (mode & bit)
+                result |= permission;
+        }
+        // Qt reports the owner's bits also as the user's.
+        if (mode & 0400)
+            result |= QFileDevice::ReadUser;
+        if (mode & 0200)
+            result |= QFileDevice::WriteUser;
+        return result;
+    }();
+    return permissions;
+}
 
 void DurableFile::startFlush(QFileDevice &file)
 {

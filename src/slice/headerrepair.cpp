@@ -57,7 +57,7 @@ bool HeaderRepair::run(const QString &path, const QString &temporaryTemplate,
         return false;
     };
     QTemporaryFile repaired(temporaryTemplate);
-    if (!repaired.open())
+    if (!repaired.open() || !repaired.setPermissions(DurableFile::newFilePermissions()))
         return fail(tr("Cannot create a file for the header repair in %1: %2")
                         .arg(QDir::toNativeSeparators(QFileInfo(temporaryTemplate).path()),
                              repaired.errorString()));

@@ -152,7 +152,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
     // The track takes its name only when complete, so a crash or a full disk never leaves a
     // truncated track under it; the temporary file is removed unless it is renamed.
     auto file = std::make_unique<QTemporaryFile>(path + u".XXXXXX"_s);
-    if (!file->open())
+    if (!file->open() || !file->setPermissions(DurableFile::newFilePermissions()))
         return failed(tr("Cannot create a file in %1: %2")
                           .arg(QDir::toNativeSeparators(m_outputFolder), file->errorString()));
     QString error;

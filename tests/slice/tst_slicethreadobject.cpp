@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -146,6 +147,10 @@ void tst_SliceThreadObject::tracksAreNamedAndTagged()
     const QString a = m_dir->filePath(u"02 - A - T.mp3"_s);
     // TagLib filled the tag space reserved in front of the frames instead of shifting them.
     QCOMPARE(TrackFile::read(a).id3v2Size, 1034);
+    // Written under a private temporary name, the track still gets a new file's permissions.
+    QFile plain(m_dir->filePath(u"plain"_s));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    QCOMPARE(QFileInfo(a).permissions(), plain.permissions());
     QCOMPARE(tagArtist(a), u"A"_s);
     QCOMPARE(tagTitle(a), u"T"_s);
     const QString b = m_dir->filePath(u"03 - AC-DC - Títle ü.mp3"_s);
