@@ -76,7 +76,6 @@ private slots:
     void stopDuringSecondTrackLeavesThirdUnwritten();
     void unwritableFolderIsReportedForEveryTrack();
     void trackNamedLikeTheSourceIsRefused();
-    void leftoverTemporaryFileDoesNotBlockRepair();
     void titleNearTheNameLimitGetsItsXingFrame();
     void fullDiskIsReportedAndLeavesNoPartialTrack_data();
     void fullDiskIsReportedAndLeavesNoPartialTrack();
@@ -267,24 +266,6 @@ void tst_SliceThreadObject::trackNamedLikeTheSourceIsRefused()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), source);
-}
-
-void tst_SliceThreadObject::leftoverTemporaryFileDoesNotBlockRepair()
-{
-    const QString leftover = m_dir->filePath(u"01 - a - one.mp3.tmp"_s);
-    QFile stale(leftover);
-    QVERIFY(stale.open(QIODevice::WriteOnly));
-    stale.write("not ours");
-    stale.close();
-
-    const QString path = m_dir->filePath(u"vbr.mp3"_s);
-    SliceRun run;
-    QVERIFY(run.open(path, vbrStream(200)));
-    run.begin(m_dir->path(), {Track{u"one"_s, u"a"_s, 1, 0, 3000}});
-    QVERIFY(run.waitForEnd());
-    QVERIFY(!TrackFile::read(m_dir->filePath(u"01 - a - one.mp3"_s)).xingFrame.isEmpty());
-    QVERIFY(stale.open(QIODevice::ReadOnly));
-    QCOMPARE(stale.readAll(), QByteArray("not ours"));
 }
 
 void tst_SliceThreadObject::titleNearTheNameLimitGetsItsXingFrame()
