@@ -34,27 +34,48 @@ constexpr qint64 kInfoTagBytes = 40;
 constexpr qint64 kShortestEntry = 24;
 constexpr qint64 kCopyChunk = 1024 * 1024;
 
+} // namespace
+
+// One accepted header, decoded once by the engine's FrameHeader: the scan asks each value
+// several times per frame.
+struct CheapMP3::Frame
+{
+    FrameHeader header;
+    int kbps = 0;
+    int sampleRate = 0;
+    int length = 0;
+    bool mpeg1 = true;
+    bool mono = false;
+};
+
+namespace {
+
 // 0 when b (at least 4 bytes, b[0] == 0xFF) starts an MPEG-1 or MPEG-2 Layer III header
 // with a usable bitrate and sample rate; otherwise how many bytes the sync search drops.
-int acceptHeader(const uchar *b, FrameHeader &h)
+inline int acceptHeader(const uchar *b, CheapMP3::Frame &f)
 {
     // 0xFA, 0xFB (MPEG-1) and 0xF2, 0xF3 (MPEG-2), Layer III, with or without CRC.
     if ((b[1] & 0xF6) != 0xF2)
         return 1;
-    h = FrameHeader(readBigEndian32(b));
-    if (h.bitrateKbps() <= 0 || h.sampleRate() <= 0)
+    f.header = FrameHeader(readBigEndian32(b));
+    f.kbps = f.header.bitrateKbps();
+    f.sampleRate = f.header.sampleRate();
+    if (f.kbps <= 0 || f.sampleRate <= 0)
         return 2;
+    const int version = f.header.version();
+    f.mpeg1 = version == 1;
+    f.length = FrameHeader::frameSizeOf(version, 3, f.kbps, f.sampleRate, f.header.isPadded());
+    f.mono = f.header.channelMode() == 3;
     return 0;
 }
 
 // global_gain of granule 0, channel 0: it follows main_data_begin, private bits, scfsi
 // (MPEG-1 only), part2_3_length (12) and big_values (9) in the side information, which a
 // 16-bit CRC pushes back by two bytes. b holds kHeaderBytes bytes.
-int globalGain(const uchar *b, const FrameHeader &h)
+int globalGain(const uchar *b, const CheapMP3::Frame &f)
 {
-    const bool mono = h.channelMode() == 3;
-    int bits = h.version() == 1 ? (mono ? 9 + 5 + 4 : 9 + 3 + 8) : (mono ? 8 + 1 : 8 + 2);
-    bits += 12 + 9 + (4 + (h.hasCrc() ? 2 : 0)) * 8;
+    int bits = f.mpeg1 ? (f.mono ? 9 + 5 + 4 : 9 + 3 + 8) : (f.mono ? 8 + 1 : 8 + 2);
+    bits += 12 + 9 + (4 + (f.header.hasCrc() ? 2 : 0)) * 8;
     const int byte = bits / 8;
     const int shift = bits % 8;
     return ((b[byte] << shift) | (b[byte + 1] >> (8 - shift))) & 0xFF;
@@ -192,18 +213,18 @@ bool CheapMP3::scanFrames(BlockReader &reader)
             pos += sync ? static_cast<const uchar *>(sync) - b : kWindow;
             continue;
         }
-        FrameHeader h;
+        Frame h;
         if (const int skip = acceptHeader(b, h)) {
             pos += skip;
             continue;
         }
-        m_sampleRate = h.sampleRate();
-        m_channels = h.channelMode() == 3 ? 1 : 2;
+        m_sampleRate = h.sampleRate;
+        m_channels = h.mono ? 1 : 2;
 
         if (firstFrame) {
             firstFrame = false;
             if (skipInfoFrame(reader, pos, h)) {
-                pos += h.frameSize();
+                pos += h.length;
                 if (m_readListener)
                     m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
                 continue;
@@ -218,41 +239,41 @@ bool CheapMP3::scanFrames(BlockReader &reader)
     return true;
 }
 
-bool CheapMP3::skipInfoFrame(BlockReader &reader, qint64 pos, const FrameHeader &h)
+bool CheapMP3::skipInfoFrame(BlockReader &reader, qint64 pos, const Frame &h)
 {
     // A leading Xing/Info/VBRI frame holds no audio; indexed it would play as a silent
     // frame in track 1 and claim the whole album's length.
-    if (!hasInfoTag(reader.peek(pos, kInfoTagBytes), h))
+    if (!hasInfoTag(reader.peek(pos, kInfoTagBytes), h.header))
         return false;
     m_infoFrameOffset = pos;
-    m_infoFrameLength = h.frameSize();
+    m_infoFrameLength = h.length;
     return true;
 }
 
-qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const FrameHeader &h, int gain)
+qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const Frame &h, int gain)
 {
-    qint64 length = h.frameSize();
-    qint64 bitrate = h.bitrateKbps();
+    qint64 length = h.length;
+    qint64 bitrate = h.kbps;
     if (m_firstBitrate == 0)
-        m_firstBitrate = h.bitrateKbps();
-    m_bitrateVaries = m_bitrateVaries || h.bitrateKbps() != m_firstBitrate;
+        m_firstBitrate = h.kbps;
+    m_bitrateVaries = m_bitrateVaries || h.kbps != m_firstBitrate;
 
-    if (h.version() != 1) {
+    if (!h.mpeg1) {
         // An entry stands for 1152 samples: two MPEG-2 frames, each sized by its own
         // header. Without a valid partner of the same rate right behind, the entry is
         // the one frame.
         const qint64 second = pos + length;
         const QByteArrayView next = second < m_fileSize - kWindow ? reader.peek(second, 4)
                                                                   : QByteArrayView();
-        FrameHeader h2;
+        Frame h2;
         if (next.size() == 4 && static_cast<uchar>(next[0]) == 0xFF
             && acceptHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0
-            && h2.version() != 1 && h2.sampleRate() == h.sampleRate()) {
-            length += h2.frameSize();
+            && !h2.mpeg1 && h2.sampleRate == h.sampleRate) {
+            length += h2.length;
             // MPEG-2 bitrates are all even, so the mean is exact.
-            bitrate = (h.bitrateKbps() + h2.bitrateKbps()) / 2;
-            m_bitrateVaries = m_bitrateVaries || h2.bitrateKbps() != m_firstBitrate;
-            m_channels = h2.channelMode() == 3 ? 1 : 2;
+            bitrate = (h.kbps + h2.kbps) / 2;
+            m_bitrateVaries = m_bitrateVaries || h2.kbps != m_firstBitrate;
+            m_channels = h2.mono ? 1 : 2;
         }
     }
 

@@ -7,7 +7,6 @@
 #include <vector>
 
 class BlockReader;
-class FrameHeader;
 class IContinueListener;
 class IReadedListener;
 class IWritedListener;
@@ -52,6 +51,8 @@ public:
     // True when path names the source file, under any name.
     bool isSource(const QString &path) const;
 
+    struct Frame;
+
     int frameCount() const { return m_frameCount; }
     qint64 frameOffset(int entry) const { return m_frameOffsets[entry]; }
     int frameLength(int entry) const { return m_frameLengths[entry]; }
@@ -88,9 +89,9 @@ private:
     void resetIndex();
     // False when stopped.
     bool scanFrames(BlockReader &reader);
-    bool skipInfoFrame(BlockReader &reader, qint64 pos, const FrameHeader &h);
+    bool skipInfoFrame(BlockReader &reader, qint64 pos, const Frame &h);
     // Appends the entry at pos (an MPEG-2 entry takes its partner frame) and returns its length.
-    qint64 appendEntry(BlockReader &reader, qint64 pos, const FrameHeader &h, int gain);
+    qint64 appendEntry(BlockReader &reader, qint64 pos, const Frame &h, int gain);
     bool appendEntryBytes(BlockReader &reader, size_t entry, std::vector<char> &to) const;
     void grow(qint64 pos);
     void resizeEntries(int capacity);
