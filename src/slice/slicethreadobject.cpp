@@ -23,6 +23,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Tracks written but not yet flushed and renamed: the disk writes them while the next
+// tracks are cut.
+constexpr std::size_t kTracksInFlight = 4;
+
 // Shared by every slice of the process, so a track that starts where the last one ended
 // (both at 100 %) reports once.
 int lastPercent = -1;
@@ -169,19 +173,25 @@ bool SliceThreadObject::writeTrack(const Track &track)
     if (!tagged && error.isEmpty())
         error = tr("Cannot write the tags of %1.").arg(QDir::toNativeSeparators(path));
 
-    // The previous track has had this track's work to reach the disk; now it takes its
-    // name, and this one waits for the next.
-    commitPending();
-    m_pending = std::make_unique<PendingTrack>(
-        PendingTrack{std::move(file), path, track.number, error, copied});
+    // Earlier tracks have had this track's work to reach the disk; the oldest now takes its
+    // name, and this one waits its turn.
+    m_pending.push_back(std::make_unique<PendingTrack>(
+        PendingTrack{std::move(file), path, track.number, error, copied}));
+    if (m_pending.size() > kTracksInFlight)
+        commitOldest();
     return error.isEmpty() && copied;
 }
 
 void SliceThreadObject::commitPending()
 {
-    if (!m_pending)
-        return;
-    const std::unique_ptr<PendingTrack> track = std::move(m_pending);
+    while (!m_pending.empty())
+        commitOldest();
+}
+
+void SliceThreadObject::commitOldest()
+{
+    const std::unique_ptr<PendingTrack> track = std::move(m_pending.front());
+    m_pending.pop_front();
     QString error;
     if (!DurableFile::replace(track->file->fileName(), track->path, &error)) {
         emit trackFailed(track->number, track->path, error);

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -74,8 +75,9 @@ private:
     };
 
     bool writeTrack(const Track &track);
-    // Flushes the pending track to disk, renames it and reports it.
+    // Flushes the pending tracks to disk, renames and reports them, oldest first.
     void commitPending();
+    void commitOldest();
     // Copies entries [first, last) into the open file and closes it; false with a reason on
     // failure, true also when stopped.
     bool copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
@@ -92,6 +94,6 @@ private:
     int m_currentTrack = 0;
     std::vector<unsigned char> m_infoFrame;
     std::unique_ptr<XingFrame> m_albumXing;
-    std::unique_ptr<PendingTrack> m_pending;
+    std::deque<std::unique_ptr<PendingTrack>> m_pending;
     QFile m_source;
 };
