@@ -382,7 +382,12 @@ bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
     std::vector<char> pending;
     pending.reserve(static_cast<size_t>(kCopyChunk + BlockReader::DefaultBlockSize));
     pending.insert(pending.end(), leadIn.begin(), leadIn.end());
+    size_t entriesFrom = pending.size(); // the lead-in is no entry
     auto writePending = [&] {
+        if (sink && pending.size() > entriesFrom)
+            sink(reinterpret_cast<const uchar *>(pending.data() + entriesFrom),
+                 static_cast<qsizetype>(pending.size() - entriesFrom));
+        entriesFrom = 0;
         // A short write is asked again: only the failing call says why (a full disk).
         const auto size = static_cast<qint64>(pending.size());
         for (qint64 done = 0; done < size;) {
@@ -401,14 +406,10 @@ bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
         if (shouldStop())
             return writePending() ? false : fail(error, writeError(out));
         const auto entry = static_cast<size_t>(first + i);
-        const size_t entryStart = pending.size();
         if (!appendEntryBytes(reader, entry, pending))
             return fail(error, translated("Cannot read %1: %2")
                                    .arg(QDir::toNativeSeparators(m_file.fileName()),
                                         m_file.errorString()));
-        if (sink)
-            sink(reinterpret_cast<const uchar *>(pending.data() + entryStart),
-                 static_cast<qsizetype>(pending.size() - entryStart));
         if (static_cast<qint64>(pending.size()) >= kCopyChunk && !writePending())
             return fail(error, writeError(out));
         if (m_writeListener)

@@ -42,7 +42,7 @@ public:
     bool writeFile(const QString &path, int firstEntry, int entryCount,
                    const QByteArray &leadIn = {}, QString *error = nullptr);
 
-    // Receives the bytes of each entry as they are copied.
+    // Receives the copied bytes in runs of whole entries, in order, each before it is written.
     using EntrySink = std::function<void(const uchar *bytes, qsizetype size)>;
     // writeFile() into an open device, which is flushed but stays open; the caller checks
     // that it is not the source. Returns false when stopped (error empty) or on failure.

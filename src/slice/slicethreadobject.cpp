@@ -53,7 +53,8 @@ TagLib::String tagText(const QString &text)
 }
 
 // What the repair engine will count in a track, gathered while the track is copied: the
-// size of every frame (an MPEG-2 entry holds two) and the LAME CRC of the audio.
+// size of every frame (an MPEG-2 entry holds two) and the LAME CRC of the audio. The copy
+// hands over runs of whole entries.
 struct StreamTally
 {
     std::vector<std::uint64_t> frameSizes;
