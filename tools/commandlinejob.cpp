@@ -14,6 +14,7 @@
 #include "callbackcommand.h"
 #include "interruptnotifier.h"
 #include "mp3/cheapmp3.h"
+#include "terminaltext.h"
 #include "tracks/timetext.h"
 #include "tracks/tracklist.h"
 #include "work/mp3manager.h"
@@ -24,7 +25,8 @@ namespace {
 
 void printLine(FILE *stream, const QString &text)
 {
-    std::fputs((text + u'\n').toLocal8Bit().constData(), stream);
+    // Names and titles come from files: no raw control characters reach the terminal.
+    std::fputs((TerminalText::escaped(text) + u'\n').toLocal8Bit().constData(), stream);
     std::fflush(stream);
 }
 
