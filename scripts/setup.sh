@@ -8,6 +8,7 @@ packages=(
   libtag1-dev
   lame mpg123 ffmpeg mp3splt
   clang libclang-rt-14-dev
+  xvfb xauth desktop-file-utils
 )
 
 missing=()

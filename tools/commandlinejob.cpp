@@ -14,6 +14,7 @@
 #include "callbackcommand.h"
 #include "interruptnotifier.h"
 #include "mp3/cheapmp3.h"
+#include "terminaltext.h"
 #include "tracks/timetext.h"
 #include "tracks/tracklist.h"
 #include "work/mp3manager.h"
@@ -24,7 +25,8 @@ namespace {
 
 void printLine(FILE *stream, const QString &text)
 {
-    std::fputs((text + u'\n').toLocal8Bit().constData(), stream);
+    // Names and titles come from files: no raw control characters reach the terminal.
+    std::fputs((TerminalText::escaped(text) + u'\n').toLocal8Bit().constData(), stream);
     std::fflush(stream);
 }
 
@@ -270,9 +272,10 @@ void CommandLineJob::sliceListTracks(const TrackContainer &tracks)
     list->setTracks(tracks);
     TrackContainer filled;
     for (int i = 0; i < list->count(); ++i) {
-        // A disc longer than the music: tracks past its end have nothing to hold.
+        // A freedb disc longer than the music is the user's choice, not a failure: its tracks
+        // past the end have nothing to hold. A sheet's such track still fails by name.
         const Track track = list->trackAt(i);
-        if (track.start >= totalLength()) {
+        if (!m_options.tracks.isEmpty() && track.start >= totalLength()) {
             printLine(stderr, u"mavlor-cli: track %1 starts after the end of the music; not written"_s
                                   .arg(track.number));
             continue;

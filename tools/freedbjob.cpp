@@ -7,6 +7,7 @@
 
 #include "freedb/freedbsearchthreadobject.h"
 #include "interruptnotifier.h"
+#include "terminaltext.h"
 #include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
@@ -81,14 +82,14 @@ int FreedbJob::search(const QString &text)
         return 130;
     }
     if (!m_answered) {
-        printLine(stderr, u"mavlor-cli: no usable answer from the freedb server: %1"_s.arg(printable(m_error)));
+        printLine(stderr, u"mavlor-cli: no usable answer from the freedb server: %1"_s.arg(TerminalText::escaped(m_error)));
         return 2;
     }
     for (qsizetype i = 0; i < m_discs.size(); ++i) {
         const Freedb::CD &disc = m_discs.at(i);
-        printLine(stdout, u"%1  %2/%3  %4"_s.arg(i + 1).arg(printable(QString::fromLatin1(disc.genre)),
-                                                           printable(QString::fromLatin1(disc.discId)),
-                                                           printable(QString::fromLatin1(disc.title))));
+        printLine(stdout, u"%1  %2/%3  %4"_s.arg(i + 1).arg(TerminalText::escaped(QString::fromLatin1(disc.genre)),
+                                                           TerminalText::escaped(QString::fromLatin1(disc.discId)),
+                                                           TerminalText::escaped(QString::fromLatin1(disc.title))));
     }
     return m_discs.isEmpty() ? 1 : 0;
 }
@@ -102,7 +103,7 @@ bool FreedbJob::readTracks(const Freedb::CD &disc, TrackContainer *tracks, QStri
         return true;
     }
     if (error)
-        *error = finished ? printable(m_error) : u"stopped"_s;
+        *error = finished ? TerminalText::escaped(m_error) : u"stopped"_s;
     return false;
 }
 
@@ -116,18 +117,4 @@ bool FreedbJob::parseDiscName(const QString &text, Freedb::CD *disc)
     disc->discId = match.captured(2).toLatin1();
     disc->title.clear();
     return true;
-}
-
-QString FreedbJob::printable(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0))
-            out += u"\\x%1"_s.arg(int(u), 2, 16, QChar(u'0'));
-        else
-            out += c;
-    }
-    return out;
 }

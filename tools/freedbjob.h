@@ -32,8 +32,6 @@ public:
 
     // "GENRE/DISCID" with two non-empty words of letters, digits, '-' and '_'.
     static bool parseDiscName(const QString &text, Freedb::CD *disc);
-    // Control characters written as \xNN, so that server text cannot steer the terminal.
-    static QString printable(const QString &text);
 
 private:
     // Runs the request stored in the thread object; false when interrupted.

@@ -12,6 +12,7 @@
 #include "commandlinejob.h"
 #include "freedbjob.h"
 #include "repairjob.h"
+#include "terminaltext.h"
 #include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
@@ -136,7 +137,7 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     parsed->server = Freedb::Server::fromSettings();
     if (parser.isSet(server) && !Freedb::Server::parse(parser.value(server), &parsed->server))
         return usageError(u"--server needs HOST or HOST:PORT, got \"%1\""_s
-                              .arg(FreedbJob::printable(parser.value(server))));
+                              .arg(TerminalText::escaped(parser.value(server))));
     return -1;
 }
 
@@ -172,7 +173,7 @@ int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
         Freedb::CD disc;
         if (!FreedbJob::parseDiscName(arguments.freedbDisc, &disc))
             return usageError(u"--freedb needs GENRE/DISCID, got \"%1\""_s
-                                  .arg(FreedbJob::printable(arguments.freedbDisc)));
+                                  .arg(TerminalText::escaped(arguments.freedbDisc)));
         if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty())
             return usageError(u"--freedb cannot be used with --cue or --at"_s);
         QString error;

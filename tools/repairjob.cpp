@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include "slice/durablefile.h"
+#include "terminaltext.h"
 #include "vbrrepair/repairsettings.h"
 #include "vbrrepair/vbrrepairer.h"
 
@@ -23,7 +25,25 @@ extern "C" void onRepairSignal(int)
 
 void printLine(FILE *stream, const QString &text)
 {
-    std::fputs((text + u'\n').toLocal8Bit().constData(), stream);
+    std::fputs((TerminalText::escaped(text) + u'\n').toLocal8Bit().constData(), stream);
+}
+
+// Fills an open file with the contents of another; false on any short read or write.
+bool copyInto(const QString &from, QFile &to)
+{
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = in.read(buffer.data(), buffer.size());
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return to.flush();
+        if (to.write(buffer.constData(), got) != got)
+            return false;
+    }
 }
 
 QString stateName(int state)
@@ -57,7 +77,11 @@ int RepairJob::run()
         printLine(stderr, u"mavlor-cli: cannot read %1"_s.arg(m_input));
         return 2;
     }
-    const QFileInfo output(m_output);
+    // A symbolic link given as the output is written through: its target is replaced.
+    const QFileInfo given(m_output);
+    const QFileInfo output(given.isSymLink() && given.exists() ? given.canonicalFilePath()
+                                                               : given.absoluteFilePath());
+    const bool separateOutput = output.absoluteFilePath() != input.canonicalFilePath();
     QTemporaryFile result(output.absolutePath() + u"/."_s + output.fileName() + u"-XXXXXX"_s);
     if (!result.open()) {
         printLine(stderr, u"mavlor-cli: cannot write into folder %1: %2"_s
@@ -79,28 +103,28 @@ int RepairJob::run()
     const int state = repairer.state();
 
     int status = 1;
-    if (state == VbrRepairer::Fixed) {
+    if (state == VbrRepairer::Fixed || (state == VbrRepairer::Skipped && separateOutput)) {
+        // A separate output still receives the file, unchanged, through the same temporary
+        // file: the output is never removed before its new contents are complete.
+        if (state == VbrRepairer::Skipped
+            && (!result.open() || !result.resize(0) || !copyInto(m_input, result))) {
+            printLine(stderr, u"mavlor-cli: cannot write %1: %2"_s
+                                  .arg(output.filePath(), result.errorString()));
+            printLine(stdout, u"State: "_s + stateName(state));
+            return 1;
+        }
+        result.close();
         const QFileInfo permissionsFrom = output.exists() ? output : input;
         result.setPermissions(permissionsFrom.permissions());
-        // rename(2) replaces the target in one step; QFile::rename refuses existing targets.
-        if (::rename(QFile::encodeName(result.fileName()).constData(),
-                     QFile::encodeName(m_output).constData()) != 0) {
-            printLine(stderr, u"mavlor-cli: cannot replace %1"_s.arg(m_output));
-            status = 1;
+        QString error;
+        if (!DurableFile::replace(result.fileName(), output.filePath(), &error)) {
+            printLine(stderr, u"mavlor-cli: "_s + error);
         } else {
             result.setAutoRemove(false);
             status = 0;
         }
     } else if (state == VbrRepairer::Skipped) {
         status = 0;
-        // A separate output still receives the file, unchanged.
-        if (output.absoluteFilePath() != input.absoluteFilePath()) {
-            QFile::remove(m_output);
-            if (!QFile::copy(m_input, m_output)) {
-                printLine(stderr, u"mavlor-cli: cannot write %1"_s.arg(m_output));
-                status = 1;
-            }
-        }
     }
     printLine(stdout, u"State: "_s + stateName(state));
     return status;
@@ -116,7 +140,9 @@ void RepairJob::message(FeedBackMessage message)
     if (message.level < FeedBackInterface::Info && !m_verbose)
         return;
     const int level = std::clamp(message.level, 0, 3);
-    std::printf("%s: %s\n", names[level], message.text.c_str());
+    // The text may carry raw bytes of the file (unknown data).
+    printLine(stdout, QString::fromLatin1(names[level]) + u": "_s
+                          + TerminalText::escaped(message.text));
 }
 
 bool RepairJob::shouldStop()

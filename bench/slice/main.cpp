@@ -1,22 +1,25 @@
-// Splitting benchmark, run by hand: indexes and splits a 60-minute VBR album (made once by
-// lame and kept in the work folder) into 12 tracks, and prints our times next to cat, cp and
-// mp3splt on the same warm file. Usage: mavlor-bench-split [WORKFOLDER]
+// Splitting benchmark, run by hand: indexes a 60-minute VBR album (made once by lame and kept
+// in the work folder), then splits it by a 12-track sheet, and a 6-hour 320 kbit/s file by a
+// 72-track sheet, with mavlor-cli and with mp3splt on the same warm files, and prints times
+// and each process's peak memory. Usage: mavlor-bench-split [WORKFOLDER]
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSignalSpy>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <vector>
+
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "mp3/cheapmp3.h"
-#include "slice/slicethreadobject.h"
-#include "threads/thread.h"
 
 using namespace Qt::StringLiterals;
 
@@ -70,41 +73,125 @@ bool makeAlbum(const QString &path)
     return QFileInfo(path).size() > 0;
 }
 
-// The 6-hour file for the memory figure: the album's bytes six times over.
-bool makeLongFile(const QString &album, const QString &path)
+// A sheet of `count` equal tracks over `minutes`, titled and performed like a real one.
+bool writeSheet(const QString &path, const QString &mp3, int minutes, int count)
 {
-    QFile in(album);
+    QFile sheet(path);
+    if (!sheet.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray text = "PERFORMER \"Bench\"\nTITLE \"Bench\"\nFILE \""
+        + QFileInfo(mp3).fileName().toUtf8() + "\" MP3\n";
+    const qint64 total = qint64(minutes) * 60 * 75; // CUE frames
+    for (int i = 0; i < count; ++i) {
+        const qint64 at = total * i / count;
+        text += QByteArray("  TRACK ") + QByteArray::number(i + 1).rightJustified(2, '0')
+            + " AUDIO\n    TITLE \"Track " + QByteArray::number(i + 1)
+            + "\"\n    PERFORMER \"Bench\"\n    INDEX 01 "
+            + QByteArray::number(at / 75 / 60).rightJustified(2, '0') + ':'
+            + QByteArray::number(at / 75 % 60).rightJustified(2, '0') + ':'
+            + QByteArray::number(at % 75).rightJustified(2, '0') + '\n';
+    }
+    return sheet.write(text) == text.size();
+}
+
+// The 6-hour file: ten minutes of 320 kbit/s encoded once by lame without an information
+// frame, repeated 36 times, which is one valid constant-bitrate stream.
+bool makeLongCbrFile(const QString &path)
+{
+    std::fprintf(stderr, "encoding ten minutes at 320 kbit/s with lame (once)...\n");
+    const QString wav = path + u".wav"_s;
+    const QString part = path + u".part.mp3"_s;
+    run(u"ffmpeg"_s, {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                      u"anoisesrc=color=pink:amplitude=0.3:duration=600"_s, u"-ac"_s, u"2"_s,
+                      u"-ar"_s, u"44100"_s, wav});
+    run(u"lame"_s, {u"--quiet"_s, u"-b320"_s, u"-t"_s, wav, part});
+    QFile::remove(wav);
+    QFile in(part);
     QFile out(path);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
         return false;
     const QByteArray bytes = in.readAll();
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 36; ++i)
         out.write(bytes);
-    return true;
+    in.remove();
+    return out.error() == QFileDevice::NoError;
 }
 
-TrackContainer tracksOf(const CheapMP3 &index)
+struct Measured
 {
-    const int total = int(qint64(index.frameCount()) * 1152 * 1000 / index.sampleRate());
-    TrackContainer tracks;
-    for (int i = 0; i < trackCount; ++i)
-        tracks.append(Track{u"Track %1"_s.arg(i + 1), u"Bench"_s, i + 1, total * i / trackCount,
-                            total * (i + 1) / trackCount});
-    return tracks;
-}
+    double seconds = 0;
+    long peakKiB = 0;
+    double cpuSeconds = 0; // user + system: less at the mercy of a shared disk than the wall
+};
 
-QString splitTime(int ms)
+// Runs a program with its output discarded; its own peak RSS comes from wait4().
+Measured measure(const QStringList &command)
 {
-    // mp3splt's min.sec.hundredths form.
-    return u"%1.%2.%3"_s.arg(ms / 60000).arg((ms / 1000) % 60, 2, 10, QChar(u'0'))
-        .arg((ms % 1000) / 10, 2, 10, QChar(u'0'));
-}
-
-long peakRssKiB()
-{
+    std::vector<QByteArray> args;
+    for (const QString &arg : command)
+        args.push_back(QFile::encodeName(arg));
+    std::vector<char *> argv;
+    for (QByteArray &arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    ::wait4(child, &status, 0, &usage);
+    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
+    Measured result{timer.nsecsElapsed() / 1e9, usage.ru_maxrss,
+                    seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::fprintf(stderr, "%s failed (status %d)\n", argv[0], status);
+    return result;
+}
+
+struct Pair
+{
+    Measured ours;
+    Measured theirs;
+};
+
+// Our split and mp3splt's of the same file by the same sheet, alternating, best of `runs`.
+Pair splitBoth(const QString &mp3, const QString &sheet, const QString &work, int runs)
+{
+    const QString ourDir = work + u"/ours"_s;
+    const QString theirDir = work + u"/mp3splt"_s;
+    Pair best{{1e9, 0, 1e9}, {1e9, 0, 1e9}};
+    for (int i = 0; i < runs; ++i) {
+        QDir(ourDir).removeRecursively();
+        QDir(theirDir).removeRecursively();
+        QDir().mkpath(ourDir);
+        QDir().mkpath(theirDir);
+        // Neither run pays for the other's dirty pages: ours waits for its own tracks to
+        // reach the disk, mp3splt leaves them in the page cache.
+        ::sync();
+        const Measured ours = measure({QStringLiteral(MAVLOR_CLI), u"split"_s, mp3, u"--cue"_s,
+                                       sheet, u"--out"_s, ourDir, u"--quiet"_s});
+        ::sync();
+        const Measured theirs = measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s,
+                                         theirDir, mp3});
+        if (ours.seconds < best.ours.seconds)
+            best.ours.seconds = ours.seconds;
+        best.ours.cpuSeconds = std::min(best.ours.cpuSeconds, ours.cpuSeconds);
+        best.theirs.cpuSeconds = std::min(best.theirs.cpuSeconds, theirs.cpuSeconds);
+        best.ours.peakKiB = std::max(best.ours.peakKiB, ours.peakKiB);
+        if (theirs.seconds < best.theirs.seconds)
+            best.theirs.seconds = theirs.seconds;
+        best.theirs.peakKiB = std::max(best.theirs.peakKiB, theirs.peakKiB);
+    }
+    QDir(ourDir).removeRecursively();
+    QDir(theirDir).removeRecursively();
+    return best;
 }
 
 } // namespace
@@ -114,102 +201,49 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
 
-    if (args.size() == 3 && args.at(1) == u"--index-only"_s) {
-        CheapMP3 index(nullptr, nullptr, nullptr);
-        index.readFile(args.at(2));
-        std::printf("%d %ld\n", index.frameCount(), peakRssKiB());
-        return 0;
-    }
-
     const QString work = args.size() > 1 ? args.at(1) : QDir::tempPath() + u"/mavlor-bench"_s;
     QDir().mkpath(work);
     const QString album = work + u"/album60.mp3"_s;
     if (!QFileInfo::exists(album) && !makeAlbum(album))
         return 1;
-    const double megabytes = QFileInfo(album).size() / 1e6;
+    const QString longFile = work + u"/long360-320k.mp3"_s;
+    if (!QFileInfo::exists(longFile) && !makeLongCbrFile(longFile))
+        return 1;
+    const QString albumSheet = work + u"/album60.cue"_s;
+    const QString longSheet = work + u"/long360-320k.cue"_s;
+    if (!writeSheet(albumSheet, album, albumMinutes, trackCount)
+        || !writeSheet(longSheet, longFile, 360, 72))
+        return 1;
 
-    // Warm the page cache, then time the plain readers of the same bytes.
-    run(u"cat"_s, {album}, u"/dev/null"_s);
+    // Warm the page cache, then time the plain reader of the same bytes.
+    run(u"cat"_s, {album, longFile}, u"/dev/null"_s);
     const double catTime = best([&] { return run(u"cat"_s, {album}, u"/dev/null"_s); });
-    const QString copy = work + u"/copy.mp3"_s;
-    const double cpTime = best([&] {
-        QFile::remove(copy);
-        return run(u"cp"_s, {album, copy});
-    });
-    QFile::remove(copy);
-
     QElapsedTimer timer;
-    std::unique_ptr<CheapMP3> index;
+    int entries = 0;
     const double indexTime = best([&] {
         timer.start();
-        index = std::make_unique<CheapMP3>(nullptr, nullptr, nullptr);
-        index->readFile(album);
-        return timer.nsecsElapsed() / 1e9;
-    });
-    const TrackContainer tracks = tracksOf(*index);
-
-    // The copy alone, as the slice job makes it before tagging and repair.
-    const QString copyDir = work + u"/copy"_s;
-    QDir(copyDir).removeRecursively();
-    QDir().mkpath(copyDir);
-    const double copyTime = best([&] {
-        timer.restart();
-        for (const Track &track : tracks) {
-            const int first = SliceThreadObject::entryAt(track.start, index->sampleRate());
-            const int last = SliceThreadObject::entryAt(track.end, index->sampleRate());
-            index->writeFile(copyDir + u"/%1.mp3"_s.arg(track.number), first, last - first);
-        }
+        CheapMP3 index(nullptr, nullptr, nullptr);
+        index.readFile(album);
+        entries = index.frameCount();
         return timer.nsecsElapsed() / 1e9;
     });
 
-    // The whole slice job: copy, tag and repair, on its worker thread.
-    const QString sliceDir = work + u"/slice"_s;
-    QDir(sliceDir).removeRecursively();
-    QDir().mkpath(sliceDir);
-    SliceThreadObject object;
-    Thread thread(&object);
-    QSignalSpy stopped(&thread, &Thread::stopped);
-    const double sliceTime = best([&] {
-        object.setOutputFolder(sliceDir);
-        object.setTracks(tracks);
-        object.setIndex(index.get());
-        index->setContinueListener(&object);
-        index->setWriteListener(&object);
-        stopped.clear();
-        timer.restart();
-        thread.startWork();
-        stopped.wait(600000);
-        return timer.nsecsElapsed() / 1e9;
-    });
+    const Pair albumSplit = splitBoth(album, albumSheet, work, rounds);
+    const Pair longSplit = splitBoth(longFile, longSheet, work, 3);
 
-    const QString splitDir = work + u"/mp3splt"_s;
-    QDir(splitDir).removeRecursively();
-    QDir().mkpath(splitDir);
-    QStringList splitArgs{u"-q"_s, u"-d"_s, splitDir, album};
-    for (const Track &track : tracks)
-        splitArgs << splitTime(track.start);
-    splitArgs << u"EOF"_s;
-    const double splitTimeSeconds = best([&] { return run(u"mp3splt"_s, splitArgs); });
-
-    const QString longFile = work + u"/album360.mp3"_s;
-    if (!QFileInfo::exists(longFile))
-        makeLongFile(album, longFile);
-    QProcess indexOnly;
-    indexOnly.start(app.applicationFilePath(), {u"--index-only"_s, longFile});
-    indexOnly.waitForFinished(-1);
-    const QList<QByteArray> memory = indexOnly.readAllStandardOutput().trimmed().split(' ');
-
-    std::printf("album: %d minutes VBR, %.1f MB, %d entries, %d tracks; best of %d runs\n",
-                albumMinutes, megabytes, index->frameCount(), trackCount, rounds);
+    std::printf("album: %d minutes VBR, %.1f MB, %d entries; best of %d runs\n", albumMinutes,
+                QFileInfo(album).size() / 1e6, entries, rounds);
     std::printf("cat > /dev/null          %8.3f s\n", catTime);
-    std::printf("cp                       %8.3f s\n", cpTime);
     std::printf("index                    %8.3f s  (%.2f x cat)\n", indexTime, indexTime / catTime);
-    std::printf("split, copy only         %8.3f s  (%.2f x cp)\n", copyTime, copyTime / cpTime);
-    std::printf("split, tag and repair    %8.3f s  (%.2f x mp3splt)\n", sliceTime,
-                sliceTime / splitTimeSeconds);
-    std::printf("mp3splt                  %8.3f s\n", splitTimeSeconds);
-    if (memory.size() == 2)
-        std::printf("6-hour index: %s entries, peak RSS %.1f MiB\n", memory[0].constData(),
-                    memory[1].toLong() / 1024.0);
+    std::printf("whole split by sheet, tags and repair (mavlor-cli vs mp3splt -c, one process each;"
+                " best of %d runs, of 3 for the 6-hour file):\n", rounds);
+    const auto print = [](const char *name, const Pair &pair) {
+        std::printf("  %-22s %6.3f s vs %6.3f s (%.2f x), CPU %.3f vs %.3f s, peak %.1f vs %.1f MiB\n",
+                    name, pair.ours.seconds, pair.theirs.seconds,
+                    pair.ours.seconds / pair.theirs.seconds, pair.ours.cpuSeconds,
+                    pair.theirs.cpuSeconds, pair.ours.peakKiB / 1024.0, pair.theirs.peakKiB / 1024.0);
+    };
+    print("60-min VBR, 12 tracks", albumSplit);
+    print("6-h 320k, 72 tracks", longSplit);
     return 0;
 }

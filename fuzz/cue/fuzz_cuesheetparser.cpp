@@ -10,14 +10,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CueSheetParser parser;
     parser.parseData(bytes);
     const TrackContainer tracks = CueSheetParser::buildTracks(parser.entries());
-    // Invariants of the build: one track per entry, numbered by position, ends chained.
+    // Invariants of the build: one track per entry, numbered by position, ends chained, and
+    // each start the entry's time exactly (minutes of any digit count, capped so that the
+    // milliseconds never overflow).
     if (tracks.size() != parser.entries().size())
         __builtin_trap();
     for (qsizetype i = 0; i < tracks.size(); ++i) {
         const Track &track = tracks.at(i);
+        const CueRawTrack &entry = parser.entries().at(i);
         const int nextStart = i + 1 < tracks.size() ? tracks.at(i + 1).start : 0;
-        if (track.number != i + 1 || track.end != nextStart || track.start < 0
-            || track.start > (99 * 60 + 99) * 1000 + 74 * 1000 / 75)
+        const long long exact = (entry.minutes * 60LL + entry.seconds) * 1000 + entry.frames * 1000 / 75;
+        if (entry.minutes < 0 || entry.minutes > CueSheetParser::maxMinutes || entry.seconds > 99
+            || entry.frames > 74 || track.start != exact)
+            __builtin_trap();
+        if (track.number != i + 1 || track.end != nextStart || track.start < 0)
             __builtin_trap();
     }
     return 0;

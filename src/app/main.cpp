@@ -1,12 +1,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 
 #include <memory>
 
 #include "app/mainwindow.h"
+#include "app/screenshottaker.h"
 #include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
@@ -36,7 +38,27 @@ int main(int argc, char *argv[])
         Mp3ManagerScope workManager;
         auto window = std::make_unique<MainWindow>();
         window->show();
+
+        // "mavlor FILE.mp3", the way a file manager starts it; other arguments are Qt's.
+        const QStringList arguments = QApplication::arguments();
+        const QString file = arguments.size() > 1 ? arguments.at(1) : QString();
+        MainWindow *shown = window.get();
+        const auto openGivenFile = [shown, file] {
+            if (!file.isEmpty())
+                shown->openFile(QFileInfo(file).absoluteFilePath());
+        };
+        std::unique_ptr<ScreenshotTaker> screenshots;
+        const QString screenshotFolder = qEnvironmentVariable("MAVLOR_SCREENSHOT_DIR");
+        if (screenshotFolder.isEmpty()) {
+            QMetaObject::invokeMethod(shown, openGivenFile, Qt::QueuedConnection);
+        } else {
+            screenshots = std::make_unique<ScreenshotTaker>(shown, screenshotFolder,
+                                                            !file.isEmpty());
+            QObject::connect(screenshots.get(), &ScreenshotTaker::readyForFile, shown,
+                             openGivenFile);
+        }
         exitCode = QApplication::exec();
+        screenshots.reset();
 
         // Torn down in reverse order of creation, the window before the application.
         window.reset();

@@ -10,13 +10,17 @@
 using namespace Qt::StringLiterals;
 
 ProgressWidget::ProgressWidget(QWidget *owner)
-    // A tool window stays stacked above its owner while shown.
-    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint)
+    // A child floating over its owner, not a window of its own: a top-level window cannot be
+    // placed relative to another one on every platform (Wayland places them itself).
+    : QWidget(owner)
     , m_progressBar(new QProgressBar(this))
     , m_label(new QLabel(this))
     , m_stopButton(new QPushButton(this))
 {
     setFixedSize(200, 50);
+    // Opaque over the panes it floats on.
+    setAutoFillBackground(true);
+    hide();
 
     m_progressBar->setRange(0, 100);
     m_progressBar->setTextVisible(true);
@@ -38,6 +42,13 @@ ProgressWidget::ProgressWidget(QWidget *owner)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(textAndBar);
     layout->addWidget(m_stopButton);
+}
+
+void ProgressWidget::showEvent(QShowEvent *event)
+{
+    // Siblings created later (the panes) would otherwise cover the panel.
+    raise();
+    QWidget::showEvent(event);
 }
 
 void ProgressWidget::paintEvent(QPaintEvent *event)

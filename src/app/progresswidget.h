@@ -6,8 +6,9 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-// Small frameless panel floating over its owner while a file is read or sliced: a text line,
-// a percentage bar and a stop button. Created hidden; the owner shows, hides and positions it.
+// Small framed panel floating over its owner (a child widget raised above its siblings)
+// while a file is read or sliced: a text line, a percentage bar and a stop button. Created
+// hidden; the owner shows, hides and positions it in its own coordinates.
 class ProgressWidget final : public QWidget
 {
     Q_OBJECT
@@ -23,6 +24,7 @@ signals:
     void stopped();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -48,6 +48,19 @@ quint8 timeField(QStringView text, quint8 cap)
     return std::min(low, cap);
 }
 
+// The minutes are every digit just before the colon, so a mix or audiobook past 99 minutes
+// keeps its times; what does not fit a millisecond int is capped.
+int minutesField(QStringView line, qsizetype colon)
+{
+    qsizetype first = colon;
+    while (first > 0 && line[first - 1].isDigit() && line[first - 1].unicode() < 0x80)
+        --first;
+    qint64 minutes = 0;
+    for (qsizetype i = first; i < colon && minutes <= CueSheetParser::maxMinutes; ++i)
+        minutes = minutes * 10 + (line[i].unicode() - u'0');
+    return int(std::min<qint64>(minutes, CueSheetParser::maxMinutes));
+}
+
 } // namespace
 
 bool CueSheetParser::parseFile(const QString &path)
@@ -140,7 +153,7 @@ void CueSheetParser::readIndex(QStringView line, qsizetype keyword, CueRawTrack 
     const qsizetype colon = line.indexOf(u':', keyword + 9);
     if (colon < 0)
         return;
-    entry.minutes = timeField(clippedMid(line, colon - 2, 2), 99);
+    entry.minutes = minutesField(line, colon);
     entry.seconds = timeField(clippedMid(line, colon + 1, 2), 99);
     entry.frames = timeField(clippedMid(line, colon + 4, 2), 74);
 }

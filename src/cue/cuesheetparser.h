@@ -12,7 +12,7 @@ struct CueRawTrack
 {
     QString title;
     QString performer;
-    quint8 minutes = 0;
+    int minutes = 0; // any number of digits in the sheet, capped at maxMinutes
     quint8 seconds = 59;
     quint8 frames = 0; // 1/75 s
 
@@ -27,6 +27,8 @@ class CueSheetParser
 public:
     // Sheets are small text files; anything bigger is not read at all.
     static constexpr qint64 maxSheetSize = 16 * 1024 * 1024;
+    // The largest minutes whose start still fits a millisecond int (about 596 hours).
+    static constexpr int maxMinutes = 35789;
 
     // Returns false (and leaves no entries) when the file cannot be opened or is too big.
     bool parseFile(const QString &path);

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QObject>
 
+#include "vbrrepair/bigendian.h"
+#include "vbrrepair/frameheader.h"
 #include "threads/icontinuelistener.h"
 
 #include <algorithm>
@@ -22,13 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr std::array<int, 16> kMpeg1Bitrates = {0,   32,  40,  48,  56,  64,  80,  96,
-                                                112, 128, 160, 192, 224, 256, 320, 0};
-constexpr std::array<int, 16> kMpeg2Bitrates = {0,  8,  16, 24,  32,  40,  48,  56,
-                                                64, 80, 96, 112, 128, 144, 160, 0};
-constexpr std::array<int, 4> kMpeg1SampleRates = {44100, 48000, 32000, 0};
-constexpr std::array<int, 4> kMpeg2SampleRates = {22050, 24000, 16000, 0};
-
 // The scan looks at 12 bytes per step; a header in the last 12 bytes is never indexed.
 constexpr qint64 kWindow = 12;
 // Enough for the header, a CRC and the global gain of MPEG-1 stereo side information.
@@ -39,53 +34,48 @@ constexpr qint64 kInfoTagBytes = 40;
 constexpr qint64 kShortestEntry = 24;
 constexpr qint64 kCopyChunk = 1024 * 1024;
 
-struct FrameHeader
+} // namespace
+
+// One accepted header, decoded once by the engine's FrameHeader: the scan asks each value
+// several times per frame.
+struct CheapMP3::Frame
 {
-    bool mpeg1 = true;
-    bool crc = false;
-    bool mono = false;
-    int bitrate = 0;
+    FrameHeader header;
+    int kbps = 0;
     int sampleRate = 0;
     int length = 0;
+    bool mpeg1 = true;
+    bool mono = false;
 };
 
-// 0 when b (at least 4 bytes, b[0] == 0xFF) starts an MPEG-1 or MPEG-2 Layer III header;
-// otherwise how many bytes the sync search drops.
-int decodeHeader(const uchar *b, FrameHeader &h)
+namespace {
+
+// 0 when b (at least 4 bytes, b[0] == 0xFF) starts an MPEG-1 or MPEG-2 Layer III header
+// with a usable bitrate and sample rate; otherwise how many bytes the sync search drops.
+inline int acceptHeader(const uchar *b, CheapMP3::Frame &f)
 {
-    switch (b[1]) {
-    case 0xFA:
-    case 0xFB:
-        h.mpeg1 = true;
-        break;
-    case 0xF2:
-    case 0xF3:
-        h.mpeg1 = false;
-        break;
-    default:
+    // 0xFA, 0xFB (MPEG-1) and 0xF2, 0xF3 (MPEG-2), Layer III, with or without CRC.
+    if ((b[1] & 0xF6) != 0xF2)
         return 1;
-    }
-    h.crc = (b[1] & 0x01) == 0;
-    const int bitrateIndex = b[2] >> 4;
-    const int rateIndex = (b[2] >> 2) & 0x03;
-    h.bitrate = h.mpeg1 ? kMpeg1Bitrates[bitrateIndex] : kMpeg2Bitrates[bitrateIndex];
-    h.sampleRate = h.mpeg1 ? kMpeg1SampleRates[rateIndex] : kMpeg2SampleRates[rateIndex];
-    if (h.bitrate == 0 || h.sampleRate == 0)
+    f.header = FrameHeader(readBigEndian32(b));
+    f.kbps = f.header.bitrateKbps();
+    f.sampleRate = f.header.sampleRate();
+    if (f.kbps <= 0 || f.sampleRate <= 0)
         return 2;
-    const int padding = (b[2] >> 1) & 0x01;
-    // An MPEG-2 Layer III frame holds 576 samples, half of MPEG-1's, hence 72 instead of 144.
-    h.length = (h.mpeg1 ? 144000 : 72000) * h.bitrate / h.sampleRate + padding;
-    h.mono = (b[3] & 0xC0) == 0xC0;
+    const int version = f.header.version();
+    f.mpeg1 = version == 1;
+    f.length = FrameHeader::frameSizeOf(version, 3, f.kbps, f.sampleRate, f.header.isPadded());
+    f.mono = f.header.channelMode() == 3;
     return 0;
 }
 
 // global_gain of granule 0, channel 0: it follows main_data_begin, private bits, scfsi
 // (MPEG-1 only), part2_3_length (12) and big_values (9) in the side information, which a
 // 16-bit CRC pushes back by two bytes. b holds kHeaderBytes bytes.
-int globalGain(const uchar *b, const FrameHeader &h)
+int globalGain(const uchar *b, const CheapMP3::Frame &f)
 {
-    int bits = h.mpeg1 ? (h.mono ? 9 + 5 + 4 : 9 + 3 + 8) : (h.mono ? 8 + 1 : 8 + 2);
-    bits += 12 + 9 + (4 + (h.crc ? 2 : 0)) * 8;
+    int bits = f.mpeg1 ? (f.mono ? 9 + 5 + 4 : 9 + 3 + 8) : (f.mono ? 8 + 1 : 8 + 2);
+    bits += 12 + 9 + (4 + (f.header.hasCrc() ? 2 : 0)) * 8;
     const int byte = bits / 8;
     const int shift = bits % 8;
     return ((b[byte] << shift) | (b[byte + 1] >> (8 - shift))) & 0xFF;
@@ -94,9 +84,9 @@ int globalGain(const uchar *b, const FrameHeader &h)
 bool hasInfoTag(QByteArrayView frame, const FrameHeader &h)
 {
     auto tagAt = [&](qsizetype at, const char *tag) {
-        return frame.size() >= at + 4 && std::memcmp(frame.data() + at, tag, 4) == 0;
+        return at >= 0 && frame.size() >= at + 4 && std::memcmp(frame.data() + at, tag, 4) == 0;
     };
-    const qsizetype xingAt = h.mpeg1 ? (h.mono ? 21 : 36) : (h.mono ? 13 : 21);
+    const qsizetype xingAt = h.xingOffset();
     return tagAt(xingAt, "Xing") || tagAt(xingAt, "Info") || tagAt(36, "VBRI");
 }
 
@@ -135,6 +125,19 @@ QString translated(const char *text)
     return QCoreApplication::translate("CheapMP3", text);
 }
 
+bool fail(QString *error, const QString &reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+QString writeError(const QFileDevice &out)
+{
+    return translated("Cannot write %1: %2")
+        .arg(QDir::toNativeSeparators(out.fileName()), out.errorString());
+}
+
 } // namespace
 
 CheapMP3::CheapMP3(IContinueListener *continueListener, IReadedListener *readListener,
@@ -153,6 +156,26 @@ CheapMP3::~CheapMP3()
 
 void CheapMP3::readFile(const QString &path)
 {
+    resetIndex();
+    m_file.setFileName(path);
+    // Unbuffered: the block reader already reads in large blocks.
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return;
+    m_fileSize = m_file.size();
+    resizeEntries(64);
+
+    BlockReader reader(&m_file);
+    if (!scanFrames(reader)) {
+        releaseEntries();
+        return;
+    }
+    if (m_readListener)
+        m_readListener->readed(100.0f);
+    m_averageBitrate = m_frameCount > 0 ? static_cast<int>(m_bitrateSum / m_frameCount) : 0;
+}
+
+void CheapMP3::resetIndex()
+{
     if (m_file.isOpen())
         m_file.close();
     releaseEntries();
@@ -160,32 +183,25 @@ void CheapMP3::readFile(const QString &path)
     m_averageBitrate = 0;
     m_sampleRate = 0;
     m_channels = 0;
-    m_bitrateVaries = false;
-    m_infoFrameOffset = -1;
-    m_infoFrameLength = 0;
-
-    m_file.setFileName(path);
-    // Unbuffered: the block reader already reads in large blocks.
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return;
-    m_fileSize = m_file.size();
-    resizeEntries(64);
     m_bitrateSum = 0;
     m_minGain = 255;
     m_maxGain = 0;
+    m_bitrateVaries = false;
+    m_firstBitrate = 0;
+    m_infoFrameOffset = -1;
+    m_infoFrameLength = 0;
+}
 
-    BlockReader reader(&m_file);
+bool CheapMP3::scanFrames(BlockReader &reader)
+{
     // Cover art in a leading ID3v2 tag is full of false syncs; skip it whole.
     qint64 pos = id3v2TagEnd(reader, m_fileSize);
     bool firstFrame = true;
-    int firstBitrate = 0;
     uchar b[kHeaderBytes];
 
     while (pos < m_fileSize - kWindow) {
-        if (m_continueListener && !m_continueListener->shouldContinue()) {
-            releaseEntries();
-            return;
-        }
+        if (m_continueListener && !m_continueListener->shouldContinue())
+            return false;
         const QByteArrayView window = reader.peek(pos, kHeaderBytes);
         if (window.size() < kWindow)
             break; // read error: end as at the end of the file
@@ -197,8 +213,8 @@ void CheapMP3::readFile(const QString &path)
             pos += sync ? static_cast<const uchar *>(sync) - b : kWindow;
             continue;
         }
-        FrameHeader h;
-        if (const int skip = decodeHeader(b, h)) {
+        Frame h;
+        if (const int skip = acceptHeader(b, h)) {
             pos += skip;
             continue;
         }
@@ -207,62 +223,69 @@ void CheapMP3::readFile(const QString &path)
 
         if (firstFrame) {
             firstFrame = false;
-            // A leading Xing/Info/VBRI frame holds no audio; indexed it would play as
-            // a silent frame in track 1 and claim the whole album's length.
-            if (hasInfoTag(reader.peek(pos, kInfoTagBytes), h)) {
-                m_infoFrameOffset = pos;
-                m_infoFrameLength = h.length;
+            if (skipInfoFrame(reader, pos, h)) {
                 pos += h.length;
                 if (m_readListener)
                     m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
                 continue;
             }
         }
-
-        const int gain = globalGain(b, h);
-        qint64 length = h.length;
-        qint64 bitrate = h.bitrate;
-        if (firstBitrate == 0)
-            firstBitrate = h.bitrate;
-        m_bitrateVaries = m_bitrateVaries || h.bitrate != firstBitrate;
-
-        if (!h.mpeg1) {
-            // An entry stands for 1152 samples: two MPEG-2 frames, each sized by its own
-            // header. Without a valid partner of the same rate right behind, the entry is
-            // the one frame.
-            const qint64 second = pos + h.length;
-            const QByteArrayView next = second < m_fileSize - kWindow
-                ? reader.peek(second, 4)
-                : QByteArrayView();
-            FrameHeader h2;
-            if (next.size() == 4 && static_cast<uchar>(next[0]) == 0xFF
-                && decodeHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0
-                && !h2.mpeg1 && h2.sampleRate == h.sampleRate) {
-                length += h2.length;
-                // MPEG-2 bitrates are all even, so the mean is exact.
-                bitrate = (h.bitrate + h2.bitrate) / 2;
-                m_bitrateVaries = m_bitrateVaries || h2.bitrate != firstBitrate;
-                m_channels = h2.mono ? 1 : 2;
-            }
-        }
-
-        m_frameOffsets[static_cast<size_t>(m_frameCount)] = pos;
-        m_frameLengths[static_cast<size_t>(m_frameCount)] = static_cast<int>(length);
-        m_frameGains[static_cast<size_t>(m_frameCount)] = static_cast<quint8>(gain);
-        m_bitrateSum += bitrate;
-        m_minGain = std::min(m_minGain, gain);
-        m_maxGain = std::max(m_maxGain, gain);
-        ++m_frameCount;
-        pos += length;
+        pos += appendEntry(reader, pos, h, globalGain(b, h));
         if (m_frameCount == m_capacity)
             grow(pos);
         if (m_readListener)
             m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
     }
+    return true;
+}
 
-    if (m_readListener)
-        m_readListener->readed(100.0f);
-    m_averageBitrate = m_frameCount > 0 ? static_cast<int>(m_bitrateSum / m_frameCount) : 0;
+bool CheapMP3::skipInfoFrame(BlockReader &reader, qint64 pos, const Frame &h)
+{
+    // A leading Xing/Info/VBRI frame holds no audio; indexed it would play as a silent
+    // frame in track 1 and claim the whole album's length.
+    if (!hasInfoTag(reader.peek(pos, kInfoTagBytes), h.header))
+        return false;
+    m_infoFrameOffset = pos;
+    m_infoFrameLength = h.length;
+    return true;
+}
+
+qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const Frame &h, int gain)
+{
+    qint64 length = h.length;
+    qint64 bitrate = h.kbps;
+    if (m_firstBitrate == 0)
+        m_firstBitrate = h.kbps;
+    m_bitrateVaries = m_bitrateVaries || h.kbps != m_firstBitrate;
+
+    if (!h.mpeg1) {
+        // An entry stands for 1152 samples: two MPEG-2 frames, each sized by its own
+        // header. Without a valid partner of the same rate right behind, the entry is
+        // the one frame.
+        const qint64 second = pos + length;
+        const QByteArrayView next = second < m_fileSize - kWindow ? reader.peek(second, 4)
+                                                                  : QByteArrayView();
+        Frame h2;
+        if (next.size() == 4 && static_cast<uchar>(next[0]) == 0xFF
+            && acceptHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0
+            && !h2.mpeg1 && h2.sampleRate == h.sampleRate) {
+            length += h2.length;
+            // MPEG-2 bitrates are all even, so the mean is exact.
+            bitrate = (h.kbps + h2.kbps) / 2;
+            m_bitrateVaries = m_bitrateVaries || h2.kbps != m_firstBitrate;
+            m_channels = h2.mono ? 1 : 2;
+        }
+    }
+
+    const auto entry = static_cast<size_t>(m_frameCount);
+    m_frameOffsets[entry] = pos;
+    m_frameLengths[entry] = static_cast<int>(length);
+    m_frameGains[entry] = static_cast<quint8>(gain);
+    m_bitrateSum += bitrate;
+    m_minGain = std::min(m_minGain, gain);
+    m_maxGain = std::max(m_maxGain, gain);
+    ++m_frameCount;
+    return length;
 }
 
 void CheapMP3::grow(qint64 pos)
@@ -300,38 +323,52 @@ void CheapMP3::releaseEntries()
     std::vector<quint8>().swap(m_frameGains);
 }
 
-bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
-                         QString *errorString, const QByteArray &leadIn)
+bool CheapMP3::isSource(const QString &path) const
 {
-    auto fail = [errorString](const QString &message) {
-        if (errorString)
-            *errorString = message;
-        return false;
-    };
-    if (errorString)
-        errorString->clear();
-
-    // Slicing into the source's own folder must never truncate the album itself.
+    // Another name for the file (a symbolic or hard link) must count as the file too.
     const QString target = QFileInfo(path).canonicalFilePath();
-    if ((!target.isEmpty() && target == QFileInfo(m_file.fileName()).canonicalFilePath())
-        || isSameFile(m_file, path)) {
-        return fail(translated("Cannot write %1: it is the file being sliced.")
-                        .arg(QDir::toNativeSeparators(path)));
+    return (!target.isEmpty() && target == QFileInfo(m_file.fileName()).canonicalFilePath())
+        || isSameFile(m_file, path);
+}
+
+bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
+                         const QByteArray &leadIn, QString *error)
+{
+    if (error)
+        error->clear();
+    // Slicing into the source's own folder must never truncate the album itself.
+    if (isSource(path)) {
+        return fail(error, translated("Cannot write %1: it is the file being sliced.")
+                               .arg(QDir::toNativeSeparators(path)));
     }
     if (!m_file.isOpen())
-        return fail(translated("Cannot write %1: no source file is open.")
-                        .arg(QDir::toNativeSeparators(path)));
+        return fail(error, translated("Cannot write %1: no source file is open.")
+                               .arg(QDir::toNativeSeparators(path)));
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        return fail(error, translated("Cannot create %1: %2")
+                               .arg(QDir::toNativeSeparators(path), out.errorString()));
+    }
+    if (!writeEntries(out, firstEntry, entryCount, leadIn, {}, error))
+        return false;
+    out.close();
+    if (out.error() != QFileDevice::NoError)
+        return fail(error, writeError(out));
+    return true;
+}
 
+bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
+                            const QByteArray &leadIn, const EntrySink &sink, QString *error)
+{
+    if (error)
+        error->clear();
+    if (!m_file.isOpen())
+        return fail(error, translated("Cannot write %1: no source file is open.")
+                               .arg(QDir::toNativeSeparators(out.fileName())));
     const qint64 first = std::max<qint64>(firstEntry, 0);
     const qint64 last = std::min<qint64>(static_cast<qint64>(firstEntry) + std::max(entryCount, 0),
                                          m_frameCount);
     const qint64 count = std::max<qint64>(last - first, 0);
-
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        return fail(translated("Cannot create %1: %2")
-                        .arg(QDir::toNativeSeparators(path), out.errorString()));
-    }
 
     auto shouldStop = [this] {
         return m_continueListener && !m_continueListener->shouldContinue();
@@ -345,51 +382,57 @@ bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
     std::vector<char> pending;
     pending.reserve(static_cast<size_t>(kCopyChunk + BlockReader::DefaultBlockSize));
     pending.insert(pending.end(), leadIn.begin(), leadIn.end());
+    size_t entriesFrom = pending.size(); // the lead-in is no entry
     auto writePending = [&] {
+        if (sink && pending.size() > entriesFrom)
+            sink(reinterpret_cast<const uchar *>(pending.data() + entriesFrom),
+                 static_cast<qsizetype>(pending.size() - entriesFrom));
+        entriesFrom = 0;
+        // A short write is asked again: only the failing call says why (a full disk).
         const auto size = static_cast<qint64>(pending.size());
-        const bool ok = size == 0 || out.write(pending.data(), size) == size;
+        for (qint64 done = 0; done < size;) {
+            const qint64 wrote = out.write(pending.data() + done, size - done);
+            if (wrote <= 0)
+                return false;
+            done += wrote;
+        }
         pending.clear();
-        return ok;
-    };
-    auto writeFailed = [&] {
-        return fail(translated("Cannot write %1: %2")
-                        .arg(QDir::toNativeSeparators(path), out.errorString()));
+        return true;
     };
 
     // Contiguous entries come out of one block read and go out in one large write.
     BlockReader reader(&m_file);
     for (qint64 i = 0; i < count; ++i) {
-        if (shouldStop()) {
-            if (!writePending())
-                return writeFailed();
-            return false;
-        }
+        if (shouldStop())
+            return writePending() ? false : fail(error, writeError(out));
         const auto entry = static_cast<size_t>(first + i);
-        qint64 at = m_frameOffsets[entry];
-        qint64 left = m_frameLengths[entry];
-        while (left > 0) {
-            const QByteArrayView bytes = reader.peek(at, left);
-            pending.insert(pending.end(), bytes.begin(), bytes.end());
-            if (bytes.size() < std::min(left, reader.blockSize()))
-                break; // the last entry may run past the end of the file
-            at += bytes.size();
-            left -= bytes.size();
-        }
-        if (reader.failed())
-            return fail(translated("Cannot read %1: %2")
-                            .arg(QDir::toNativeSeparators(m_file.fileName()),
-                                 m_file.errorString()));
+        if (!appendEntryBytes(reader, entry, pending))
+            return fail(error, translated("Cannot read %1: %2")
+                                   .arg(QDir::toNativeSeparators(m_file.fileName()),
+                                        m_file.errorString()));
         if (static_cast<qint64>(pending.size()) >= kCopyChunk && !writePending())
-            return writeFailed();
+            return fail(error, writeError(out));
         if (m_writeListener)
             m_writeListener->writed(static_cast<float>((i + 1) * 100.0 / count));
     }
     if (!writePending() || !out.flush())
-        return writeFailed();
+        return fail(error, writeError(out));
     if (m_writeListener)
         m_writeListener->writed(100.0f);
-    out.close();
-    if (out.error() != QFileDevice::NoError)
-        return writeFailed();
     return true;
+}
+
+bool CheapMP3::appendEntryBytes(BlockReader &reader, size_t entry, std::vector<char> &to) const
+{
+    qint64 at = m_frameOffsets[entry];
+    qint64 left = m_frameLengths[entry];
+    while (left > 0) {
+        const QByteArrayView bytes = reader.peek(at, left);
+        to.insert(to.end(), bytes.begin(), bytes.end());
+        if (bytes.size() < std::min(left, reader.blockSize()))
+            break; // the last entry may run past the end of the file
+        at += bytes.size();
+        left -= bytes.size();
+    }
+    return !reader.failed();
 }

@@ -3,8 +3,10 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
+class BlockReader;
 class IContinueListener;
 class IReadedListener;
 class IWritedListener;
@@ -35,10 +37,21 @@ public:
 
     // Copies entries [firstEntry, firstEntry + entryCount) into path, clipped to the index,
     // after the bytes of leadIn. Returns false when the target cannot be created or written,
-    // when it is the source itself, or when stopped; errorString then says why (empty when
+    // when it is the source itself, or when stopped; error then says why (empty when
     // stopped).
     bool writeFile(const QString &path, int firstEntry, int entryCount,
-                   QString *errorString = nullptr, const QByteArray &leadIn = {});
+                   const QByteArray &leadIn = {}, QString *error = nullptr);
+
+    // Receives the copied bytes in runs of whole entries, in order, each before it is written.
+    using EntrySink = std::function<void(const uchar *bytes, qsizetype size)>;
+    // writeFile() into an open device, which is flushed but stays open; the caller checks
+    // that it is not the source. Returns false when stopped (error empty) or on failure.
+    bool writeEntries(QFileDevice &out, int firstEntry, int entryCount, const QByteArray &leadIn,
+                      const EntrySink &sink, QString *error);
+    // True when path names the source file, under any name.
+    bool isSource(const QString &path) const;
+
+    struct Frame;
 
     int frameCount() const { return m_frameCount; }
     qint64 frameOffset(int entry) const { return m_frameOffsets[entry]; }
@@ -73,6 +86,13 @@ public:
     void setWriteListener(IWritedListener *listener) { m_writeListener = listener; }
 
 private:
+    void resetIndex();
+    // False when stopped.
+    bool scanFrames(BlockReader &reader);
+    bool skipInfoFrame(BlockReader &reader, qint64 pos, const Frame &h);
+    // Appends the entry at pos (an MPEG-2 entry takes its partner frame) and returns its length.
+    qint64 appendEntry(BlockReader &reader, qint64 pos, const Frame &h, int gain);
+    bool appendEntryBytes(BlockReader &reader, size_t entry, std::vector<char> &to) const;
     void grow(qint64 pos);
     void resizeEntries(int capacity);
     void releaseEntries();
@@ -90,6 +110,7 @@ private:
     int m_minGain = 255;
     int m_maxGain = 0;
     bool m_bitrateVaries = false;
+    int m_firstBitrate = 0;
     qint64 m_infoFrameOffset = -1;
     int m_infoFrameLength = 0;
     QFile m_file;

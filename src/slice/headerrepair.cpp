@@ -6,10 +6,10 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include "slice/durablefile.h"
+#include "vbrrepair/feedbackinterface.h"
 #include "vbrrepair/repairsettings.h"
 #include "vbrrepair/vbrrepairer.h"
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -18,20 +18,28 @@ QString tr(const char *text)
     return QCoreApplication::translate("HeaderRepair", text);
 }
 
-// Copies from into an already open to; false on any short read or write.
-bool copyContents(QFile &from, QFile &to)
+// Passes everything on and keeps the last Error text for the caller's message.
+class ErrorKeeper final : public FeedBackInterface
 {
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 got = from.read(buffer.data(), buffer.size());
-        if (got < 0)
-            return false;
-        if (got == 0)
-            return true;
-        if (to.write(buffer.constData(), got) != got)
-            return false;
+public:
+    explicit ErrorKeeper(FeedBackInterface &next)
+        : m_next(next)
+    {
     }
-}
+    void progress() override { m_next.progress(); }
+    void message(FeedBackMessage message) override
+    {
+        if (message.level == Error)
+            lastError = message.text;
+        m_next.message(std::move(message));
+    }
+    bool shouldStop() override { return m_next.shouldStop(); }
+
+    std::string lastError;
+
+private:
+    FeedBackInterface &m_next;
+};
 
 } // namespace
 
@@ -40,38 +48,38 @@ HeaderRepair::HeaderRepair(FeedBackInterface &feedBack)
 {
 }
 
-bool HeaderRepair::run(const QString &path, const RepairSettings &settings, QString *reason)
+bool HeaderRepair::run(const QString &path, const QString &temporaryTemplate,
+                       const RepairSettings &settings, QString *error)
 {
-    if (path.isEmpty())
-        return true;
-
-    QTemporaryFile copy(QDir::tempPath() + u'/' + QFileInfo(path).completeBaseName()
-                        + u"-XXXXXX.tmp"_s);
-    QFile track(path);
-    if (!copy.open() || !track.open(QIODevice::ReadOnly) || !copyContents(track, copy)
-        || !copy.flush()) {
-        // Nothing was changed: the track stays as written, only without a new header.
-        *reason = tr("Cannot make a temporary copy for the header repair: %1")
-                      .arg(copy.errorString());
+    auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
         return false;
-    }
-    track.close();
-    copy.close();
+    };
+    QTemporaryFile repaired(temporaryTemplate);
+    if (!repaired.open() || !repaired.setPermissions(DurableFile::newFilePermissions()))
+        return fail(tr("Cannot create a file for the header repair in %1: %2")
+                        .arg(QDir::toNativeSeparators(QFileInfo(temporaryTemplate).path()),
+                             repaired.errorString()));
+    repaired.close();
 
-    VbrRepairer repairer(m_feedBack, settings);
-    repairer.fix(QFile::encodeName(copy.fileName()).toStdString(),
-                 QFile::encodeName(path).toStdString());
-
-    const int state = repairer.state();
-    if ((state == VbrRepairer::Failed || state == VbrRepairer::Stopped)
-        && repairer.outputTouched()) {
-        if (!copy.open() || !track.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            || !copyContents(copy, track) || !track.flush()) {
-            copy.setAutoRemove(false);
-            *reason = tr("The header repair failed and the track could not be restored; "
-                         "it is kept in %1").arg(copy.fileName());
-            return false;
-        }
+    ErrorKeeper feedBack(m_feedBack);
+    VbrRepairer repairer(feedBack, settings);
+    repairer.fix(QFile::encodeName(path).toStdString(),
+                 QFile::encodeName(repaired.fileName()).toStdString());
+    switch (repairer.state()) {
+    case VbrRepairer::Fixed:
+        break;
+    case VbrRepairer::Failed:
+        return fail(tr("The VBR header could not be rebuilt: %1")
+                        .arg(QString::fromStdString(feedBack.lastError)));
+    default:
+        // Skipped (already right, or nothing to rebuild) or stopped: the track stays.
+        return true;
     }
+    QString reason;
+    if (!DurableFile::replace(repaired.fileName(), path, &reason))
+        return fail(reason);
+    repaired.setAutoRemove(false);
     return true;
 }

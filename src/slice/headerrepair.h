@@ -5,18 +5,21 @@
 class FeedBackInterface;
 class RepairSettings;
 
-// Rebuilds the VBR header of one written track file through a temporary copy in the system
-// temporary folder (a unique name, so a leftover never blocks it and no foreign file is
-// touched). The track ends either repaired or exactly as it was: when the engine fails or is
-// stopped after it began rewriting the track, the copy is put back.
+// Lets the repair engine judge one written track file and, when the engine rebuilds its VBR
+// header, puts the rebuilt file in its place: the engine writes a temporary file beside the
+// track (named from temporaryTemplate, which ends in "XXXXXX"), which is flushed to disk and
+// renamed over the track only when complete. The track is never rewritten in place, so a
+// crash, a full disk or a stop leaves it either as it was or repaired.
 class HeaderRepair
 {
 public:
     explicit HeaderRepair(FeedBackInterface &feedBack);
 
-    // False with reason when the track could not be copied or restored; a repair the engine
-    // skipped, failed or stopped before writing is no failure (the track stays as it was).
-    bool run(const QString &path, const RepairSettings &settings, QString *reason);
+    // True when the track is repaired, or was judged right (skipped), or the repair was
+    // stopped; false with a reason when the engine failed or the result could not be put
+    // in place (the track then stays as it was).
+    bool run(const QString &path, const QString &temporaryTemplate,
+             const RepairSettings &settings, QString *error);
 
 private:
     FeedBackInterface &m_feedBack;

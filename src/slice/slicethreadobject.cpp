@@ -1,19 +1,31 @@
 #include "slice/slicethreadobject.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 
-#include <taglib/fileref.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 #include <taglib/tstring.h>
 
+#include <climits>
+
 #include "mp3/cheapmp3.h"
+#include "slice/durablefile.h"
 #include "slice/headerrepair.h"
 #include "slice/trackname.h"
+#include "vbrrepair/bigendian.h"
+#include "vbrrepair/crc16.h"
 #include "vbrrepair/repairsettings.h"
+#include "vbrrepair/xingframe.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Tracks written but not yet flushed and renamed: the disk writes them while the next
+// tracks are cut.
+constexpr std::size_t kTracksInFlight = 4;
 
 // Shared by every slice of the process, so a track that starts where the last one ended
 // (both at 100 %) reports once.
@@ -40,12 +52,39 @@ TagLib::String tagText(const QString &text)
     return TagLib::String(text.toUtf8().constData(), TagLib::String::UTF8);
 }
 
+// What the repair engine will count in a track, gathered while the track is copied: the
+// size of every frame (an MPEG-2 entry holds two) and the LAME CRC of the audio. The copy
+// hands over runs of whole entries.
+struct StreamTally
+{
+    std::vector<std::uint64_t> frameSizes;
+    std::uint16_t musicCrc = 0;
+
+    void add(const uchar *bytes, qsizetype size)
+    {
+        musicCrc = Crc16::lame(bytes, static_cast<std::size_t>(size), musicCrc);
+        qsizetype at = 0;
+        while (at < size) {
+            qsizetype frame = size - at;
+            if (frame >= 4) {
+                const int length = FrameHeader(readBigEndian32(bytes + at)).frameSize();
+                if (length > 0 && length <= frame)
+                    frame = length;
+            }
+            frameSizes.push_back(static_cast<std::uint64_t>(frame));
+            at += frame;
+        }
+    }
+};
+
 } // namespace
 
 SliceThreadObject::SliceThreadObject(QObject *parent)
     : IThreadObject(parent)
 {
 }
+
+SliceThreadObject::~SliceThreadObject() = default;
 
 int SliceThreadObject::entryAt(int milliseconds, int sampleRate)
 {
@@ -56,12 +95,15 @@ int SliceThreadObject::entryAt(int milliseconds, int sampleRate)
 void SliceThreadObject::start()
 {
     m_infoFrame.clear();
-    if (m_index && m_index->infoFrameLength() > 0) {
-        QFile source(m_index->fileName());
-        if (source.open(QIODevice::ReadOnly) && source.seek(m_index->infoFrameOffset())) {
-            const QByteArray frame = source.read(m_index->infoFrameLength());
-            m_infoFrame.assign(frame.begin(), frame.end());
-        }
+    m_albumXing.reset();
+    if (m_index) {
+        m_source.setFileName(m_index->fileName());
+        m_source.open(QIODevice::ReadOnly);
+    }
+    if (m_index && m_index->infoFrameLength() > 0 && m_source.seek(m_index->infoFrameOffset())) {
+        const QByteArray frame = m_source.read(m_index->infoFrameLength());
+        m_infoFrame.assign(frame.begin(), frame.end());
+        m_albumXing = XingFrame::fromBytes(m_infoFrame);
     }
 
     for (const Track &track : std::as_const(m_tracks)) {
@@ -70,15 +112,18 @@ void SliceThreadObject::start()
         m_currentTrack = track.number;
         writeTrack(track);
     }
+    commitPending();
 
     if (m_index) {
         m_index->setContinueListener(nullptr);
         m_index->setWriteListener(nullptr);
     }
+    m_source.close();
     m_tracks.clear();
     m_outputFolder.clear();
     m_currentTrack = 0;
     m_infoFrame.clear();
+    m_albumXing.reset();
     emit finished();
 }
 
@@ -86,60 +131,167 @@ bool SliceThreadObject::writeTrack(const Track &track)
 {
     const QString path = m_outputFolder + u'/'
         + TrackName::fileName(TrackName{track.artist, track.title, track.number});
-    if (!m_index || m_index->sampleRate() <= 0 || m_index->frameCount() == 0) {
-        emit trackFailed(track.number, path, tr("The MP3 holds no audio frames."));
+    auto failed = [&](const QString &reason) {
+        commitPending(); // reports stay in track order
+        emit trackFailed(track.number, path, reason);
         return false;
-    }
+    };
+    if (!m_index || m_index->sampleRate() <= 0 || m_index->frameCount() == 0)
+        return failed(tr("The MP3 holds no audio frames."));
 
     const int first = std::clamp(entryAt(track.start, m_index->sampleRate()), 0,
                                  m_index->frameCount());
     const int last = std::clamp(entryAt(track.end, m_index->sampleRate()), 0,
                                 m_index->frameCount());
-    if (last <= first) {
-        emit trackFailed(track.number, path, tr("The track holds no audio frames."));
-        return false;
-    }
+    if (last <= first)
+        return failed(tr("The track holds no audio frames."));
+    if (m_index->isSource(path))
+        return failed(tr("Cannot write %1: it is the file being sliced.")
+                          .arg(QDir::toNativeSeparators(path)));
 
+    RepairSettings settings;
+    settings.fallbackLameFrame = m_infoFrame;
+    settings.keepEncoderDelay = first == 0;
+    settings.keepEncoderPadding = last == m_index->frameCount();
+
+    // The track takes its name only when complete, so a crash or a full disk never leaves a
+    // truncated track under it; the temporary file is removed unless it is renamed.
+    auto file = std::make_unique<QTemporaryFile>(path + u".XXXXXX"_s);
+    if (!file->open() || !file->setPermissions(DurableFile::newFilePermissions()))
+        return failed(tr("Cannot create a file in %1: %2")
+                          .arg(QDir::toNativeSeparators(m_outputFolder), file->errorString()));
     QString error;
+    if (!copyTrack(*file, first, last, settings, &error))
+        return failed(error);
+    const bool copied = shouldContinue();
+    const bool tagged = tagFile(file->fileName(), track);
+    // A stop keeps what was written, tagged, without a repair.
+    if (copied
+        && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &error)
+        && error.isEmpty()) {
+        error = tr("The VBR header could not be rebuilt.");
+    }
+    if (!tagged && error.isEmpty())
+        error = tr("Cannot write the tags of %1.").arg(QDir::toNativeSeparators(path));
+
+    // Earlier tracks have had this track's work to reach the disk; the oldest now takes its
+    // name, and this one waits its turn.
+    m_pending.push_back(std::make_unique<PendingTrack>(
+        PendingTrack{std::move(file), path, track.number, error, copied}));
+    if (m_pending.size() > kTracksInFlight)
+        commitOldest();
+    return error.isEmpty() && copied;
+}
+
+void SliceThreadObject::commitPending()
+{
+    while (!m_pending.empty())
+        commitOldest();
+}
+
+void SliceThreadObject::commitOldest()
+{
+    const std::unique_ptr<PendingTrack> track = std::move(m_pending.front());
+    m_pending.pop_front();
+    QString error;
+    if (!DurableFile::replace(track->file->fileName(), track->path, &error)) {
+        emit trackFailed(track->number, track->path, error);
+        return;
+    }
+    track->file->setAutoRemove(false);
+    if (!track->error.isEmpty())
+        emit trackFailed(track->number, track->path, track->error);
+    else if (track->complete)
+        emit trackWritten(track->number, track->path);
+}
+
+bool SliceThreadObject::copyTrack(QFile &file, int first, int last,
+                                  const RepairSettings &settings, QString *error)
+{
     static const QByteArray tagSpace = reservedTagSpace();
-    const bool copied = m_index->writeFile(path, first, last - first, &error, tagSpace);
-    if (!copied && !error.isEmpty()) {
-        emit trackFailed(track.number, path, error);
+    // A track of varying bitrate gets its Xing frame while it is written: a placeholder
+    // before the audio, filled in from what the copy saw. The repair engine then finds it
+    // right and leaves the track alone.
+    std::unique_ptr<XingFrame> xing = newXingFrame(first, last, settings);
+    QByteArray leadIn = tagSpace;
+    StreamTally tally;
+    if (xing) {
+        leadIn.append(QByteArray(static_cast<qsizetype>(xing->size()), '\0'));
+        tally.frameSizes.push_back(xing->size());
+    }
+    const auto sink = [&tally](const uchar *bytes, qsizetype size) { tally.add(bytes, size); };
+    if (!m_index->writeEntries(file, first, last - first, leadIn,
+                               xing ? CheapMP3::EntrySink(sink) : CheapMP3::EntrySink(), error)
+        && !error->isEmpty()) {
         return false;
     }
-
-    tagFile(path, track);
-    if (!shouldContinue())
-        return false;
-
-    QString reason;
-    if (!fixVbrHeader(path, first == 0, last == m_index->frameCount(), &reason)) {
-        emit trackFailed(track.number, path, reason);
+    if (xing) {
+        std::vector<unsigned char> bytes;
+        try {
+            xing->fillStream(tally.frameSizes, tally.musicCrc, settings);
+            bytes = xing->serialized();
+        } catch (const char *) {
+            // Left to the repair engine, which rebuilds the frame from the file.
+        }
+        const auto size = static_cast<qint64>(bytes.size());
+        if (size > 0
+            && (!file.seek(tagSpace.size())
+                || file.write(reinterpret_cast<const char *>(bytes.data()), size) != size
+                || !file.flush())) {
+            *error = tr("Cannot write %1: %2")
+                         .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+            return false;
+        }
+    }
+    DurableFile::startFlush(file);
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        *error = tr("Cannot write %1: %2")
+                     .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
         return false;
     }
-    emit trackWritten(track.number, path);
     return true;
 }
 
-void SliceThreadObject::tagFile(const QString &path, const Track &track)
+std::unique_ptr<XingFrame> SliceThreadObject::newXingFrame(int first, int last,
+                                                           const RepairSettings &settings)
 {
-    TagLib::FileRef file(QFile::encodeName(path).constData(), true,
-                         TagLib::AudioProperties::Average);
-    if (file.isNull() || !file.tag())
-        return;
-    file.tag()->setArtist(tagText(track.artist));
-    file.tag()->setTitle(tagText(track.title));
-    file.file()->save();
+    // Entries of one bitrate differ by their padding byte at most (two for an MPEG-2 pair);
+    // any other bitrate changes the length by far more. The last entry may be a lone MPEG-2
+    // frame and is left out; the engine judges such a track on its own.
+    if (!m_index->bitrateVaries())
+        return nullptr;
+    int shortest = INT_MAX;
+    int longest = 0;
+    for (int i = first; i < last - 1; ++i) {
+        shortest = std::min(shortest, m_index->frameLength(i));
+        longest = std::max(longest, m_index->frameLength(i));
+    }
+    if (longest <= shortest + 2 || !m_source.seek(m_index->frameOffset(first)))
+        return nullptr;
+    const QByteArray head = m_source.read(4);
+    if (head.size() != 4)
+        return nullptr;
+    auto xing = std::make_unique<XingFrame>(
+        FrameHeader(readBigEndian32(reinterpret_cast<const unsigned char *>(head.constData()))));
+    try {
+        xing->takeLameSource(m_albumXing.get(), settings);
+        xing->fitHeader(settings);
+    } catch (const char *) {
+        return nullptr;
+    }
+    return xing;
 }
 
-bool SliceThreadObject::fixVbrHeader(const QString &path, bool firstAudio, bool lastAudio,
-                                     QString *reason)
+bool SliceThreadObject::tagFile(const QString &path, const Track &track)
 {
-    RepairSettings settings;
-    settings.fallbackLameFrame = m_infoFrame;
-    settings.keepEncoderDelay = firstAudio;
-    settings.keepEncoderPadding = lastAudio;
-    return HeaderRepair(*this).run(path, settings, reason);
+    // By type, not by file name: the track is tagged before it takes its name.
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    if (!file.isValid() || !file.tag())
+        return false;
+    file.tag()->setArtist(tagText(track.artist));
+    file.tag()->setTitle(tagText(track.title));
+    return file.save();
 }
 
 void SliceThreadObject::writed(float percent)

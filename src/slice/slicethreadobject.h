@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
+
+#include <deque>
+#include <memory>
+#include <vector>
 
 #include "mp3/iwritedlistener.h"
 #include "slice/sliceprogress.h"
@@ -9,6 +14,9 @@
 #include "threads/ithreadobject.h"
 
 class CheapMP3;
+class QTemporaryFile;
+class RepairSettings;
+class XingFrame;
 
 Q_DECLARE_INTERFACE(FeedBackInterface, "FeedBackInterface")
 Q_DECLARE_INTERFACE(IWritedListener, "IWritedListener")
@@ -26,6 +34,7 @@ class SliceThreadObject final : public IThreadObject,
 
 public:
     explicit SliceThreadObject(QObject *parent = nullptr);
+    ~SliceThreadObject() override;
 
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
     void setTracks(const TrackContainer &tracks) { m_tracks = tracks; }
@@ -54,15 +63,37 @@ signals:
     void trackFailed(int track, const QString &path, const QString &reason);
 
 private:
+    // A track written completely (or stopped) under a temporary name, waiting to take its
+    // name and be reported.
+    struct PendingTrack
+    {
+        std::unique_ptr<QTemporaryFile> file;
+        QString path;
+        int number = 0;
+        QString error;
+        bool complete = false;
+    };
+
     bool writeTrack(const Track &track);
-    void tagFile(const QString &path, const Track &track);
-    // The album's LAME data goes along; encoder delay and padding stay only on the tracks
-    // that begin or end the album's audio.
-    bool fixVbrHeader(const QString &path, bool firstAudio, bool lastAudio, QString *reason);
+    // Flushes the pending tracks to disk, renames and reports them, oldest first.
+    void commitPending();
+    void commitOldest();
+    // Copies entries [first, last) into the open file and closes it; false with a reason on
+    // failure, true also when stopped.
+    bool copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
+                   QString *error);
+    // The new Xing frame of a track of varying bitrate, sized but not yet filled; nullptr for
+    // a track of one bitrate. The album's LAME data goes along; encoder delay and padding
+    // stay only on the tracks that begin or end the album's audio.
+    std::unique_ptr<XingFrame> newXingFrame(int first, int last, const RepairSettings &settings);
+    bool tagFile(const QString &path, const Track &track);
 
     QString m_outputFolder;
     CheapMP3 *m_index = nullptr;
     TrackContainer m_tracks;
     int m_currentTrack = 0;
     std::vector<unsigned char> m_infoFrame;
+    std::unique_ptr<XingFrame> m_albumXing;
+    std::deque<std::unique_ptr<PendingTrack>> m_pending;
+    QFile m_source;
 };

@@ -30,11 +30,12 @@ QString fileSystemSafe(const QString &value)
 QString shortened(const QString &name)
 {
     static const QString suffix = u".mp3"_s;
-    if (QFile::encodeName(name).size() <= TrackName::maximumFileNameBytes)
+    constexpr int limit = TrackName::maximumFileNameBytes - TrackName::temporarySuffixBytes;
+    if (QFile::encodeName(name).size() <= limit)
         return name;
     QString base = name.left(name.size() - suffix.size());
     while (!base.isEmpty()
-           && QFile::encodeName(base + suffix).size() > TrackName::maximumFileNameBytes) {
+           && QFile::encodeName(base + suffix).size() > limit) {
         base.chop(1);
         if (!base.isEmpty() && base.back().isHighSurrogate())
             base.chop(1);

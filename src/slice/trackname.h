@@ -20,4 +20,7 @@ struct TrackName
 
     // Longest file name, in bytes of the file system's encoding, a folder entry can hold.
     static constexpr int maximumFileNameBytes = 255;
+    // A track is written under its name plus this suffix (".XXXXXX") until it is complete,
+    // so names are kept this much shorter.
+    static constexpr int temporarySuffixBytes = 7;
 };

@@ -84,6 +84,13 @@ bool TrackDataDialog::editTrack(QWidget *parent, const QString &windowTitle, int
                                 const QString &artist, const QString &title,
                                 const QString &start, const QString &end)
 {
+    return run(parent, windowTitle, row, artist, title, start, end, false);
+}
+
+bool TrackDataDialog::run(QWidget *parent, const QString &windowTitle, int row,
+                          const QString &artist, const QString &title, const QString &start,
+                          const QString &end, bool addUnchanged)
+{
     TrackList *list = TrackList::instance();
     QString shownArtist = artist;
     QString shownTitle = title;
@@ -117,8 +124,8 @@ bool TrackDataDialog::editTrack(QWidget *parent, const QString &windowTitle, int
 
     if (result != QDialog::Accepted)
         return false;
-    if (newArtist == shownArtist && newTitle == shownTitle && newStart == shownStart
-        && newEnd == shownEnd)
+    if (!addUnchanged && newArtist == shownArtist && newTitle == shownTitle
+        && newStart == shownStart && newEnd == shownEnd)
         return false;
 
     Track track;
@@ -154,8 +161,8 @@ bool TrackDataDialog::editTrackAt(QWidget *parent, const QString &windowTitle, i
             break;
         }
     }
-    return editTrack(parent, windowTitle, -1, artist, title, TimeText::format(ms),
-                     TimeText::format(end));
+    return run(parent, windowTitle, -1, artist, title, TimeText::format(ms),
+               TimeText::format(end), true);
 }
 
 QString TrackDataDialog::artist() const

@@ -26,6 +26,7 @@ public:
     // The waveform click: offers a track from ms to the end of the track under the click
     // (the last track when the click lies past it), named like that track. In a gap
     // between tracks it offers the gap, unnamed, rather than swallowing the next track.
+    // The offer is a new track, so OK adds it even when no field was changed.
     static bool editTrackAt(QWidget *parent, const QString &windowTitle, int ms);
 
     QString artist() const;
@@ -38,6 +39,10 @@ public:
     void setEnd(const QString &end);
 
 private:
+    static bool run(QWidget *parent, const QString &windowTitle, int row, const QString &artist,
+                    const QString &title, const QString &start, const QString &end,
+                    bool addUnchanged);
+
     QLineEdit *m_artistLineEdit = nullptr;
     QLineEdit *m_titleLineEdit = nullptr;
     QLineEdit *m_startLineEdit = nullptr;

@@ -1,5 +1,7 @@
 #include "vbrrepair/filebuffer.h"
 
+#include "vbrrepair/bigendian.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -97,8 +99,7 @@ const unsigned char *FileBuffer::ensure(std::uint64_t at, std::uint64_t end)
 
 std::uint32_t FileBuffer::readBigEndian32(std::uint64_t i)
 {
-    return (std::uint32_t{byteAt(i)} << 24) | (std::uint32_t{byteAt(i + 1)} << 16)
-        | (std::uint32_t{byteAt(i + 2)} << 8) | std::uint32_t{byteAt(i + 3)};
+    return ::readBigEndian32(ensure(m_position + i, m_position + i + 4));
 }
 
 std::uint32_t FileBuffer::readLittleEndian32(std::uint64_t i)

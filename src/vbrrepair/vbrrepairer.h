@@ -1,11 +1,18 @@
 #pragma once
 
+#include "vbrrepair/frameheader.h"
 #include "vbrrepair/structurestats.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 class FeedBackInterface;
+class FileBuffer;
+class Mp3Object;
+class Mp3Reader;
 class RepairSettings;
+class XingFrame;
 
 // Rewrites an MP3 with a freshly computed Xing frame in place of its old Xing/VBRI frames.
 // fix() never throws: every error ends the repair in state Failed with an Error message.
@@ -33,6 +40,18 @@ public:
 private:
     void run(const std::string &inputName, const std::string &outputName);
     bool stopRequested();
+    void reportProgress(int percent);
+    std::unique_ptr<Mp3Reader> readStructure(FileBuffer &input);
+    bool skipByRule();
+    void removeUnwanted(std::vector<Mp3Object *> &objects) const;
+    std::unique_ptr<XingFrame> insertNewXing(std::vector<Mp3Object *> &objects,
+                                             FrameHeader dominant) const;
+    const XingFrame *lameSource(const Mp3Reader &reader) const;
+    // Calculates the new frame; true (state Skipped) when the file's own frame is as good.
+    bool xingUnchanged(XingFrame &newXing, const std::vector<Mp3Object *> &objects,
+                       const Mp3Reader &reader, FileBuffer &input);
+    void writeOutput(const std::vector<Mp3Object *> &objects, FileBuffer &input,
+                     const std::string &outputName);
 
     FeedBackInterface &m_feedBack;
     const RepairSettings &m_settings;

@@ -1,5 +1,6 @@
 #include "vbrrepair/xingframe.h"
 
+#include "vbrrepair/bigendian.h"
 #include "vbrrepair/crc16.h"
 #include "vbrrepair/feedbackinterface.h"
 #include "vbrrepair/filebuffer.h"
@@ -53,20 +54,62 @@ bool hasNonZeroPadding(const std::vector<unsigned char> &lame)
 
 void putBigEndian32(std::vector<unsigned char> &buffer, std::uint32_t value)
 {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        buffer.push_back(static_cast<unsigned char>((value >> shift) & 0xFFu));
+    buffer.resize(buffer.size() + 4);
+    storeBigEndian32(buffer.data() + buffer.size() - 4, value);
 }
 
-void storeBigEndian16(std::vector<unsigned char> &buffer, std::size_t at, std::uint32_t value)
+// Offsets inside the LAME extension that describe the whole encoding, not a part of it.
+constexpr std::size_t kLameRevision = 9;
+constexpr std::size_t kLamePeak = 11;
+constexpr std::size_t kLameTrackGain = 15;
+constexpr std::size_t kLameGainEnd = 17;
+
+// A LAME tag is trusted only when its own CRC (over the frame up to it) holds and its
+// revision is one LAME has written.
+bool isValidLameTag(const unsigned char *frame, std::size_t lameStart,
+                    const std::vector<unsigned char> &lame)
 {
-    buffer[at] = static_cast<unsigned char>((value >> 8) & 0xFFu);
-    buffer[at + 1] = static_cast<unsigned char>(value & 0xFFu);
+    if (lame.size() < kLameFieldsLength || (lame[kLameRevision] >> 4) > 1)
+        return false;
+    const std::size_t at = lameStart + kLameTagCrc;
+    return Crc16::lame(frame, at) == ((std::uint32_t{frame[at]} << 8) | frame[at + 1]);
 }
 
-std::uint32_t bigEndian32(const std::vector<unsigned char> &bytes, std::size_t at)
+enum class Walk { Ok, NotXing, LongLame };
+
+// The one walk of the Xing fields, over the bytes of the whole frame (`size` of them), the
+// tag at `offset`. Fields that would run past the frame make it no Xing frame.
+Walk walkFields(const unsigned char *b, std::size_t size, std::size_t offset, XingFrame &frame)
 {
-    return (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16)
-        | (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
+    if (offset + 8 > size)
+        return Walk::NotXing;
+    frame.flags = readBigEndian32(b + offset + 4);
+    const std::size_t lame = lameLocation(static_cast<int>(offset), frame.flags);
+    if (lame > size)
+        return Walk::NotXing;
+    std::size_t at = offset + 8;
+    if (frame.flags & FramesFlag) {
+        frame.frames = readBigEndian32(b + at);
+        at += 4;
+    }
+    if (frame.flags & BytesFlag) {
+        frame.bytes = readBigEndian32(b + at);
+        at += 4;
+    }
+    if (frame.flags & TocFlag) {
+        frame.toc.assign(b + at, b + at + 100);
+        at += 100;
+    }
+    if (frame.flags & QualityFlag)
+        frame.quality = readBigEndian32(b + at);
+    // A "LAME" that starts inside the frame but runs past its end is not its extension.
+    if (lame + 4 <= size && std::equal(b + lame, b + lame + 4, "LAME")) {
+        frame.lameData.assign(b + lame, b + size);
+        if (hasNonZeroPadding(frame.lameData))
+            return Walk::LongLame;
+        frame.lameTagValid = isValidLameTag(b, lame, frame.lameData);
+    }
+    return Walk::Ok;
 }
 
 // LAME CRC over the input bytes of the frame-group objects accepted by `take`, in order;
@@ -114,40 +157,23 @@ std::unique_ptr<Mp3Object> XingFrame::check(CheckerContext &context)
         throw "The repair engine doesn't currently support Lame 'Info' tags as this is usually associated with CBR files";
     if (!input.matches("Xing", offset))
         return nullptr;
-    const std::uint32_t flags = input.readBigEndian32(offset + 4);
-    const std::uint32_t l = lameLocation(o, flags);
-    if (l != offset + kFullXingLength && input.matches("LAME", offset + kFullXingLength))
-        throw "Unknown error with LAME info";
-    const auto frameSize = static_cast<std::uint32_t>(header.frameSize());
-    // A "LAME" that starts inside the frame but runs past its end is not its extension.
-    const bool lame = l + 4 <= frameSize && input.matches("LAME", l);
-
+    // The frame checker has made sure the whole frame is in the file.
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(std::max(header.frameSize(), 0)));
+    input.readInto(bytes, 0);
     auto frame = std::make_unique<XingFrame>(input.position(), header);
-    frame->flags = flags;
-    if (lame) {
-        frame->lameData.resize(frameSize - l);
-        input.readInto(frame->lameData, l);
-        if (hasNonZeroPadding(frame->lameData))
-            throw "Unexpectedly long LAME info tag";
-    }
-    std::uint64_t at = offset + 8;
-    if (flags & FramesFlag) {
-        frame->frames = input.readBigEndian32(at);
-        at += 4;
-    }
-    if (flags & BytesFlag) {
-        frame->bytes = input.readBigEndian32(at);
-        at += 4;
-    }
-    if (flags & TocFlag) {
-        frame->toc.resize(100);
-        input.readInto(frame->toc, at);
-        at += 100;
-    }
-    if (flags & QualityFlag)
-        frame->quality = input.readBigEndian32(at);
-    context.feedBack.post(FeedBackInterface::Info,
-                          lame ? "Found Xing Header Frame with LAME info" : "Found Xing Header Frame");
+    const Walk walk = walkFields(bytes.data(), bytes.size(), offset, *frame);
+    if (walk == Walk::NotXing)
+        return nullptr;
+    if (lameLocation(o, frame->flags) != offset + kFullXingLength
+        && offset + kFullXingLength + 4 <= bytes.size()
+        && std::equal(bytes.begin() + kFullXingLength + o, bytes.begin() + kFullXingLength + o + 4,
+                      "LAME"))
+        throw "Unknown error with LAME info";
+    if (walk == Walk::LongLame)
+        throw "Unexpectedly long LAME info tag";
+    context.feedBack.post(FeedBackInterface::Info, frame->lameData.empty()
+                              ? "Found Xing Header Frame"
+                              : "Found Xing Header Frame with LAME info");
     return frame;
 }
 
@@ -155,81 +181,87 @@ std::unique_ptr<XingFrame> XingFrame::fromBytes(const std::vector<unsigned char>
 {
     if (bytes.size() < 4)
         return nullptr;
-    const FrameHeader header(bigEndian32(bytes, 0));
+    const FrameHeader header(readBigEndian32(bytes.data()));
     const int o = header.xingOffset();
     const int frameSize = header.frameSize();
     if (o < 0 || frameSize <= 0 || static_cast<std::size_t>(frameSize) > bytes.size())
         return nullptr;
     const auto size = static_cast<std::size_t>(frameSize);
     const auto offset = static_cast<std::size_t>(o);
-    if (offset + 8 > size)
-        return nullptr;
-    const auto tagMatches = [&](std::size_t at, const char *tag) {
-        return at + 4 <= size && std::equal(tag, tag + 4, bytes.begin() + static_cast<std::ptrdiff_t>(at));
-    };
-    if (!tagMatches(offset, "Xing") && !tagMatches(offset, "Info"))
-        return nullptr;
-    const std::uint32_t flags = bigEndian32(bytes, offset + 4);
-    const std::size_t l = lameLocation(o, flags);
-    if (l > size)
+    if (offset + 4 > size
+        || (!std::equal(bytes.begin() + o, bytes.begin() + o + 4, "Xing")
+            && !std::equal(bytes.begin() + o, bytes.begin() + o + 4, "Info")))
         return nullptr;
     auto frame = std::make_unique<XingFrame>(header);
-    frame->flags = flags;
-    std::size_t at = offset + 8;
-    if (flags & FramesFlag) {
-        frame->frames = bigEndian32(bytes, at);
-        at += 4;
-    }
-    if (flags & BytesFlag) {
-        frame->bytes = bigEndian32(bytes, at);
-        at += 4;
-    }
-    if (flags & TocFlag) {
-        frame->toc.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at),
-                          bytes.begin() + static_cast<std::ptrdiff_t>(at + 100));
-        at += 100;
-    }
-    if (flags & QualityFlag)
-        frame->quality = bigEndian32(bytes, at);
-    if (tagMatches(l, "LAME")) {
-        frame->lameData.assign(bytes.begin() + static_cast<std::ptrdiff_t>(l),
-                               bytes.begin() + static_cast<std::ptrdiff_t>(size));
-        if (hasNonZeroPadding(frame->lameData))
-            return nullptr;
-    }
+    if (walkFields(bytes.data(), size, offset, *frame) != Walk::Ok)
+        return nullptr;
     return frame;
 }
 
 void XingFrame::calculate(const std::vector<Mp3Object *> &objects, const XingFrame *lameSource,
                           const RepairSettings &settings, FileBuffer &input)
 {
-    flags = FramesFlag | BytesFlag | TocFlag;
-    if (lameSource) {
-        if (lameSource->flags & QualityFlag) {
-            flags |= QualityFlag;
-            quality = lameSource->quality;
-        }
-        if (settings.lameInfoMode >= 1)
-            lameData = lameSource->lameData;
-        if (settings.repairLameTag) {
-            repairLameTag = !lameData.empty();
-        } else {
-            if (settings.lameInfoMode >= 2)
-                recalculateLameCrc = true;
-            if (settings.lameInfoMode >= 3) {
-                recalculateMusicCrc = true;
-                musicCrc = musicCrcOf(objects, input, [](const Mp3Object *object) {
-                    return object->type() != Mp3ObjectType::XingFrame;
-                });
-            }
-        }
-    }
+    calculateWithoutMusicCrc(objects, lameSource, settings, input);
+    fillMusicCrc(objects, input);
+}
 
+void XingFrame::calculateWithoutMusicCrc(const std::vector<Mp3Object *> &objects,
+                                         const XingFrame *lameSource,
+                                         const RepairSettings &settings, FileBuffer &input)
+{
+    takeLameSource(lameSource, settings);
+    if (recalculateMusicCrc) {
+        musicCrc = musicCrcOf(objects, input, [](const Mp3Object *object) {
+            return object->type() != Mp3ObjectType::XingFrame;
+        });
+    }
+    fitHeader(settings);
+    std::vector<std::uint64_t> sizes;
+    for (const Mp3Object *object : objects) {
+        if (isFrameType(object->type()))
+            sizes.push_back(object->size());
+    }
+    fillStream(sizes, 0, settings);
+}
+
+void XingFrame::fillMusicCrc(const std::vector<Mp3Object *> &objects, FileBuffer &input)
+{
+    if (!repairLameTag)
+        return;
+    const std::uint16_t crc = musicCrcOf(objects, input, [this](const Mp3Object *object) {
+        return object != this;
+    });
+    storeBigEndian16(lameData.data() + kLameMusicCrc, crc);
+}
+
+void XingFrame::takeLameSource(const XingFrame *lameSource, const RepairSettings &settings)
+{
+    flags = FramesFlag | BytesFlag | TocFlag;
+    if (!lameSource)
+        return;
+    if (lameSource->flags & QualityFlag) {
+        flags |= QualityFlag;
+        quality = lameSource->quality;
+    }
+    if (settings.lameInfoMode >= 1) {
+        lameData = lameSource->lameData;
+        lameTagValid = lameSource->lameTagValid;
+    }
+    if (settings.repairLameTag) {
+        // What does not validate as a LAME tag is copied, never given a fresh CRC.
+        repairLameTag = lameTagValid;
+    } else {
+        recalculateLameCrc = settings.lameInfoMode >= 2;
+        recalculateMusicCrc = settings.lameInfoMode >= 3;
+    }
+}
+
+void XingFrame::fitHeader(const RepairSettings &settings)
+{
     if (header().hasCrc()) {
         if (settings.xingCrcMode == 0 || (settings.xingCrcMode == 1 && header().layer() != 3))
             header().removeCrc();
     }
-
     const int o = header().xingOffset();
     if (o < 0)
         throw "Error Creating Xing Tag";
@@ -238,14 +270,17 @@ void XingFrame::calculate(const std::vector<Mp3Object *> &objects, const XingFra
         if (!header().increaseBitrate())
             throw "Can't create an Xing Header Big enough to encapsulate the data";
     }
+}
 
+void XingFrame::fillStream(const std::vector<std::uint64_t> &frameSizes, std::uint16_t crc,
+                           const RepairSettings &settings)
+{
     std::vector<std::uint64_t> starts;
+    starts.reserve(frameSizes.size());
     std::uint64_t total = 0;
-    for (const Mp3Object *object : objects) {
-        if (!isFrameType(object->type()))
-            continue;
+    for (const std::uint64_t frameSize : frameSizes) {
         starts.push_back(total);
-        total += object->size();
+        total += frameSize;
     }
     const std::size_t count = starts.size();
     toc.assign(100, 0);
@@ -260,27 +295,24 @@ void XingFrame::calculate(const std::vector<Mp3Object *> &objects, const XingFra
     frames = count > 0 ? static_cast<std::uint32_t>(count - 1) : 0;
     bytes = static_cast<std::uint32_t>(total);
 
-    if (repairLameTag) {
-        if (lameData.size() < kLameFieldsLength)
-            throw "Error Calculating Lame Crc";
-        for (int i = 0; i < 4; ++i)
-            lameData[kLameMusicLength + static_cast<std::size_t>(i)] =
-                static_cast<unsigned char>((total >> (24 - 8 * i)) & 0xFFu);
-        const std::uint16_t crc = musicCrcOf(objects, input, [this](const Mp3Object *object) {
-            return object != this;
-        });
-        storeBigEndian16(lameData, kLameMusicCrc, crc);
-        // Delay: 12 bits from byte 21; padding: the next 12 bits.
-        unsigned char *field = lameData.data() + kLameDelayPadding;
-        if (!settings.keepEncoderDelay) {
-            field[0] = 0;
-            field[1] &= 0x0Fu;
-        }
-        if (!settings.keepEncoderPadding) {
-            field[1] &= 0xF0u;
-            field[2] = 0;
-        }
+    if (!repairLameTag)
+        return;
+    storeBigEndian32(lameData.data() + kLameMusicLength, static_cast<std::uint32_t>(total));
+    storeBigEndian16(lameData.data() + kLameMusicCrc, crc);
+    // Delay: 12 bits from byte 21; padding: the next 12 bits.
+    unsigned char *field = lameData.data() + kLameDelayPadding;
+    if (!settings.keepEncoderDelay) {
+        field[0] = 0;
+        field[1] &= 0x0Fu;
     }
+    if (!settings.keepEncoderPadding) {
+        field[1] &= 0xF0u;
+        field[2] = 0;
+    }
+    // The peak and the radio (track) gain describe the whole encoding, not this stream; the
+    // audiophile (album) gain does describe the album each stream belongs to and stays.
+    std::fill(lameData.begin() + kLamePeak, lameData.begin() + kLameGainEnd, 0);
+    static_assert(kLameTrackGain > kLamePeak && kLameGainEnd == kLameTrackGain + 2);
 }
 
 bool XingFrame::isEquivalent(const XingFrame &other) const
@@ -305,6 +337,13 @@ void XingFrame::write(FileBuffer &input, std::ostream &output) const
         Mp3Object::write(input, output);
         return;
     }
+    const std::vector<unsigned char> buffer = serialized();
+    output.write(reinterpret_cast<const char *>(buffer.data()),
+                 static_cast<std::streamsize>(buffer.size()));
+}
+
+std::vector<unsigned char> XingFrame::serialized() const
+{
     const int o = header().xingOffset();
     if (o < 0)
         throw "Error Creating Xing Tag";
@@ -326,7 +365,7 @@ void XingFrame::write(FileBuffer &input, std::ostream &output) const
         // Bytes 2-3 of the header, then the side information from byte 6 on.
         std::uint16_t crc = Crc16::frame(buffer.data() + 2, 2);
         crc = Crc16::frame(buffer.data() + 6, static_cast<std::size_t>(o) - 4, crc);
-        storeBigEndian16(buffer, 4, crc);
+        storeBigEndian16(buffer.data() + 4, crc);
     }
 
     const std::size_t lameStart = buffer.size();
@@ -339,24 +378,23 @@ void XingFrame::write(FileBuffer &input, std::ostream &output) const
             throw "Error Caclulation Lame Music CRC";
         if (buffer.size() < kClassicMusicCrc + 2)
             throw "Error Calculating Lame Crc";
-        storeBigEndian16(buffer, kClassicMusicCrc, musicCrc);
+        storeBigEndian16(buffer.data() + kClassicMusicCrc, musicCrc);
     }
     if (recalculateLameCrc) {
         if (lameStart != kClassicLameStart)
             throw "This type of Lame Info is unsupported, Recalculation of LameCrc cannot be performed. Try turrning off Lame CRC recalculation or logging a bug.";
         if (buffer.size() < kClassicTagCrc + 2)
             throw "Error Calculating Lame Crc";
-        storeBigEndian16(buffer, kClassicTagCrc, Crc16::lame(buffer.data(), kClassicTagCrc));
+        storeBigEndian16(buffer.data() + kClassicTagCrc, Crc16::lame(buffer.data(), kClassicTagCrc));
     }
     if (repairLameTag) {
         // Last, so that it covers the frame CRC and the updated music fields.
         const std::size_t at = lameStart + kLameTagCrc;
-        storeBigEndian16(buffer, at, Crc16::lame(buffer.data(), at));
+        storeBigEndian16(buffer.data() + at, Crc16::lame(buffer.data(), at));
     }
 
     if (size() < buffer.size())
         throw "Internal error with Xing/Lame writing tag";
     buffer.resize(static_cast<std::size_t>(size()), 0);
-    output.write(reinterpret_cast<const char *>(buffer.data()),
-                 static_cast<std::streamsize>(buffer.size()));
+    return buffer;
 }

@@ -22,7 +22,25 @@ public:
     // Fills this new frame for the output list `objects`, which already holds it in place.
     void calculate(const std::vector<Mp3Object *> &objects, const XingFrame *lameSource,
                    const RepairSettings &settings, FileBuffer &input);
+    // calculate() without the music CRC of a repaired LAME tag, which reads every frame;
+    // fillMusicCrc() adds it.
+    void calculateWithoutMusicCrc(const std::vector<Mp3Object *> &objects,
+                                  const XingFrame *lameSource, const RepairSettings &settings,
+                                  FileBuffer &input);
+    void fillMusicCrc(const std::vector<Mp3Object *> &objects, FileBuffer &input);
     bool isEquivalent(const XingFrame &other) const;
+
+    // The steps of calculate(), for a writer that knows the stream without reading it back:
+    // take the quality and LAME data of the source, raise the bitrate until everything fits,
+    // then fill counts and seek table from the sizes of every frame of the stream (this one
+    // included, in order) and make the LAME data true for a stream whose audio frames have
+    // the LAME music CRC `musicCrc`.
+    void takeLameSource(const XingFrame *lameSource, const RepairSettings &settings);
+    void fitHeader(const RepairSettings &settings);
+    void fillStream(const std::vector<std::uint64_t> &frameSizes, std::uint16_t musicCrc,
+                    const RepairSettings &settings);
+    // The frame as it is written (a new frame only).
+    std::vector<unsigned char> serialized() const;
 
     // Recognises a Xing frame at the read position, once a complete frame is known there.
     static std::unique_ptr<Mp3Object> check(CheckerContext &context);
@@ -40,4 +58,7 @@ public:
     std::uint32_t musicCrc = 0;
     // The LAME data was made true for the new stream; its tag CRC is written last.
     bool repairLameTag = false;
+    // The LAME data is a LAME tag whose CRC and revision check out; only such a tag is
+    // rewritten for a new stream, anything else is copied as it is.
+    bool lameTagValid = false;
 };

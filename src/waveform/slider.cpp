@@ -1,5 +1,7 @@
 #include "waveform/slider.h"
 
+#include <algorithm>
+
 #include "tracks/tracklist.h"
 
 #include <QMouseEvent>
@@ -191,9 +193,11 @@ void Slider::paintEvent(QPaintEvent *event)
     const int end = count > 0 ? list->trackAt(count - 1).end : 0;
     if (m_showTrackMarks && count > 0 && end > 0) {
         painter.setPen(QColor(Qt::yellow));
-        const double free = double(width()) - m_handleRect.width();
+        // The groove maps the whole file (the handle's left is the offset's share of it), so
+        // a boundary's tick sits at its share of the groove.
+        const double along = horizontal() ? width() : height();
         for (int i = 1; i < count; ++i) {
-            const int x = static_cast<int>(double(list->startOf(i)) / end * free);
+            const int x = static_cast<int>(double(list->startOf(i)) / end * along);
             painter.drawLine(x, 0, x, height());
         }
     }
@@ -205,12 +209,22 @@ void Slider::resizeEvent(QResizeEvent *event)
 {
     const int newLength = horizontal() ? event->size().width() : event->size().height();
     const int newThickness = horizontal() ? event->size().height() : event->size().width();
+    const int oldLength = horizontal() ? event->oldSize().width() : event->oldSize().height();
     if ((!m_handleLengthSet || m_handleRect.isEmpty())
         && newLength / 5 >= MinimumHandleLength) {
         if (horizontal())
             m_handleRect.setWidth(newLength / 5);
         else
             m_handleRect.setHeight(newLength / 5);
+    } else if (m_handleLengthSet && oldLength > 0 && !m_handleRect.isEmpty()) {
+        // The handle is a share of the groove; the view may have set it before this resize
+        // reached the slider, so keep the share rather than the pixels.
+        const int scaled = std::clamp(handleLength() * newLength / oldLength,
+                                      MinimumHandleLength, std::max(newLength, 1));
+        if (horizontal())
+            m_handleRect.setWidth(scaled);
+        else
+            m_handleRect.setHeight(scaled);
     }
     if (horizontal())
         m_handleRect.setHeight(newThickness);

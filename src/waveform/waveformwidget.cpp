@@ -95,15 +95,17 @@ void WaveformWidget::updateSliderRange()
 {
     if (!m_slider || !m_frameIndex)
         return;
+    // The handle stands for the visible share of the level and its left edge for the scroll
+    // offset, so the values run to the largest offset: at the end of the file the handle
+    // ends at the end of the groove. (A range of the whole width with a handle cut from the
+    // groove left of it showed too small a share and never reached the end.)
     const int total = totalWidth();
-    m_slider->setRange(0, total);
+    m_slider->setRange(0, std::max(1, total - m_viewWidth));
     if (total > 0 && m_viewWidth > 0) {
-        const int free = m_slider->valueToPixel(total);
-        int handle = static_cast<int>(double(free) * m_viewWidth / total);
-        // Long files at fine levels would shrink the handle to nothing, and a handle longer
-        // than the groove cannot be placed.
         const int groove = m_slider->orientation() == Qt::Horizontal ? m_slider->width()
                                                                      : m_slider->height();
+        int handle = total <= m_viewWidth ? groove
+                                          : static_cast<int>(double(groove) * m_viewWidth / total);
         handle = std::max(handle, Slider::MinimumHandleLength);
         if (groove > 0)
             handle = std::min(handle, groove);
@@ -289,8 +291,17 @@ void WaveformWidget::paintEvent(QPaintEvent *)
     painter.setPen(QColor(Qt::blue));
     painter.drawLines(columns);
     painter.setPen(QColor(Qt::black));
-    for (const Label &label : std::as_const(labels))
+    // Loud columns reach the top; a pale backing keeps the ruler readable over them.
+    const QFontMetrics metrics = painter.fontMetrics();
+    QColor backing = palette().color(QPalette::Window);
+    backing.setAlpha(235);
+    for (const Label &label : std::as_const(labels)) {
+        painter.fillRect(QRect(label.x - 2, 10 - metrics.ascent(),
+                               metrics.horizontalAdvance(label.text) + 4,
+                               metrics.ascent() + metrics.descent()),
+                         backing);
         painter.drawText(QPointF(label.x, 10.0), label.text);
+    }
 
     // Track boundaries; the start of the first track is the start of the file.
     painter.setPen(QColor(Qt::yellow));

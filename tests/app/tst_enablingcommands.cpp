@@ -121,14 +121,14 @@ void tst_EnablingCommands::progressCommandResetsBarBeforeShowing()
     QFETCH(bool, startsShown);
     QFETCH(int, barAfter);
 
-    QWidget owner;
+    QWidget owner; // the panel floats inside it, so it shows only with it
     ProgressWidget panel(&owner);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
     panel.progressBar()->setValue(73);
     panel.label()->setText(u"Opening..."_s);
-    if (startsShown) {
+    if (startsShown)
         panel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    }
     ProgressWidgetVisibleCommand command(BeginSlice, &panel, visible);
     command.execute();
     QCOMPARE(panel.isVisible(), visible);
@@ -181,6 +181,8 @@ void tst_EnablingCommands::progressSetShowsDuringWorkOnly()
 {
     QWidget owner;
     ProgressWidget panel(&owner);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
     CommandManager manager;
     addProgressWidgetCommands(manager, &panel);
     QCOMPARE(typesOf(manager), (QList<CommandType>{BeginRead, EndRead, BeginSlice, EndSlice}));

@@ -1,4 +1,10 @@
+#include <QAction>
+#include <QApplication>
 #include <QDataStream>
+#include <QLabel>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
@@ -7,7 +13,9 @@
 #include <QTest>
 
 #include "guiwarnings.h"
+#include "app/aboutdialog.h"
 #include "app/mainwindow.h"
+#include "work/mp3manager.h"
 #include "app/progresswidget.h"
 
 using namespace Qt::StringLiterals;
@@ -27,12 +35,16 @@ private slots:
     void damagedSettingsLeaveDefaults();
     void progressPanelStaysCentred_data();
     void progressPanelStaysCentred();
+    void actionsCarryShortcutsAndStartState_data();
+    void actionsCarryShortcutsAndStartState();
+    void aboutShowsVersionModally();
 
 private:
     QString iniPath() const;
     void removeSettings();
 
     QTemporaryDir m_dir;
+    Mp3ManagerScope m_workManager; // the window's work manager, as main() keeps it
 };
 
 void tst_MainWindow::initTestCase()
@@ -77,6 +89,11 @@ void tst_MainWindow::firstRunOpensAt640By480WithEmptyCurrentFile()
     QCOMPARE(splitter->orientation(), Qt::Vertical);
     QCOMPARE(window.findChild<ProgressWidget *>(u"progressWidget"_s), window.progressPanel());
     QVERIFY(window.progressPanel()->isHidden());
+    // Before the first file the welcome panel fills the window and offers Open.
+    QVERIFY(window.welcomePanel());
+    QVERIFY(splitter->isHidden());
+    QCOMPARE(window.welcomePanel()->openButton()->defaultAction(),
+             window.findChild<QAction *>(u"actionOpen"_s));
 }
 
 void tst_MainWindow::closeWritesEveryKey()
@@ -187,8 +204,9 @@ void tst_MainWindow::progressPanelStaysCentred_data()
 {
     QTest::addColumn<QRect>("frame");
     QTest::addColumn<QPoint>("panelAt");
-    // Centre minus half the panel's 200 by 50, with integer division.
-    QTest::newRow("640x480 at 100,60") << QRect(100, 60, 640, 480) << QPoint(320, 275);
+    // Centre minus half the panel's 200 by 50, with integer division, in the window's own
+    // coordinates: where the window stands does not matter.
+    QTest::newRow("640x480 at 100,60") << QRect(100, 60, 640, 480) << QPoint(220, 215);
     QTest::newRow("odd size 701x333 at 0,0") << QRect(0, 0, 701, 333) << QPoint(250, 141);
 }
 
@@ -203,6 +221,60 @@ void tst_MainWindow::progressPanelStaysCentred()
     window.setGeometry(frame);
     QTRY_COMPARE(window.geometry(), frame);
     QCOMPARE(window.progressPanel()->pos(), panelAt);
+}
+
+void tst_MainWindow::actionsCarryShortcutsAndStartState_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<bool>("enabled"); // before the first file
+    QTest::newRow("Open") << u"actionOpen"_s << QKeySequence(QKeySequence::Open) << true;
+    QTest::newRow("Exit") << u"actionExit"_s << QKeySequence(QKeySequence::Quit) << true;
+    QTest::newRow("About") << u"actionAbout"_s << QKeySequence() << true;
+    QTest::newRow("Slice") << u"actionSlice"_s << QKeySequence() << false;
+    QTest::newRow("Add") << u"actionAdd"_s << QKeySequence() << false;
+    QTest::newRow("Remove") << u"actionRemove"_s << QKeySequence(QKeySequence::Delete) << false;
+    QTest::newRow("Edit") << u"actionEdit"_s << QKeySequence(Qt::Key_F2) << false;
+    QTest::newRow("Zoom in") << u"actionZoomIn"_s << QKeySequence(QKeySequence::ZoomIn) << false;
+    QTest::newRow("Zoom out") << u"actionZoomOut"_s << QKeySequence(QKeySequence::ZoomOut)
+                              << false;
+}
+
+void tst_MainWindow::actionsCarryShortcutsAndStartState()
+{
+    QFETCH(QString, name);
+    QFETCH(QKeySequence, shortcut);
+    QFETCH(bool, enabled);
+    MainWindow window;
+    auto *action = window.findChild<QAction *>(name);
+    QVERIFY(action);
+    QCOMPARE(action->shortcut(), shortcut);
+    QCOMPARE(action->isEnabled(), enabled);
+    // Tool bar buttons explain themselves.
+    if (window.findChild<QToolBar *>(u"toolBar"_s)->actions().contains(action))
+        QVERIFY(action->toolTip() != action->text());
+}
+
+void tst_MainWindow::aboutShowsVersionModally()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QStringList texts;
+    bool modal = false;
+    QTimer::singleShot(0, &window, [&] {
+        auto *dialog = qobject_cast<AboutDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        modal = dialog->isModal();
+        for (const QLabel *label : dialog->findChildren<QLabel *>())
+            texts << label->text();
+        dialog->accept();
+    });
+    window.findChild<QAction *>(u"actionAbout"_s)->trigger();
+    QVERIFY(modal);
+    QVERIFY2(texts.contains(u"Version %1"_s.arg(QStringLiteral(MAVLOR_VERSION))),
+             qPrintable(texts.join(u'|')));
 }
 
 QTEST_MAIN(tst_MainWindow)

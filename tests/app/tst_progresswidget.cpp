@@ -17,7 +17,7 @@ class tst_ProgressWidget : public QObject
 
 private slots:
     void init();
-    void panelIsFramelessOwnedAndHidden();
+    void panelFloatsAsHiddenChildAboveLaterSiblings();
     void sizeIsFixedAt200By50();
     void stopButtonLooksAsStyled();
     void stopClickEmitsStoppedOnce();
@@ -32,14 +32,22 @@ void tst_ProgressWidget::init()
     failOnWarningsButPlatformNotes();
 }
 
-void tst_ProgressWidget::panelIsFramelessOwnedAndHidden()
+void tst_ProgressWidget::panelFloatsAsHiddenChildAboveLaterSiblings()
 {
     QMainWindow owner;
     ProgressWidget panel(&owner);
-    QVERIFY(panel.isWindow());
-    QVERIFY(panel.windowFlags() & Qt::FramelessWindowHint);
+    auto *pane = new QWidget(&owner); // created later, so stacked above the panel at first
+    pane->setGeometry(0, 0, 300, 300);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    QVERIFY(!panel.isWindow());
     QCOMPARE(panel.parentWidget(), &owner);
     QVERIFY(panel.isHidden());
+
+    panel.move(10, 10);
+    panel.show();
+    QWidget *top = owner.childAt(20, 20);
+    QVERIFY(top == &panel || panel.isAncestorOf(top));
 }
 
 void tst_ProgressWidget::sizeIsFixedAt200By50()

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "cue/cuesheetparser.h"
+#include "encodedaudio.h"
 
 using namespace Qt::StringLiterals;
 
@@ -72,6 +73,7 @@ private slots:
     void headerTitleAndPerformerAreNotTracks();
     void unreadableOrOversizeFileGivesNoEntries();
     void fileOnDiskParsesLikeBytes();
+    void sheetPastHundredMinutesFitsARealFile();
 };
 
 void tst_CueSheetParser::keywordRulesGiveTracks_data()
@@ -101,10 +103,18 @@ void tst_CueSheetParser::keywordRulesGiveTracks_data()
                           "TRACK 09 AUDIO\n INDEX 01 00:20:00\n")
             << TrackContainer{track(1, {}, {}, 0, 10000), track(2, {}, {}, 10000, 20000),
                               track(3, {}, {}, 20000, 0)};
-    // 23 min 45 s 67 frames: 1425000 + 67000/75 = 1425893.
-    QTest::newRow("123:45:67 reads 23 minutes")
+    // Minutes are every digit before the colon: 123 min 45 s 67 frames is
+    // 7380000 + 45000 + 67000/75 = 7425893; 5 min alone is 300000.
+    QTest::newRow("123:45:67 reads 123 minutes")
             << QByteArray("TRACK 01 AUDIO\n  INDEX 01 123:45:67\n")
-            << TrackContainer{track(1, {}, {}, 1425893, 0)};
+            << TrackContainer{track(1, {}, {}, 7425893, 0)};
+    QTest::newRow("one-digit minutes")
+            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 5:00:00\n")
+            << TrackContainer{track(1, {}, {}, 300000, 0)};
+    // 35789 min is the cap: 2147340000 + 99000 + 986 still fits an int.
+    QTest::newRow("minutes beyond an int capped")
+            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 99999999999:99:74\n")
+            << TrackContainer{track(1, {}, {}, 2147439986, 0)};
     // 74 frames = 74000/75 = 986 ms.
     QTest::newRow("frames 80 capped to 74")
             << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:00:80\n")
@@ -314,6 +324,54 @@ void tst_CueSheetParser::fileOnDiskParsesLikeBytes()
     QVERIFY(parser.parseFile(file.fileName()));
     compareTracks(CueSheetParser::buildTracks(parser.entries()),
                   {track(1, u"Caf"_s + eAcute, {}, 2000, 0)});
+}
+
+void tst_CueSheetParser::sheetPastHundredMinutesFitsARealFile()
+{
+    if (!EncodedAudio::haveTool(u"lame"_s) || !EncodedAudio::haveTool(u"ffprobe"_s))
+        QSKIP("lame and ffprobe are needed");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // One minute encoded by lame without an information frame, so 102 copies in a row are
+    // one valid 102-minute constant-bitrate stream.
+    const QString minute = dir.filePath(u"minute.mp3"_s);
+    QString error;
+    QVERIFY2(EncodedAudio::encode(minute, {{60.0, 440.0, 0.3}}, 16000, 1, {u"-b8"_s, u"-t"_s},
+                                  &error),
+             qPrintable(error));
+    QFile part(minute);
+    QVERIFY(part.open(QIODevice::ReadOnly));
+    const QByteArray bytes = part.readAll();
+    QFile mix(dir.filePath(u"mix.mp3"_s));
+    QVERIFY(mix.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 102; ++i)
+        QCOMPARE(mix.write(bytes), bytes.size());
+    mix.close();
+    const double seconds = EncodedAudio::probedDuration(mix.fileName());
+    QVERIFY(seconds > 101 * 60 && seconds < 103 * 60);
+
+    QFile sheet(dir.filePath(u"mix.cue"_s));
+    QVERIFY(sheet.open(QIODevice::WriteOnly));
+    sheet.write("FILE \"mix.mp3\" MP3\n"
+                "  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                "  TRACK 02 AUDIO\n    INDEX 01 50:00:00\n"
+                "  TRACK 03 AUDIO\n    INDEX 01 99:59:74\n"
+                "  TRACK 04 AUDIO\n    INDEX 01 100:58:44\n"
+                "  TRACK 05 AUDIO\n    INDEX 01 101:30:00\n");
+    sheet.close();
+    CueSheetParser parser;
+    QVERIFY(parser.parseFile(sheet.fileName()));
+    const TrackContainer tracks = CueSheetParser::buildTracks(parser.entries());
+    // 99:59:74 is 5999000 + 986; 100:58:44 is 6058000 + 44000 / 75 = 6058586; 101:30:00 is 6090000.
+    const QList<int> starts{0, 3000000, 5999986, 6058586, 6090000};
+    QCOMPARE(tracks.size(), starts.size());
+    const int fileEnd = int(seconds * 1000);
+    for (qsizetype i = 0; i < tracks.size(); ++i) {
+        QCOMPARE(tracks.at(i).start, starts.at(i));
+        // Every track lies inside the file and holds audio up to the next one (or the end).
+        const int end = i + 1 < tracks.size() ? tracks.at(i).end : fileEnd;
+        QVERIFY2(tracks.at(i).start < end && end <= fileEnd, qPrintable(QString::number(i + 1)));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_CueSheetParser)

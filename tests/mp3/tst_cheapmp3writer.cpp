@@ -103,7 +103,7 @@ void TstCheapMp3Writer::emptyRangeGivesEmptyFileAndOneFullReport()
     QCOMPARE(index.frameCount(), 800);
     const QString target = m_dir->filePath(u"01 - empty.mp3"_s);
     QString error = u"stale"_s;
-    QVERIFY(index.writeFile(target, first, count, &error));
+    QVERIFY(index.writeFile(target, first, count, {}, &error));
     QVERIFY(error.isEmpty());
     QVERIFY(QFileInfo::exists(target));
     QCOMPARE(QFileInfo(target).size(), 0);
@@ -137,7 +137,7 @@ void TstCheapMp3Writer::contiguousRangeCopiesSourceBytes()
     index.readFile(m_sourcePath);
     const QString target = m_dir->filePath(u"track.mp3"_s);
     QString error;
-    QVERIFY2(index.writeFile(target, first, count, &error), qPrintable(error));
+    QVERIFY2(index.writeFile(target, first, count, {}, &error), qPrintable(error));
 
     QByteArray expected;
     for (int i = firstFrame; i <= lastFrame; ++i)
@@ -225,7 +225,7 @@ void TstCheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport()
     recorder.asked = 0;
     const QString target = m_dir->filePath(u"track.mp3"_s);
     QString error = u"stale"_s;
-    QVERIFY(!index.writeFile(target, 10, 20, &error));
+    QVERIFY(!index.writeFile(target, 10, 20, {}, &error));
     QVERIFY(error.isEmpty());
     QByteArray expected;
     for (int i = 10; i < 10 + framesWritten; ++i)
@@ -258,7 +258,7 @@ void TstCheapMp3Writer::unwritableTargetFailsWithMessage()
     index.readFile(m_sourcePath);
     const QString path = QDir::isAbsolutePath(target) ? target : m_dir->filePath(target);
     QString error;
-    QVERIFY(!index.writeFile(path, 0, 800, &error));
+    QVERIFY(!index.writeFile(path, 0, 800, {}, &error));
     QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
     // No closing report: at most one per entry, and none when nothing was created.
     QVERIFY(recorder.writePercents.size() <= (created ? 800 : 0));
@@ -287,7 +287,7 @@ void TstCheapMp3Writer::targetThatIsTheSourceIsRefused()
     CheapMP3 index(&recorder, &recorder, &recorder);
     index.readFile(m_sourcePath);
     QString error;
-    QVERIFY(!index.writeFile(m_dir->path() + u'/' + target, 0, 10, &error));
+    QVERIFY(!index.writeFile(m_dir->path() + u'/' + target, 0, 10, {}, &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(recorder.writePercents.isEmpty());
     QCOMPARE(readAll(m_sourcePath), m_source);
@@ -297,7 +297,7 @@ void TstCheapMp3Writer::writeWithoutIndexedSourceFails()
 {
     CheapMP3 index(nullptr, nullptr, nullptr);
     QString error;
-    QVERIFY(!index.writeFile(m_dir->filePath(u"track.mp3"_s), 0, 1, &error));
+    QVERIFY(!index.writeFile(m_dir->filePath(u"track.mp3"_s), 0, 1, {}, &error));
     QVERIFY(!error.isEmpty());
 }
 
@@ -308,14 +308,14 @@ void TstCheapMp3Writer::leadInComesBeforeTheFrames()
     const QString target = m_dir->filePath(u"track.mp3"_s);
     const QByteArray leadIn = Mp3StreamBuilder::id3v2(2048);
     QString error;
-    QVERIFY2(index.writeFile(target, 3, 5, &error, leadIn), qPrintable(error));
+    QVERIFY2(index.writeFile(target, 3, 5, leadIn, &error), qPrintable(error));
     QByteArray frames;
     for (int i = 3; i < 8; ++i)
         frames += m_frames[i];
     QCOMPARE(readAll(target), leadIn + frames);
 
     // With no entries to copy the lead-in is all there is.
-    QVERIFY(index.writeFile(target, 0, 0, &error, leadIn));
+    QVERIFY(index.writeFile(target, 0, 0, leadIn, &error));
     QCOMPARE(readAll(target), leadIn);
 }
 

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,9 +65,15 @@ QByteArray contents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QStringList temporaryFilesOf(const QString &baseName)
+QStringList temporaryFilesOf(const QString &path)
 {
-    return QDir::temp().entryList({baseName + u"-*.tmp"_s}, QDir::Files);
+    const QFileInfo track(path);
+    return track.dir().entryList({track.fileName() + u".*"_s}, QDir::Files | QDir::Hidden);
+}
+
+bool repair(FeedBackInterface &feedBack, const QString &path, QString *reason)
+{
+    return HeaderRepair(feedBack).run(path, path + u".XXXXXX"_s, RepairSettings(), reason);
 }
 
 } // namespace
@@ -76,13 +83,13 @@ class tst_HeaderRepair : public QObject
     Q_OBJECT
 
 private slots:
-    void stopWhileWritingRestoresTheTrack_data();
-    void stopWhileWritingRestoresTheTrack();
+    void stopWhileRepairingLeavesTheTrackUntouched_data();
+    void stopWhileRepairingLeavesTheTrackUntouched();
     void completedRepairLeavesNoTemporaryFile();
     void missingTrackIsReportedAndNothingIsCreated();
 };
 
-void tst_HeaderRepair::stopWhileWritingRestoresTheTrack_data()
+void tst_HeaderRepair::stopWhileRepairingLeavesTheTrackUntouched_data()
 {
     QTest::addColumn<int>("stopAfter");
     QTest::newRow("before writing") << 3;
@@ -90,7 +97,7 @@ void tst_HeaderRepair::stopWhileWritingRestoresTheTrack_data()
     QTest::newRow("half way through the frames") << 150;
 }
 
-void tst_HeaderRepair::stopWhileWritingRestoresTheTrack()
+void tst_HeaderRepair::stopWhileRepairingLeavesTheTrackUntouched()
 {
     QFETCH(int, stopAfter);
     QTemporaryDir dir;
@@ -100,10 +107,10 @@ void tst_HeaderRepair::stopWhileWritingRestoresTheTrack()
 
     StoppingFeedBack feedBack(stopAfter);
     QString reason;
-    QVERIFY(HeaderRepair(feedBack).run(path, RepairSettings(), &reason));
+    QVERIFY(repair(feedBack, path, &reason));
     QVERIFY(reason.isEmpty());
     QCOMPARE(contents(path), original);
-    QVERIFY(temporaryFilesOf(u"restore me"_s).isEmpty());
+    QVERIFY(temporaryFilesOf(path).isEmpty());
 }
 
 void tst_HeaderRepair::completedRepairLeavesNoTemporaryFile()
@@ -115,12 +122,12 @@ void tst_HeaderRepair::completedRepairLeavesNoTemporaryFile()
 
     StoppingFeedBack feedBack(-1);
     QString reason;
-    QVERIFY(HeaderRepair(feedBack).run(path, RepairSettings(), &reason));
+    QVERIFY(repair(feedBack, path, &reason));
     const QByteArray repaired = contents(path);
     const Header dominant;
     QCOMPARE(repaired.size(), original.size() + dominant.frameSize());
     QCOMPARE(repaired.mid(310 + dominant.xingOffset(), 4), QByteArray("Xing"));
-    QVERIFY(temporaryFilesOf(u"complete"_s).isEmpty());
+    QVERIFY(temporaryFilesOf(path).isEmpty());
     QVERIFY(feedBack.errors.empty());
 }
 
@@ -130,10 +137,10 @@ void tst_HeaderRepair::missingTrackIsReportedAndNothingIsCreated()
     const QString path = dir.filePath(u"absent.mp3"_s);
     StoppingFeedBack feedBack(-1);
     QString reason;
-    QVERIFY(!HeaderRepair(feedBack).run(path, RepairSettings(), &reason));
-    QVERIFY(!reason.isEmpty());
+    QVERIFY(!repair(feedBack, path, &reason));
+    QVERIFY(reason.contains(u"Failed To Open File"_s));
     QVERIFY(!QFile::exists(path));
-    QVERIFY(temporaryFilesOf(u"absent"_s).isEmpty());
+    QVERIFY(temporaryFilesOf(path).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_HeaderRepair)

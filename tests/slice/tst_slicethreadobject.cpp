@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -9,6 +10,11 @@
 #include <taglib/tag.h>
 
 #include <memory>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "mp3streambuilder.h"
 #include "slicerun.h"
@@ -70,7 +76,9 @@ private slots:
     void stopDuringSecondTrackLeavesThirdUnwritten();
     void unwritableFolderIsReportedForEveryTrack();
     void trackNamedLikeTheSourceIsRefused();
-    void leftoverTemporaryFileDoesNotBlockRepair();
+    void titleNearTheNameLimitGetsItsXingFrame();
+    void fullDiskIsReportedAndLeavesNoPartialTrack_data();
+    void fullDiskIsReportedAndLeavesNoPartialTrack();
     void emptyTimeRangeIsReported();
     void progressIsReportedOncePerWholePercent();
 
@@ -138,6 +146,10 @@ void tst_SliceThreadObject::tracksAreNamedAndTagged()
     const QString a = m_dir->filePath(u"02 - A - T.mp3"_s);
     // TagLib filled the tag space reserved in front of the frames instead of shifting them.
     QCOMPARE(TrackFile::read(a).id3v2Size, 1034);
+    // Written under a private temporary name, the track still gets a new file's permissions.
+    QFile plain(m_dir->filePath(u"plain"_s));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    QCOMPARE(QFileInfo(a).permissions(), plain.permissions());
     QCOMPARE(tagArtist(a), u"A"_s);
     QCOMPARE(tagTitle(a), u"T"_s);
     const QString b = m_dir->filePath(u"03 - AC-DC - Títle ü.mp3"_s);
@@ -256,23 +268,96 @@ void tst_SliceThreadObject::trackNamedLikeTheSourceIsRefused()
     QCOMPARE(file.readAll(), source);
 }
 
-void tst_SliceThreadObject::leftoverTemporaryFileDoesNotBlockRepair()
+void tst_SliceThreadObject::titleNearTheNameLimitGetsItsXingFrame()
 {
-    const QString leftover = QDir::tempPath() + u"/01 - a - one.tmp"_s;
-    QFile stale(leftover);
-    QVERIFY(stale.open(QIODevice::WriteOnly));
-    stale.write("not ours");
-    stale.close();
-
+    // 120 Cyrillic letters are 240 bytes: with the temporary suffix the name would not fit
+    // unless it is kept short enough.
+    const QString title(120, QChar(0x0416));
     const QString path = m_dir->filePath(u"vbr.mp3"_s);
     SliceRun run;
     QVERIFY(run.open(path, vbrStream(200)));
-    run.begin(m_dir->path(), {Track{u"one"_s, u"a"_s, 1, 0, 3000}});
+    QSignalSpy written(&run.object, &SliceThreadObject::trackWritten);
+    run.begin(m_dir->path(), {Track{title, u"a"_s, 1, 0, 3000}});
     QVERIFY(run.waitForEnd());
-    QVERIFY(!TrackFile::read(m_dir->filePath(u"01 - a - one.mp3"_s)).xingFrame.isEmpty());
-    QVERIFY(stale.open(QIODevice::ReadOnly));
-    QCOMPARE(stale.readAll(), QByteArray("not ours"));
-    stale.remove();
+    QCOMPARE(written.count(), 1);
+    const QString name = written.at(0).at(1).toString();
+    QVERIFY(!TrackFile::read(name).xingFrame.isEmpty());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2); // the source and the track
+}
+
+void tst_SliceThreadObject::fullDiskIsReportedAndLeavesNoPartialTrack_data()
+{
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<bool>("trackKept");
+    // 300 frames of 417/418 bytes after the 1034-byte tag: about 126 KB.
+    QTest::newRow("during the copy") << cbrStream(300) << 60000 << false;
+    // One bitrate but the last frame: the job writes no Xing frame, the engine rebuilds the
+    // track, and its rewrite (a Xing frame longer) hits the limit.
+    Mp3StreamBuilder oneOff;
+    oneOff.appendFrames(Header{}, 299, 100);
+    Header high;
+    high.bitrateIndex = 10;
+    oneOff.appendFrames(high, 1, 100);
+    // The reserved ID3v2 tag, the frames, and the ID3v1 tag TagLib appends.
+    const int asWritten = 1034 + int(oneOff.bytes().size()) + 128;
+    QTest::newRow("during the repair") << oneOff.bytes() << asWritten + 100 << true;
+}
+
+void tst_SliceThreadObject::fullDiskIsReportedAndLeavesNoPartialTrack()
+{
+    QFETCH(QByteArray, source);
+    QFETCH(int, limit);
+    QFETCH(bool, trackKept);
+    const QString path = m_dir->filePath(u"album.mp3"_s);
+    const QString out = m_dir->filePath(u"out"_s);
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(Mp3StreamBuilder().append(source).save(path));
+    // A child process under a file-size limit, SIGXFSZ ignored: writes past the limit fail
+    // with EFBIG as they would on a full disk. The job runs on the child's only thread.
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit fileSize{rlim_t(limit), rlim_t(limit)};
+        ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        CheapMP3 index(nullptr, nullptr, nullptr);
+        index.readFile(path);
+        SliceThreadObject job;
+        index.setContinueListener(&job);
+        job.setIndex(&index);
+        job.setOutputFolder(out);
+        job.setTracks({Track{u"t"_s, u"a"_s, 1, 0, 100000}});
+        int failed = 0;
+        int written = 0;
+        bool named = false;
+        QObject::connect(&job, &SliceThreadObject::trackFailed,
+                         [&](int, const QString &, const QString &reason) {
+                             ++failed;
+                             named = reason.contains(u"File too large"_s)
+                                 || reason.contains(u"File Write error"_s);
+                         });
+        QObject::connect(&job, &SliceThreadObject::trackWritten, [&] { ++written; });
+        job.start();
+        ::_exit(failed * 16 + written * 4 + named * 2);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    QCOMPARE(code / 16, 1);       // reported once
+    QCOMPARE((code / 4) % 4, 0);  // never as written
+    QVERIFY2(code & 2, "the reason names the failed write");
+    const QStringList files = QDir(out).entryList(QDir::Files | QDir::Hidden);
+    if (!trackKept) {
+        QCOMPARE(files, QStringList());
+        return;
+    }
+    // The track stays complete as the job wrote it, only without a rebuilt header.
+    QCOMPARE(files, QStringList{u"01 - a - t.mp3"_s});
+    const TrackFile track = TrackFile::read(QDir(out).filePath(files.first()));
+    QVERIFY(track.xingFrame.isEmpty());
+    QCOMPARE(track.audio, source);
 }
 
 void tst_SliceThreadObject::emptyTimeRangeIsReported()

@@ -140,7 +140,22 @@ QByteArray Mp3StreamBuilder::xingFrame(const Header &h, quint32 flags, quint32 f
         putBigEndian32(word, 0, quality);
         put(word);
     }
+    const int lameStart = at;
     put(lame);
+    // A LAME tag whose CRC the caller left 0 gets a valid one, as LAME writes it: CRC-16/ARC
+    // of the frame's bytes up to the CRC field.
+    const int crcAt = lameStart + 34;
+    if (lame.startsWith("LAME") && lame.size() >= 36 && crcAt + 2 <= f.size() && f[crcAt] == 0
+        && f[crcAt + 1] == 0) {
+        quint16 crc = 0;
+        for (int i = 0; i < crcAt; ++i) {
+            crc ^= static_cast<uchar>(f[i]);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        }
+        f[crcAt] = static_cast<char>(crc >> 8);
+        f[crcAt + 1] = static_cast<char>(crc & 0xFF);
+    }
     return f;
 }
 
@@ -149,7 +164,7 @@ QByteArray Mp3StreamBuilder::lameExtension(int encoderDelay, int encoderPadding,
 {
     QByteArray lame("LAME3.100");
     lame.resize(36, '\0');
-    lame[9] = 0x24;  // revision 2, VBR method 4 (vbr-new)
+    lame[9] = 0x04;  // revision 0, VBR method 4 (vbr-new), as LAME 3.100 writes it
     lame[10] = 0x13; // lowpass / 100 Hz
     lame[21] = static_cast<char>((encoderDelay >> 4) & 0xFF);
     lame[22] = static_cast<char>(((encoderDelay & 0x0F) << 4) | ((encoderPadding >> 8) & 0x0F));

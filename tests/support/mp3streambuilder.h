@@ -37,12 +37,12 @@ public:
     static QByteArray frame(const Header &h, int gain = -1, char fill = '\x55');
 
     // A Xing/Info frame with the given fields; only the fields flagged are written. lame
-    // is placed right after them.
+    // is placed right after them; a LAME tag whose CRC field is zero gets its valid CRC.
     static QByteArray xingFrame(const Header &h, quint32 flags, quint32 frames, quint32 bytes,
                                 const QByteArray &toc = {}, quint32 quality = 0,
                                 const QByteArray &lame = {}, const char *tag = "Xing");
     // A LAME extension of 36 bytes ("LAME3.100" ... tag CRC) with the given delay and
-    // padding; the CRC fields are left zero.
+    // padding; the CRC fields are left zero (xingFrame() fills the tag CRC).
     static QByteArray lameExtension(int encoderDelay = 576, int encoderPadding = 1000,
                                     quint32 musicLength = 0);
     static QByteArray vbriFrame(const Header &h);

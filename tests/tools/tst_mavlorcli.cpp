@@ -81,6 +81,8 @@ private slots:
     void badInputGivesOneLineErrorAndFailure();
     void interruptStopsCleanlyWithFailure();
     void repairInPlaceAndToSecondFile();
+    void repairWritesThroughALinkAndEscapesFileBytes();
+    void failedTrackIsNamedAndPathsEscaped();
 
 private:
     QTemporaryDir m_dir;
@@ -305,6 +307,55 @@ void tst_MavlorCli::repairInPlaceAndToSecondFile()
     QFile unchanged(junk);
     QVERIFY(unchanged.open(QIODevice::ReadOnly));
     QCOMPARE(unchanged.readAll(), QByteArray(3000, 'j'));
+}
+
+void tst_MavlorCli::repairWritesThroughALinkAndEscapesFileBytes()
+{
+    // Stray bytes between frames are quoted in the unknown-data warning; these would clear
+    // the screen and ring the bell if they reached the terminal raw.
+    Mp3StreamBuilder vbr;
+    Mp3StreamBuilder::Header high;
+    high.bitrateIndex = 11;
+    for (int i = 0; i < 60; ++i) {
+        vbr.appendFrames(i % 2 ? high : Mp3StreamBuilder::Header{}, 1, 100);
+        if (i == 30)
+            vbr.append(QByteArray("\x1b[2J\x07", 5));
+    }
+    const QString in = m_dir.filePath(u"escape.mp3"_s);
+    const QString target = m_dir.filePath(u"linked-target.mp3"_s);
+    const QString link = m_dir.filePath(u"link.mp3"_s);
+    QVERIFY(vbr.save(in));
+    QVERIFY(Mp3StreamBuilder().append(QByteArray("old")).save(target));
+    QVERIFY(QFile::link(target, link));
+
+    const Result result = runCli({u"repair"_s, in, link, u"--verbose"_s});
+    QCOMPARE(result.status, 0);
+    QVERIFY2(result.out.contains(u"\\x1B[2J\\x07"_s), qPrintable(result.out));
+    QVERIFY(!result.out.contains(QChar(0x1B)) && !result.out.contains(QChar(0x07)));
+    // The link stays a link; its target holds the repaired file.
+    QVERIFY(QFileInfo(link).isSymLink());
+    QFile written(target);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll().mid(36, 4), QByteArray("Xing"));
+}
+
+void tst_MavlorCli::failedTrackIsNamedAndPathsEscaped()
+{
+    // A folder named after a title with an escape sequence, and a second track that starts
+    // past the end of the file, so it cannot be written.
+    const QString out = m_dir.filePath(u"fail\x1b[31m"_s);
+    const QString cue = m_dir.filePath(u"failing.cue"_s);
+    QFile sheetFile(cue);
+    QVERIFY(sheetFile.open(QIODevice::WriteOnly));
+    sheetFile.write("TRACK 01 AUDIO\n  TITLE \"Fine\"\n  INDEX 01 00:00:00\n"
+                    "TRACK 02 AUDIO\n  TITLE \"Gone\"\n  INDEX 01 59:00:00\n");
+    sheetFile.close();
+    const Result result = runCli({u"split"_s, m_album, u"--cue"_s, cue, u"--out"_s, out});
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains(u"track 2"_s), qPrintable(result.err));
+    QVERIFY2(result.out.contains(u"fail\\x1B[31m/01"_s), qPrintable(result.out));
+    QVERIFY(!result.out.contains(QChar(0x1B)) && !result.err.contains(QChar(0x1B)));
+    QCOMPARE(mp3sIn(out).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_MavlorCli)

@@ -116,7 +116,7 @@ void tst_MavlorCliFreedb::search_data()
             << QString();
     QTest::newRow("control characters escaped")
             << QStringList{u"freedb"_s, u"search"_s, u"escape"_s, server, m_serverArgument} << 0
-            << u"1  misc/0badf00d  Escape \\x1b[2J Band\n"_s << QString();
+            << u"1  misc/0badf00d  Escape \\x1B[2J Band\n"_s << QString();
     QTest::newRow("no disc") << QStringList{u"freedb"_s, u"search"_s, u"nothing"_s, server, m_serverArgument}
                              << 1 << QString() << QString();
     QTest::newRow("refused")

@@ -228,23 +228,32 @@ void tst_TrackDataDialog::waveformClickFillsTrackUnderIt_data()
 {
     QTest::addColumn<int>("ms");
     QTest::addColumn<Fields>("shown");
-    QTest::newRow("inside a track") << 15000 << Fields{u"Band"_s, u"Two"_s, u"00:15.00"_s, u"00:20.00"_s};
+    QTest::addColumn<int>("countAfterOk"); // OK on the unchanged offer adds it
+    QTest::newRow("inside a track splits it")
+        << 15000 << Fields{u"Band"_s, u"Two"_s, u"00:15.00"_s, u"00:20.00"_s} << 4;
     QTest::newRow("on a boundary belongs to the later track")
-        << 10000 << Fields{u"Band"_s, u"Two"_s, u"00:10.00"_s, u"00:20.00"_s};
+        << 10000 << Fields{u"Band"_s, u"Two"_s, u"00:10.00"_s, u"00:20.00"_s} << 3;
     QTest::newRow("past the last track's end")
-        << 70000 << Fields{u"Band"_s, u"Three"_s, u"01:10.00"_s, u"01:00.00"_s};
+        << 70000 << Fields{u"Band"_s, u"Three"_s, u"01:10.00"_s, u"01:00.00"_s} << 3;
 }
 
 void tst_TrackDataDialog::waveformClickFillsTrackUnderIt()
 {
     QFETCH(int, ms);
     QFETCH(Fields, shown);
+    QFETCH(int, countAfterOk);
     ModalDriver driver([](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Cancel); });
     QVERIFY(!TrackDataDialog::editTrackAt(nullptr, u"Add"_s, ms));
     QVERIFY(driver.acted);
     QVERIFY(driver.found);
     QCOMPARE(driver.windowTitle, u"Add"_s);
     QCOMPARE(driver.shown, shown);
+    QCOMPARE(TrackList::instance()->count(), 3);
+
+    ModalDriver accepting([](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Ok); });
+    TrackDataDialog::editTrackAt(nullptr, u"Add"_s, ms);
+    QVERIFY(accepting.acted);
+    QCOMPARE(TrackList::instance()->count(), countAfterOk);
 }
 
 void tst_TrackDataDialog::waveformClickInGapOffersTheGap()

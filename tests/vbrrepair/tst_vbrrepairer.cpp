@@ -10,6 +10,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 using H = Mp3StreamBuilder::Header;
 
@@ -57,15 +63,16 @@ struct Run
 class RepairFixture
 {
 public:
-    RepairFixture() { QVERIFY(m_dir.isValid()); }
-
-    void run(const QByteArray &input, const RepairSettings &settings, Run &out,
+    // Repairs input into an output that held kUntouched; false when the files could not be
+    // set up or read back, or when the input was written.
+    bool run(const QByteArray &input, const RepairSettings &settings, Run &out,
              std::function<bool(const VbrRepairer &)> stopWhen = {})
     {
         const QString in = m_dir.filePath(u"in.mp3"_s);
         const QString outPath = m_dir.filePath(u"out.mp3"_s);
-        QVERIFY(Mp3StreamBuilder().append(input).save(in));
-        QVERIFY(Mp3StreamBuilder().append(kUntouched).save(outPath));
+        if (!m_dir.isValid() || !Mp3StreamBuilder().append(input).save(in)
+            || !Mp3StreamBuilder().append(kUntouched).save(outPath))
+            return false;
         VbrRepairer repairer(out.feedBack, settings);
         if (stopWhen)
             out.feedBack.stopWhen = [&] { return stopWhen(repairer); };
@@ -73,12 +80,12 @@ public:
         out.state = repairer.state();
         out.touched = repairer.outputTouched();
         QFile file(outPath);
-        QVERIFY(file.open(QIODevice::ReadOnly));
+        QFile inFile(in);
+        if (!file.open(QIODevice::ReadOnly) || !inFile.open(QIODevice::ReadOnly))
+            return false;
         out.output = file.readAll();
         // The input is never written.
-        QFile inFile(in);
-        QVERIFY(inFile.open(QIODevice::ReadOnly));
-        QCOMPARE(inFile.readAll(), input);
+        return inFile.readAll() == input;
     }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -129,7 +136,7 @@ private slots:
         settings.skipNonVbr = skipNonVbr;
         RepairFixture fixture;
         Run run;
-        fixture.run(input, settings, run);
+        QVERIFY(fixture.run(input, settings, run));
         QCOMPARE(run.state, int(VbrRepairer::Skipped));
         QFETCH(int, level);
         QFETCH(QByteArray, message);
@@ -152,7 +159,7 @@ private slots:
         const QByteArray id3v1 = Mp3StreamBuilder::id3v1();
         RepairFixture fixture;
         Run run;
-        fixture.run(id3v2 + oldHeader + audio + id3v1, RepairSettings(), run);
+        QVERIFY(fixture.run(id3v2 + oldHeader + audio + id3v1, RepairSettings(), run));
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
         QVERIFY(run.touched);
         const qsizetype xingSize = run.output.size() - id3v2.size() - audio.size() - id3v1.size();
@@ -174,7 +181,7 @@ private slots:
     {
         RepairFixture fixture;
         Run run;
-        fixture.run(vbrFrames(5), RepairSettings(), run);
+        QVERIFY(fixture.run(vbrFrames(5), RepairSettings(), run));
         QCOMPARE(run.feedBack.texts(FeedBackInterface::Detail),
                  QList<QByteArray>{"Found MP3 headers: [x3]0xFFFB9040 [x2]0xFFFBA040 "});
         // The dominant 128k header sets the new frame's header.
@@ -185,7 +192,7 @@ private slots:
     {
         RepairFixture fixture;
         Run run;
-        fixture.run(vbrFrames(10) + Mp3StreamBuilder::lyrics3v2(100), RepairSettings(), run);
+        QVERIFY(fixture.run(vbrFrames(10) + Mp3StreamBuilder::lyrics3v2(100), RepairSettings(), run));
         QCOMPARE(run.state, int(VbrRepairer::Failed));
         QVERIFY(run.feedBack.has(FeedBackInterface::Error,
                                  "Resultant mp3 has a Lyrics3 tag but no Id3v1 tag. Please add an Id3v1 tag or choose to remove the Lyrics tag"));
@@ -208,10 +215,73 @@ private slots:
         QFETCH(QByteArray, error);
         RepairFixture fixture;
         Run run;
-        fixture.run(input, RepairSettings(), run);
+        QVERIFY(fixture.run(input, RepairSettings(), run));
         QCOMPARE(run.state, int(VbrRepairer::Failed));
         QCOMPARE(run.feedBack.texts(FeedBackInterface::Error), QList<QByteArray>{error});
         QCOMPARE(run.output, kUntouched);
+    }
+
+    void xingFieldsPastTheFrameEndAreNoXingFrame()
+    {
+        // A 32 kbit/s frame (104 bytes) cannot hold the fields its flags announce; as the
+        // last thing in the file they would be read past its end.
+        const QByteArray tinyXing = Mp3StreamBuilder::xingFrame(
+            makeHeader(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::JointStereo, 1), 15, 1, 2);
+        RepairFixture fixture;
+        Run run;
+        QVERIFY(fixture.run(vbrFrames(30) + tinyXing, RepairSettings(), run));
+        QCOMPARE(run.feedBack.texts(FeedBackInterface::Error), QList<QByteArray>());
+        QCOMPARE(run.state, int(VbrRepairer::Fixed));
+        QVERIFY(run.output.endsWith(tinyXing));
+    }
+
+    void unopenableOutputFailsUntouched()
+    {
+        RepairFixture fixture;
+        const QString in = fixture.path(u"in.mp3"_s);
+        QVERIFY(Mp3StreamBuilder().append(vbrFrames(30)).save(in));
+        RecordingFeedBack feedBack;
+        RepairSettings settings;
+        VbrRepairer repairer(feedBack, settings);
+        repairer.fix(in.toStdString(), fixture.path(u"missing/out.mp3"_s).toStdString());
+        QCOMPARE(repairer.state(), int(VbrRepairer::Failed));
+        // Nothing was opened, so there is nothing to restore.
+        QVERIFY(!repairer.outputTouched());
+    }
+
+    void firstFailedWriteFailsTheRepair()
+    {
+        // A child process under a file-size limit, with SIGXFSZ ignored so that writes past
+        // it fail with EFBIG as on a full disk.
+        RepairFixture fixture;
+        const QString in = fixture.path(u"in.mp3"_s);
+        const QString out = fixture.path(u"out.mp3"_s);
+        QVERIFY(Mp3StreamBuilder().append(vbrFrames(2000)).save(in));
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{64 * 1024, 64 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            RecordingFeedBack feedBack;
+            RepairSettings settings;
+            VbrRepairer repairer(feedBack, settings);
+            repairer.fix(in.toStdString(), out.toStdString());
+            const bool sizeReported = std::any_of(feedBack.messages.begin(), feedBack.messages.end(),
+                [](const FeedBackMessage &m) { return m.text.rfind("New File Size", 0) == 0; });
+            const bool writeError = feedBack.has(FeedBackInterface::Error, "File Write error");
+            // The loop must end at the first failed write, long before the 2000 frames.
+            const bool stoppedEarly = repairer.writeProgress() < 50;
+            ::_exit(repairer.state() * 8 + sizeReported * 4 + writeError * 2 + stoppedEarly);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        const int code = WEXITSTATUS(status);
+        QCOMPARE(code / 8, int(VbrRepairer::Failed));
+        QVERIFY2(!(code & 4), "New File Size reported for a failed write");
+        QVERIFY(code & 2);
+        QVERIFY2(code & 1, "kept writing after the first failed write");
     }
 
     void freeFormatFrameBecomesUnknownWhenSkipped()
@@ -223,7 +293,7 @@ private slots:
         settings.minPercentUnderstood = 0;
         RepairFixture fixture;
         Run run;
-        fixture.run(vbrFrames(4) + free, settings, run);
+        QVERIFY(fixture.run(vbrFrames(4) + free, settings, run));
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
         QVERIFY(run.output.endsWith(free));
     }
@@ -245,7 +315,7 @@ private slots:
         RepairFixture fixture;
         Run run;
         int asked = 0;
-        fixture.run(vbrFrames(40), RepairSettings(), run, [&asked](const VbrRepairer &) { return ++asked > 5; });
+        QVERIFY(fixture.run(vbrFrames(40), RepairSettings(), run, [&asked](const VbrRepairer &) { return ++asked > 5; }));
         QCOMPARE(run.state, int(VbrRepairer::Stopped));
         QCOMPARE(run.output, kUntouched);
         QVERIFY(!run.touched);
@@ -256,9 +326,9 @@ private slots:
         const QByteArray id3v2 = Mp3StreamBuilder::id3v2(300);
         RepairFixture fixture;
         Run run;
-        fixture.run(id3v2 + vbrFrames(20), RepairSettings(), run, [](const VbrRepairer &r) {
+        QVERIFY(fixture.run(id3v2 + vbrFrames(20), RepairSettings(), run, [](const VbrRepairer &r) {
             return r.state() == VbrRepairer::Writing;
-        });
+        }));
         QCOMPARE(run.state, int(VbrRepairer::Stopped));
         QVERIFY(run.touched);
         // The first stop check follows the first object written.
@@ -274,15 +344,15 @@ private slots:
         settings.skipIfXingUnchanged = false;
         RepairFixture fixture;
         Run once;
-        fixture.run(input, settings, once);
+        QVERIFY(fixture.run(input, settings, once));
         QCOMPARE(once.state, int(VbrRepairer::Fixed));
         Run twice;
-        fixture.run(once.output, settings, twice);
+        QVERIFY(fixture.run(once.output, settings, twice));
         QCOMPARE(twice.state, int(VbrRepairer::Fixed));
         QCOMPARE(twice.output, once.output);
 
         Run byDefault;
-        fixture.run(once.output, RepairSettings(), byDefault);
+        QVERIFY(fixture.run(once.output, RepairSettings(), byDefault));
         QCOMPARE(byDefault.state, int(VbrRepairer::Skipped));
         QVERIFY(byDefault.feedBack.has(FeedBackInterface::Info, "Original Xing Frame looks OK - skipping"));
         QCOMPARE(byDefault.output, kUntouched);
@@ -298,7 +368,7 @@ private slots:
         settings.minPercentUnderstood = 0;
         RepairFixture fixture;
         Run run;
-        fixture.run(before + oldXing + after, settings, run);
+        QVERIFY(fixture.run(before + oldXing + after, settings, run));
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
         const qsizetype xingSize = run.output.size() - before.size() - after.size();
         QCOMPARE(run.output.left(before.size()), before);
@@ -332,7 +402,9 @@ private slots:
         QFETCH(bool, keepDelay);
         QFETCH(bool, keepPadding);
         const H low = makeHeader(Mp3StreamBuilder::Version(version), Mp3StreamBuilder::ChannelMode(mode), bitrateIndex);
-        const QByteArray lame = Mp3StreamBuilder::lameExtension(576, 1000, 123456789);
+        QByteArray lame = Mp3StreamBuilder::lameExtension(576, 1000, 123456789);
+        // Peak, radio (track) gain and audiophile (album) gain of the whole encoding.
+        lame.replace(11, 8, QByteArray::fromHex("3f800000" "2c71" "4c72"));
         const QByteArray oldXing = Mp3StreamBuilder::xingFrame(low, 15, 900, 9999, QByteArray(100, 3), 78,
                                                                lame + QByteArray(60, 'L'));
         const QByteArray audio = vbrFrames(30, low, bitrateIndex + 1);
@@ -342,7 +414,7 @@ private slots:
         settings.keepEncoderPadding = keepPadding;
         RepairFixture fixture;
         Run run;
-        fixture.run(id3v2 + oldXing + audio, settings, run);
+        QVERIFY(fixture.run(id3v2 + oldXing + audio, settings, run));
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
         const qsizetype xingSize = run.output.size() - id3v2.size() - audio.size();
         const QByteArray xing = run.output.mid(id3v2.size(), xingSize);
@@ -361,7 +433,36 @@ private slots:
         const QByteArray rest = oldXing.mid(lameAt + 36);
         QVERIFY(rest.startsWith("LLLL"));
         QCOMPARE(xing.mid(lameAt + 36, rest.size()), rest);
-        QCOMPARE(xing.mid(lameAt, 21), lame.left(21));
+        QCOMPARE(xing.mid(lameAt, 11), lame.left(11));
+        // The whole file's peak and track gain are not this stream's; the album gain is.
+        QCOMPARE(xing.mid(lameAt + 11, 6), QByteArray(6, '\0'));
+        QCOMPARE(xing.mid(lameAt + 17, 4), lame.mid(17, 4));
+    }
+
+    void lameDataThatIsNoValidTagIsCopied_data()
+    {
+        QTest::addColumn<QByteArray>("lame");
+        const QByteArray tag = Mp3StreamBuilder::lameExtension(576, 1000, 123456789);
+        QByteArray badCrc = tag;
+        badCrc[35] = 1;
+        QByteArray revision15 = tag;
+        revision15[9] = char(0xF4);
+        QTest::newRow("tag CRC wrong") << badCrc;
+        QTest::newRow("unknown revision") << revision15;
+        QTest::newRow("shorter than a tag") << tag.left(30);
+    }
+    void lameDataThatIsNoValidTagIsCopied()
+    {
+        QFETCH(QByteArray, lame);
+        const QByteArray oldXing = Mp3StreamBuilder::xingFrame(H{}, 15, 900, 9999, {}, 0, lame);
+        const QByteArray audio = vbrFrames(30);
+        RepairFixture fixture;
+        Run run;
+        QVERIFY(fixture.run(oldXing + audio, RepairSettings(), run));
+        QCOMPARE(run.state, int(VbrRepairer::Fixed));
+        // Written into what is not a LAME tag, fields and a fresh CRC would make decoders
+        // trust garbage delay and padding.
+        QCOMPARE(run.output.mid(156, lame.size()), oldXing.mid(156, lame.size()));
     }
 
     void literalMusicCrcWhenRepairIsOff()
@@ -374,7 +475,7 @@ private slots:
         settings.lameInfoMode = 3;
         RepairFixture fixture;
         Run run;
-        fixture.run(oldXing + audio, settings, run);
+        QVERIFY(fixture.run(oldXing + audio, settings, run));
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
         QCOMPARE(quint16(bigEndian(run.output, 188, 2)), ReferenceCrc::arc(audio));
         QCOMPARE(quint16(bigEndian(run.output, 190, 2)), ReferenceCrc::arc(run.output.left(190)));
@@ -400,7 +501,7 @@ private slots:
             settings.fallbackLameFrame.assign(album.begin(), album.end());
         RepairFixture fixture;
         Run run;
-        fixture.run(audio, settings, run);
+        QVERIFY(fixture.run(audio, settings, run));
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
         const QByteArray xing = run.output.left(run.output.size() - audio.size());
         if (!withFallback) {
@@ -528,7 +629,7 @@ void tst_VbrRepairer::realLameTrackDecodesWithTrueHeader()
     settings.keepEncoderDelay = false;
     settings.keepEncoderPadding = false;
     Run run;
-    fixture.run(id3v2 + frames + trailer, settings, run);
+    QVERIFY(fixture.run(id3v2 + frames + trailer, settings, run));
     QCOMPARE(run.state, int(VbrRepairer::Fixed));
     QVERIFY(run.output.startsWith(id3v2));
     QVERIFY(run.output.endsWith(frames + trailer));

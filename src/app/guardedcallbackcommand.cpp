@@ -1,0 +1,15 @@
+#include "app/guardedcallbackcommand.h"
+
+GuardedCallbackCommand::GuardedCallbackCommand(CommandType commandType, QObject *guard,
+                                               std::function<void()> callback)
+    : Command(commandType)
+    , m_guard(guard)
+    , m_callback(std::move(callback))
+{
+}
+
+void GuardedCallbackCommand::execute()
+{
+    if (m_guard && m_callback)
+        m_callback();
+}

@@ -1,0 +1,570 @@
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+#include <functional>
+
+#include "encodedaudio.h"
+#include "guiwarnings.h"
+#include "app/buttonlineedit.h"
+#include "app/mainwindow.h"
+#include "work/mp3manager.h"
+#include "app/progresswidget.h"
+#include "cue/cuedialog.h"
+#include "tracks/listmodel.h"
+#include "tracks/listview.h"
+#include "tracks/timetext.h"
+#include "tracks/trackdatadialog.h"
+#include "tracks/trackheader.h"
+#include "tracks/tracklist.h"
+#include "waveform/markerwidget.h"
+#include "waveform/waveformwidget.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int toneMs = 4000;
+constexpr int toneCount = 3;
+
+// Answers every modal widget that shows while it lives: records it, lets `act` work on it,
+// and closes it if it is still open, so a test never hangs on an unexpected dialog.
+class ModalAnswerer
+{
+public:
+    struct Seen
+    {
+        QString className;
+        QString text; // a message box's text
+    };
+
+    explicit ModalAnswerer(std::function<void(QWidget *)> act = {})
+        : m_act(std::move(act))
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { poll(); });
+        m_timer.start();
+    }
+
+    QList<Seen> seen;
+
+    QString messages() const
+    {
+        QStringList texts;
+        for (const Seen &entry : seen)
+            texts << entry.text;
+        return texts.join(u'|');
+    }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        Seen entry{QString::fromLatin1(modal->metaObject()->className()), {}};
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            entry.text = box->text();
+        seen.append(entry);
+        if (m_act)
+            m_act(modal);
+        if (modal->isVisible()) {
+            if (auto *dialog = qobject_cast<QDialog *>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        }
+    }
+
+    std::function<void(QWidget *)> m_act;
+    QTimer m_timer;
+};
+
+bool writeText(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// Three tracks at the tone boundaries, named the way the files must come out.
+QByteArray sheet(const QString &mp3Name)
+{
+    return "PERFORMER \"Band\"\nFILE \"" + mp3Name.toUtf8()
+        + "\" MP3\n"
+          "  TRACK 01 AUDIO\n    TITLE \"One\"\n    PERFORMER \"Band\"\n    INDEX 01 00:00:00\n"
+          "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    PERFORMER \"Band\"\n    INDEX 01 00:04:00\n"
+          "  TRACK 03 AUDIO\n    TITLE \"Three\"\n    PERFORMER \"Band\"\n    INDEX 01 00:08:00\n";
+}
+
+QStringList titles()
+{
+    QStringList result;
+    for (int i = 0; i < TrackList::instance()->count(); ++i)
+        result << TrackList::instance()->trackAt(i).title;
+    return result;
+}
+
+QStringList mp3sUnder(const QString &folder)
+{
+    QStringList found;
+    const QDir dir(folder);
+    for (const QFileInfo &info : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (info.isDir())
+            found << mp3sUnder(info.filePath());
+        else if (info.suffix() == u"mp3"_s)
+            found << info.filePath();
+    }
+    return found;
+}
+
+} // namespace
+
+// The road of one file through the real window, work manager, threads and a lame file.
+class tst_MainWindowRoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void fileOpensWithSheetOrWholeTrack_data();
+    void fileOpensWithSheetOrWholeTrack();
+    void cueDialogStandsBesideProgressPanel();
+    void clickSplitsAndMarkerMovesBoundary();
+    void sliceWritesNamedTaggedTracks_data();
+    void sliceWritesNamedTaggedTracks();
+    void unusableFolderIsRefused_data();
+    void unusableFolderIsRefused();
+    void trackThatCannotBeWrittenIsNamed();
+    void openingDuringSliceIsRefused();
+    void fileWithoutAudioIsReported();
+
+private:
+    // A fresh folder holding the album under `name`, plus the given sheets.
+    QString albumIn(const QString &folder, const QString &name, const QStringList &sheets = {});
+    bool openAndWait(MainWindow &window, const QString &path, int tracks,
+                     ModalAnswerer *answerer = nullptr);
+    bool sliceAndWait(MainWindow &window, const QString &folder, bool byReturn = false);
+
+    QTemporaryDir m_dir;
+    Mp3ManagerScope m_workManager; // the window's work manager, as main() keeps it
+    QString m_album;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void tst_MainWindowRoad::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QCoreApplication::setApplicationName(u"Mavlor"_s);
+    QCoreApplication::setOrganizationName(u"Orvane Software"_s);
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.filePath(u"config"_s));
+    if (!EncodedAudio::haveTool(u"lame"_s) || !EncodedAudio::haveTool(u"ffmpeg"_s))
+        QSKIP("lame and ffmpeg are needed");
+    m_album = m_dir.filePath(u"source.mp3"_s);
+    QString error;
+    const QList<EncodedAudio::Tone> tones{{toneMs / 1000.0, 440.0, 0.6},
+                                          {toneMs / 1000.0, 0.0, 0.0},
+                                          {toneMs / 1000.0, 660.0, 0.3}};
+    QVERIFY2(EncodedAudio::encode(m_album, tones, 44100, 2, {u"-V2"_s}, &error),
+             qPrintable(error));
+}
+
+void tst_MainWindowRoad::init()
+{
+    failOnWarningsButPlatformNotes();
+    QSettings().clear();
+    m_window = std::make_unique<MainWindow>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void tst_MainWindowRoad::cleanup()
+{
+    m_window.reset();
+}
+
+QString tst_MainWindowRoad::albumIn(const QString &folder, const QString &name,
+                                    const QStringList &sheets)
+{
+    const QString path = m_dir.filePath(folder);
+    QDir(path).removeRecursively();
+    QDir().mkpath(path);
+    const QString mp3 = path + u'/' + name;
+    if (!QFile::copy(m_album, mp3))
+        return QString();
+    // "empty" after a sheet's name turns that sheet into one without tracks.
+    for (qsizetype i = 0; i < sheets.size(); ++i) {
+        if (sheets.at(i) == u"empty"_s)
+            continue;
+        const bool empty = sheets.value(i + 1) == u"empty"_s;
+        if (!writeText(path + u'/' + sheets.at(i), empty ? QByteArray("REM nothing\n")
+                                                         : sheet(name)))
+            return QString();
+    }
+    return mp3;
+}
+
+bool tst_MainWindowRoad::openAndWait(MainWindow &window, const QString &path, int tracks,
+                                     ModalAnswerer *answerer)
+{
+    std::unique_ptr<ModalAnswerer> own;
+    if (!answerer) {
+        own = std::make_unique<ModalAnswerer>();
+        answerer = own.get();
+    }
+    if (!window.openFile(path))
+        return false;
+    return QTest::qWaitFor([&] {
+        return window.waveformView()->frameIndex() && !window.progressPanel()->isVisible()
+            && TrackList::instance()->count() == tracks
+            && window.trackModel()->rowCount() == tracks;
+    }, 10000);
+}
+
+bool tst_MainWindowRoad::sliceAndWait(MainWindow &window, const QString &folder, bool byReturn)
+{
+    window.saveFolderEdit()->setText(QDir::toNativeSeparators(folder));
+    if (byReturn)
+        QTest::keyClick(window.saveFolderEdit(), Qt::Key_Return);
+    else
+        window.findChild<QAction *>(u"actionSlice"_s)->trigger();
+    return QTest::qWaitFor([&] { return !window.statusBar()->currentMessage().isEmpty(); },
+                           20000);
+}
+
+void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack_data()
+{
+    QTest::addColumn<QString>("mp3");
+    QTest::addColumn<QStringList>("sheets");
+    QTest::addColumn<QString>("choose"); // a row to choose in the CUE dialog; empty: Exit
+    QTest::addColumn<bool>("dialogShown");
+    QTest::addColumn<QStringList>("expectedTitles");
+
+    const QStringList fromSheet{u"One"_s, u"Two"_s, u"Three"_s};
+    QTest::newRow("no sheet: one whole-file track") << u"Album.mp3"_s << QStringList{}
+                                                     << QString() << false
+                                                     << QStringList{u"Album"_s};
+    QTest::newRow("sheet with the MP3's name taken unasked")
+        << u"Album.mp3"_s << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QString() << false
+        << fromSheet;
+    QTest::newRow("dotted name keeps all but the suffix")
+        << u"Live 2024.05.01.mp3"_s << QStringList{} << QString() << false
+        << QStringList{u"Live 2024.05.01"_s};
+    QTest::newRow("dotted sheet with the same name taken unasked")
+        << u"Live 2024.05.01.mp3"_s << QStringList{u"Live 2024.05.01.cue"_s} << QString()
+        << false << fromSheet;
+    QTest::newRow("Album.cd2.cue is not Album.cd1.mp3's: asked, exit")
+        << u"Album.cd1.mp3"_s << QStringList{u"Album.cd2.cue"_s} << QString() << true
+        << QStringList{u"Album.cd1"_s};
+    QTest::newRow("another sheet asked, chosen")
+        << u"Album.mp3"_s << QStringList{u"Other.cue"_s} << u"Other"_s << true << fromSheet;
+    QTest::newRow("a sheet without tracks gives one whole-file track")
+        << u"Album.mp3"_s << QStringList{u"Album.cue"_s, u"empty"_s} << QString() << false
+        << QStringList{u"Album"_s};
+}
+
+void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack()
+{
+    QFETCH(QString, mp3);
+    QFETCH(QStringList, sheets);
+    QFETCH(QString, choose);
+    QFETCH(bool, dialogShown);
+    QFETCH(QStringList, expectedTitles);
+
+    const QString path = albumIn(u"open"_s, mp3, sheets);
+    QVERIFY(!path.isEmpty());
+    QPoint panelBesideDialog;
+    bool panelShownBesideDialog = false;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        auto *dialog = qobject_cast<CueDialog *>(modal);
+        if (!dialog)
+            return;
+        panelBesideDialog = m_window->progressPanel()->pos();
+        panelShownBesideDialog = m_window->progressPanel()->isVisible();
+        auto *list = dialog->findChild<QListWidget *>(u"cueList"_s);
+        const auto items = list->findItems(choose, Qt::MatchExactly);
+        if (!choose.isEmpty() && !items.isEmpty()) {
+            list->setCurrentItem(items.first());
+            dialog->onChoseCueButton();
+        } else {
+            dialog->onCloseButton();
+        }
+    });
+    QVERIFY(openAndWait(*m_window, path, static_cast<int>(expectedTitles.size()), &answerer));
+    QCOMPARE(titles(), expectedTitles);
+    bool sawDialog = false;
+    for (const auto &seen : std::as_const(answerer.seen))
+        sawDialog = sawDialog || seen.className == u"CueDialog"_s;
+    QCOMPARE(sawDialog, dialogShown);
+    // While the dialog showed, a panel still shown (the read may have ended first) stood on
+    // the window's right half; then it came back.
+    if (panelShownBesideDialog)
+        QCOMPARE(panelBesideDialog.x(), m_window->width() / 2 + 10);
+    QCOMPARE(m_window->progressPanel()->pos(),
+             QPoint(m_window->width() / 2 - 100, m_window->height() / 2 - 25));
+
+    // The tracks span the whole file: the decoder's length, to within one entry.
+    const TrackList *list = TrackList::instance();
+    const int total = m_window->totalLength();
+    const EncodedAudio::Decoded decoded = EncodedAudio::decode(path);
+    QVERIFY(decoded.ok);
+    const double decodedMs = decoded.samples * 1000.0 / decoded.sampleRate;
+    QVERIFY2(qAbs(total - decodedMs) < 2 * 26.2 + 60, qPrintable(QString::number(total)));
+    QCOMPARE(list->trackAt(0).start, 0);
+    QCOMPARE(list->trackAt(list->count() - 1).end, total);
+    QCOMPARE(m_window->trackModel()->index(0, 2).data().toString(), expectedTitles.first());
+    QCOMPARE(m_window->trackHeader()->checkBoxState(), int(Qt::Checked));
+    QVERIFY(m_window->findChild<QAction *>(u"actionSlice"_s)->isEnabled());
+    QVERIFY(m_window->welcomePanel() == nullptr);
+}
+
+void tst_MainWindowRoad::cueDialogStandsBesideProgressPanel()
+{
+    m_window->setGeometry(100, 50, 640, 480);
+    QTRY_COMPARE(m_window->geometry(), QRect(100, 50, 640, 480));
+    m_window->progressPanel()->show();
+    const QPoint centred = m_window->progressPanel()->pos();
+    QPoint panelDuring;
+    QRect dialogDuring;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        panelDuring = m_window->progressPanel()->pos();
+        dialogDuring = QRect(modal->pos(), modal->size()); // pos() includes the frame
+    });
+    m_window->onCueFilesFinded({u"/music/a.cue"_s, u"/music/b.cue"_s});
+    QCOMPARE(answerer.seen.size(), 1);
+    // The panel on the right half, the 300 by 300 dialog on the left, 75 below the top.
+    QCOMPARE(panelDuring, QPoint(640 / 2 + 10, centred.y()));
+    QCOMPARE(dialogDuring, QRect(100 + 320 - 310, 50 + 75, 300, 300));
+    QCOMPARE(m_window->progressPanel()->pos(), centred);
+}
+
+void tst_MainWindowRoad::clickSplitsAndMarkerMovesBoundary()
+{
+    const QString path = albumIn(u"click"_s, u"Album.mp3"_s);
+    QVERIFY(openAndWait(*m_window, path, 1));
+    WaveformWidget *view = m_window->waveformView();
+    int y = view->height() / 2;
+    const int clickX = view->pixelAtTime(5000) - view->scrollOffset();
+    const int clickedMs = view->timeAtPixel(view->scrollOffset() + clickX);
+
+    {
+        ModalAnswerer accept([](QWidget *modal) {
+            if (auto *dialog = qobject_cast<TrackDataDialog *>(modal))
+                dialog->accept();
+        });
+        QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(clickX, y));
+        QVERIFY(QTest::qWaitFor([] { return TrackList::instance()->count() == 2; }, 5000));
+    }
+    // The dialog carries hundredths of a second.
+    QCOMPARE(TrackList::instance()->startOf(1), clickedMs / 10 * 10);
+    QCOMPARE(m_window->trackModel()->index(1, 3).data().toString(), TimeText::format(clickedMs));
+
+    // Hovering over the new boundary brings the marker onto it.
+    y = view->height() / 2;
+    MarkerWidget *marker = m_window->hoverMarker();
+    const int boundaryX = view->pixelAtTime(clickedMs / 10 * 10) - view->scrollOffset();
+    QTest::mouseMove(view, QPoint(boundaryX, y));
+    QVERIFY(marker->isVisible());
+    QCOMPARE(marker->trackIndex(), 1);
+    const QPoint hotSpot(marker->hotSpotX(), marker->hotSpotY());
+    QCOMPARE(view->mapFromGlobal(marker->mapToGlobal(hotSpot)).x(), boundaryX);
+
+    // Dragging it 40 pixels right moves the boundary there; both rows show it.
+    QTest::mousePress(marker, Qt::LeftButton, {}, hotSpot);
+    QTest::mouseMove(marker, hotSpot + QPoint(40, 0));
+    const int movedMs = view->timeAtPixel(view->scrollOffset() + boundaryX + 40);
+    QCOMPARE(TrackList::instance()->startOf(1), movedMs);
+    QCOMPARE(m_window->trackModel()->index(0, 4).data().toString(), TimeText::format(movedMs));
+    QCOMPARE(m_window->trackModel()->index(1, 3).data().toString(), TimeText::format(movedMs));
+
+    // Closer than one second to the first track's start is refused; the boundary stays.
+    const QPoint nearStart = marker->mapFromGlobal(view->mapToGlobal(QPoint(30, y)));
+    QVERIFY(view->timeAtPixel(view->scrollOffset() + 30) <= 1000);
+    QTest::mouseMove(marker, nearStart);
+    QCOMPARE(TrackList::instance()->startOf(1), movedMs);
+    QTest::mouseRelease(marker, Qt::LeftButton, {}, nearStart);
+
+    // F2 edits the clicked row; Delete removes it, and the last track cannot go.
+    ListView *table = m_window->trackView();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualRect(m_window->trackModel()->index(1, 2)).center());
+    QCOMPARE(m_window->selectedRow(), 1);
+    QStringList edited;
+    ModalAnswerer editor([&](QWidget *modal) {
+        edited << modal->windowTitle();
+        for (const char *name : {"startLineEdit", "titleLineEdit"})
+            edited << modal->findChild<QLineEdit *>(QLatin1StringView(name))->text();
+    });
+    m_window->activateWindow(); // shortcuts reach the active window only
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(table, Qt::Key_F2);
+    QCOMPARE(edited, (QStringList{u"Edit"_s, TimeText::format(movedMs), u"Album"_s}));
+    auto *remove = m_window->findChild<QAction *>(u"actionRemove"_s);
+    QVERIFY(remove->isEnabled());
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    // In the folder field Delete edits the text and removes no track.
+    m_window->saveFolderEdit()->setFocus();
+    m_window->saveFolderEdit()->setCursorPosition(0);
+    QTest::keyClick(m_window->saveFolderEdit(), Qt::Key_Delete);
+    QCOMPARE(TrackList::instance()->count(), 2);
+    QTest::keyClick(table, Qt::Key_Delete);
+    QCOMPARE(TrackList::instance()->count(), 1);
+    // The split came through the dialog's hundredths of a second.
+    QCOMPARE(TrackList::instance()->trackAt(0).end, m_window->totalLength() / 10 * 10);
+    QVERIFY(!remove->isEnabled());
+    QCOMPARE(m_window->selectedRow(), 0);
+}
+
+void tst_MainWindowRoad::sliceWritesNamedTaggedTracks_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("byReturn"); // in the folder field, with the Slice action disabled
+    QTest::newRow("new folders with dots in their names") << u"out/Vol. 2/Live 2024.05"_s
+                                                          << false << false;
+    QTest::newRow("existing hidden folder, Return in the field") << u"out/.local"_s << true
+                                                                 << true;
+}
+
+void tst_MainWindowRoad::sliceWritesNamedTaggedTracks()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, exists);
+    QFETCH(bool, byReturn);
+    const QString path = albumIn(u"slice"_s, u"Album.mp3"_s, {u"Album.cue"_s});
+    QVERIFY(openAndWait(*m_window, path, 3));
+    const QString target = m_dir.filePath(folder);
+    QDir(m_dir.filePath(u"out"_s)).removeRecursively();
+    if (exists)
+        QVERIFY(QDir().mkpath(target));
+
+    ModalAnswerer answerer;
+    if (byReturn)
+        m_window->findChild<QAction *>(u"actionSlice"_s)->setEnabled(false);
+    QVERIFY(sliceAndWait(*m_window, target, byReturn));
+    QCOMPARE(answerer.messages(), QString());
+    QCOMPARE(m_window->statusBar()->currentMessage(),
+             u"3 tracks written to %1"_s.arg(QDir::toNativeSeparators(target)));
+    const QStringList names{u"01 - Band - One.mp3"_s, u"02 - Band - Two.mp3"_s,
+                            u"03 - Band - Three.mp3"_s};
+    QCOMPARE(QDir(target).entryList(QDir::Files, QDir::Name), names);
+    for (int i = 0; i < names.size(); ++i) {
+        const QString file = target + u'/' + names.at(i);
+        const EncodedAudio::Decoded decoded = EncodedAudio::decode(file);
+        QVERIFY2(decoded.ok && decoded.errors.isEmpty(), qPrintable(decoded.errors));
+        const double seconds = double(decoded.samples) / decoded.sampleRate;
+        QVERIFY2(qAbs(seconds - toneMs / 1000.0) < 0.1, qPrintable(QString::number(seconds)));
+        TagLib::FileRef tags(QFile::encodeName(file).constData());
+        QVERIFY(!tags.isNull());
+        QCOMPARE(QString::fromStdString(tags.tag()->artist().to8Bit(true)), u"Band"_s);
+        QCOMPARE(QString::fromStdString(tags.tag()->title().to8Bit(true)),
+                 (QStringList{u"One"_s, u"Two"_s, u"Three"_s}.at(i)));
+    }
+    // The window is usable again.
+    QVERIFY(m_window->findChild<QAction *>(u"actionOpen"_s)->isEnabled());
+    QVERIFY(!m_window->progressPanel()->isVisible());
+}
+
+void tst_MainWindowRoad::unusableFolderIsRefused_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a file, not a folder") << u"out/taken"_s
+                                          << u"Cannot save the tracks in %1: it is a file"_s;
+    QTest::newRow("below a file") << u"out/taken/sub"_s << u"Cannot create the folder %1: "_s;
+}
+
+void tst_MainWindowRoad::unusableFolderIsRefused()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, message);
+    const QString path = albumIn(u"refuse"_s, u"Album.mp3"_s);
+    QVERIFY(openAndWait(*m_window, path, 1));
+    const QString out = m_dir.filePath(u"out"_s);
+    QDir(out).removeRecursively();
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(writeText(out + u"/taken"_s, "not a folder"));
+
+    ModalAnswerer answerer;
+    const QString target = m_dir.filePath(folder);
+    m_window->saveFolderEdit()->setText(target);
+    m_window->findChild<QAction *>(u"actionSlice"_s)->trigger();
+    QVERIFY(QTest::qWaitFor([&] { return !answerer.seen.isEmpty(); }, 5000));
+    QVERIFY2(answerer.messages().startsWith(message.arg(QDir::toNativeSeparators(target))),
+             qPrintable(answerer.messages()));
+    QVERIFY(!m_window->progressPanel()->isVisible());
+    QCOMPARE(mp3sUnder(out), QStringList());
+}
+
+void tst_MainWindowRoad::trackThatCannotBeWrittenIsNamed()
+{
+    const QString path = albumIn(u"fail"_s, u"Album.mp3"_s, {u"Album.cue"_s});
+    QVERIFY(openAndWait(*m_window, path, 3));
+    const QString out = m_dir.filePath(u"out"_s);
+    QDir(out).removeRecursively();
+    // A folder where track 2's file would go: nothing, not even root, can write it.
+    QVERIFY(QDir().mkpath(out + u"/02 - Band - Two.mp3"_s));
+
+    ModalAnswerer answerer;
+    QVERIFY(sliceAndWait(*m_window, out));
+    QVERIFY(QTest::qWaitFor([&] { return !answerer.seen.isEmpty(); }, 5000));
+    QCOMPARE(answerer.seen.size(), 1);
+    const QString text = answerer.messages();
+    QVERIFY2(text.contains(u"Track 2 (02 - Band - Two.mp3): "_s), qPrintable(text));
+    QVERIFY2(!text.contains(u"Track 1"_s) && !text.contains(u"Track 3"_s), qPrintable(text));
+    QCOMPARE(m_window->statusBar()->currentMessage(),
+             u"2 tracks written to %1"_s.arg(QDir::toNativeSeparators(out)));
+}
+
+void tst_MainWindowRoad::openingDuringSliceIsRefused()
+{
+    const QString path = albumIn(u"busy"_s, u"Album.mp3"_s, {u"Album.cue"_s});
+    const QString other = albumIn(u"busy2"_s, u"Other.mp3"_s);
+    QVERIFY(openAndWait(*m_window, path, 3));
+    CheapMP3 *index = m_window->waveformView()->frameIndex();
+
+    ModalAnswerer answerer;
+    m_window->saveFolderEdit()->setText(m_dir.filePath(u"out/busy"_s));
+    m_window->findChild<QAction *>(u"actionSlice"_s)->trigger();
+    // A drop goes the same way as the dialog and the command line.
+    m_window->onDroppedFiles({other});
+    QVERIFY(QTest::qWaitFor([&] { return !m_window->statusBar()->currentMessage().isEmpty(); },
+                            20000));
+    QVERIFY2(answerer.messages().startsWith(u"Tracks are being written. Open Other.mp3"_s),
+             qPrintable(answerer.messages()));
+    QCOMPARE(m_window->currentFile(), path);
+    QCOMPARE(m_window->waveformView()->frameIndex(), index);
+    QCOMPARE(titles(), (QStringList{u"One"_s, u"Two"_s, u"Three"_s}));
+    QCOMPARE(mp3sUnder(m_dir.filePath(u"out/busy"_s)).size(), 3);
+}
+
+void tst_MainWindowRoad::fileWithoutAudioIsReported()
+{
+    const QString folder = m_dir.filePath(u"noaudio"_s);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/notes.mp3"_s;
+    QVERIFY(writeText(path, QByteArray(4096, 'x')));
+    ModalAnswerer answerer;
+    QVERIFY(m_window->openFile(path));
+    QVERIFY(QTest::qWaitFor([&] { return !answerer.seen.isEmpty(); }, 10000));
+    QCOMPARE(answerer.messages(),
+             u"%1 holds no MP3 audio that Mavlor can read."_s.arg(QDir::toNativeSeparators(path)));
+}
+
+QTEST_MAIN(tst_MainWindowRoad)
+#include "tst_mainwindowroad.moc"
