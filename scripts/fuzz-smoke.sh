@@ -26,3 +26,8 @@ run() {
 run vbrrepair fuzz_vbrrepair "$engine_seconds" 8192
 run mp3 fuzz_cheapmp3 "$other_seconds" 8192
 run cue fuzz_cuesheetparser "$other_seconds" 4096
+
+# --- freedb: search answer and disc entry parsers ---
+cmake --build build-fuzz --target fuzz_freedb
+run freedb fuzz_freedb "$other_seconds" 4096
+# --- end freedb ---

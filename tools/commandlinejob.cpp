@@ -213,9 +213,15 @@ void CommandLineJob::onCueSearchEnded()
 
 void CommandLineJob::buildTracks(bool cueSearchEnded)
 {
-    const bool explicitSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty();
+    const bool explicitSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty()
+        || !m_options.tracks.isEmpty();
     if (!explicitSource && !cueSearchEnded)
         return;
+
+    if (!m_options.tracks.isEmpty()) {
+        sliceListTracks(m_options.tracks);
+        return;
+    }
 
     if (!m_options.cueSheet.isEmpty()) {
         m_stage = Stage::ParsingCue;
@@ -254,15 +260,28 @@ void CommandLineJob::buildTracks(bool cueSearchEnded)
 
 void CommandLineJob::onReadyTracks(const TrackContainer &tracks)
 {
-    if (m_stage != Stage::ParsingCue)
-        return;
+    if (m_stage == Stage::ParsingCue)
+        sliceListTracks(tracks);
+}
+
+void CommandLineJob::sliceListTracks(const TrackContainer &tracks)
+{
     TrackList *list = TrackList::instance();
     list->setCalculater(this);
     list->setSourcePath(m_options.input);
     list->setTracks(tracks);
     TrackContainer filled;
-    for (int i = 0; i < list->count(); ++i)
-        filled.append(list->trackAt(i));
+    for (int i = 0; i < list->count(); ++i) {
+        // A freedb disc longer than the music is the user's choice, not a failure: its tracks
+        // past the end have nothing to hold. A sheet's such track still fails by name.
+        const Track track = list->trackAt(i);
+        if (!m_options.tracks.isEmpty() && track.start >= totalLength()) {
+            printLine(stderr, u"mavlor-cli: track %1 starts after the end of the music; not written"_s
+                                  .arg(track.number));
+            continue;
+        }
+        filled.append(track);
+    }
     sliceTracks(filled);
 }
 

@@ -33,6 +33,7 @@ public:
         QList<int> cutTimes;   // milliseconds
         QString cueSheet;
         QSet<int> trackSelection; // empty: every track
+        TrackContainer tracks;    // given tracks (a freedb disc); the last is stretched to the end
         bool quiet = false;
     };
 
@@ -75,6 +76,8 @@ private:
 
     void printInfo();
     void buildTracks(bool cueSearchEnded);
+    // Tracks from a sheet or a disc: the last one ends at the MP3's end, as in the window.
+    void sliceListTracks(const TrackContainer &tracks);
     void sliceTracks(const TrackContainer &tracks);
     void fail(const QString &message);
     void finish(int status);

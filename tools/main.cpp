@@ -10,7 +10,9 @@
 #include <map>
 
 #include "commandlinejob.h"
+#include "freedbjob.h"
 #include "repairjob.h"
+#include "terminaltext.h"
 #include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
@@ -18,10 +20,10 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const char usage[] =
-    "usage: mavlor-cli info FILE.mp3\n"
+    "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT\n"
     "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] [--quiet]\n"
-    "       mavlor-cli repair IN.mp3 [OUT.mp3] [--verbose]\n"
-    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5.\n";
+    "       mavlor-cli split FILE.mp3 --out DIR --freedb GENRE/DISCID [--tracks LIST] [--quiet]\n"
+    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server HOST[:PORT] picks the freedb server.\n";
 
 int usageError(const QString &message)
 {
@@ -38,6 +40,8 @@ struct Arguments
     QStringList positional;
     CommandLineJob::Options options;
     bool verbose = false;
+    QString freedbDisc;
+    Freedb::Server server;
 };
 
 // The option as the user wrote it, without its value.
@@ -60,6 +64,10 @@ QString missingValueMessage(const QString &name)
         return u"--cue needs a CUE sheet"_s;
     if (name == u"tracks"_s)
         return u"--tracks needs a list such as 1,3-5"_s;
+    if (name == u"freedb"_s)
+        return u"--freedb needs GENRE/DISCID"_s;
+    if (name == u"server"_s)
+        return u"--server needs HOST or HOST:PORT"_s;
     return {};
 }
 
@@ -82,7 +90,9 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     const QCommandLineOption tracks(u"tracks"_s, u"Tracks to write."_s, u"LIST"_s);
     const QCommandLineOption quiet({u"q"_s, u"quiet"_s}, u"Print nothing but errors."_s);
     const QCommandLineOption verbose({u"v"_s, u"verbose"_s}, u"Print every repair detail."_s);
-    parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose});
+    const QCommandLineOption freedb(u"freedb"_s, u"freedb disc."_s, u"GENRE/DISCID"_s);
+    const QCommandLineOption server(u"server"_s, u"freedb server."_s, u"HOST[:PORT]"_s);
+    parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose, freedb, server});
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -123,6 +133,11 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
         return usageError(u"--tracks needs a list such as 1,3-5"_s);
     options.quiet = parser.isSet(quiet);
     parsed->verbose = parser.isSet(verbose);
+    parsed->freedbDisc = parser.value(freedb);
+    parsed->server = Freedb::Server::fromSettings();
+    if (parser.isSet(server) && !Freedb::Server::parse(parser.value(server), &parsed->server))
+        return usageError(u"--server needs HOST or HOST:PORT, got \"%1\""_s
+                              .arg(TerminalText::escaped(parser.value(server))));
     return -1;
 }
 
@@ -133,6 +148,14 @@ int runRepair(const Arguments &arguments)
         return usageError(u"repair takes IN and an optional OUT"_s);
     RepairJob job(files.at(0), files.value(1), arguments.verbose);
     return job.run();
+}
+
+int runFreedb(const Arguments &arguments)
+{
+    if (arguments.positional.size() < 2 || arguments.positional.first() != u"search"_s)
+        return usageError(u"freedb takes search and a text"_s);
+    FreedbJob job(arguments.server);
+    return job.search(arguments.positional.mid(1).join(u' '));
 }
 
 int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
@@ -146,6 +169,21 @@ int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
         return usageError(u"split needs --out DIR"_s);
     if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
         return usageError(u"--cue and --at cannot be used together"_s);
+    if (!arguments.freedbDisc.isEmpty()) {
+        Freedb::CD disc;
+        if (!FreedbJob::parseDiscName(arguments.freedbDisc, &disc))
+            return usageError(u"--freedb needs GENRE/DISCID, got \"%1\""_s
+                                  .arg(TerminalText::escaped(arguments.freedbDisc)));
+        if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty())
+            return usageError(u"--freedb cannot be used with --cue or --at"_s);
+        QString error;
+        FreedbJob job(arguments.server);
+        if (!job.readTracks(disc, &options.tracks, &error)) {
+            std::fprintf(stderr, "mavlor-cli: cannot read disc %s from the freedb server: %s\n",
+                         arguments.freedbDisc.toLocal8Bit().constData(), error.toLocal8Bit().constData());
+            return 2;
+        }
+    }
 
     // The work manager's threads end before the application object does.
     Mp3ManagerScope workManager;
@@ -173,6 +211,7 @@ int main(int argc, char *argv[])
         {u"split"_s,
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Split); }},
         {u"repair"_s, runRepair},
+        {u"freedb"_s, runFreedb},
     };
     const auto subcommand = subcommands.find(arguments.command);
     if (subcommand == subcommands.end())

@@ -1,0 +1,226 @@
+#include "cddbtestserver.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+bool bindLoopback(int fd, quint16 *port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+        return false;
+    *port = ntohs(address.sin_port);
+    return true;
+}
+
+QByteArray percentDecoded(const QByteArray &text)
+{
+    return QByteArray::fromPercentEncoding(text);
+}
+
+const QList<QByteArray> headers = {
+    "Date: Tue, 08 Dec 2026 03:00:00 GMT",
+    "Server: Apache/2.4.57 (Debian)",
+    "Connection: close",
+    "Content-Type: text/plain; charset=ISO-8859-1",
+    "Cache-Control: no-cache",
+    "Vary: Accept-Encoding",
+};
+
+} // namespace
+
+CddbTestServer::CddbTestServer() = default;
+
+CddbTestServer::~CddbTestServer()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    for (int fd : std::as_const(m_heldClients))
+        ::close(fd);
+    if (m_listener >= 0)
+        ::close(m_listener);
+    if (m_refusing >= 0)
+        ::close(m_refusing);
+}
+
+bool CddbTestServer::start(QString *error)
+{
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_refusing = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listener < 0 || m_refusing < 0 || !bindLoopback(m_listener, &m_port)
+        || !bindLoopback(m_refusing, &m_refusingPort) || ::listen(m_listener, 8) != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    m_thread = std::thread([this] { serve(); });
+    return true;
+}
+
+void CddbTestServer::setMode(Mode mode)
+{
+    std::lock_guard lock(m_mutex);
+    m_mode = mode;
+}
+
+void CddbTestServer::addDisc(const Disc &disc)
+{
+    std::lock_guard lock(m_mutex);
+    m_discs.append(disc);
+}
+
+QList<QByteArray> CddbTestServer::requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+QList<QByteArray> CddbTestServer::entryLines(const QList<int> &offsets, int discSeconds,
+                                             const QByteArray &dtitle,
+                                             const QList<QByteArray> &titles)
+{
+    QList<QByteArray> lines = {"# xmcd", "#", "# Track frame offsets:"};
+    for (int offset : offsets)
+        lines.append("#\t" + QByteArray::number(offset));
+    lines << "#" << "# Disc length: " + QByteArray::number(discSeconds) + " seconds" << "#"
+          << "# Revision: 3" << "# Submitted via: test 1.0" << "#" << "DISCID=7b0c0a0b"
+          << "DTITLE=" + dtitle << "DYEAR=1999" << "DGENRE=Rock";
+    for (qsizetype i = 0; i < titles.size(); ++i)
+        lines.append("TTITLE" + QByteArray::number(i) + '=' + titles.at(i));
+    lines << "EXTD=" << "EXTT0=" << "PLAYORDER=";
+    return lines;
+}
+
+void CddbTestServer::serve()
+{
+    while (!m_stop) {
+        pollfd entry{m_listener, POLLIN, 0};
+        if (::poll(&entry, 1, 20) <= 0)
+            continue;
+        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client >= 0)
+            handle(client);
+    }
+}
+
+void CddbTestServer::handle(int client)
+{
+    QByteArray request;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!request.contains("\r\n\r\n") && request.size() < 8192 && !m_stop
+           && std::chrono::steady_clock::now() < giveUp) {
+        pollfd entry{client, POLLIN, 0};
+        if (::poll(&entry, 1, 20) <= 0)
+            continue;
+        char buffer[1024];
+        const ssize_t count = ::recv(client, buffer, sizeof buffer, 0);
+        if (count <= 0)
+            break;
+        request.append(buffer, count);
+    }
+    Mode mode;
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.append(request);
+        mode = m_mode;
+    }
+    if (mode == Mode::Silent) {
+        std::lock_guard lock(m_mutex);
+        m_heldClients.append(client);
+        return;
+    }
+    bool endless = false;
+    QByteArray answer = answerFor(request, &endless);
+    if (mode == Mode::LfOnly)
+        answer.replace("\r\n", "\n");
+
+    // A short send time-out keeps the server responsive to its own stop.
+    const timeval sendTimeout{0, 100 * 1000};
+    ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+    auto sendAll = [&](const char *data, qsizetype size) {
+        while (size > 0 && !m_stop) {
+            const ssize_t count = ::send(client, data, size_t(size), MSG_NOSIGNAL);
+            if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+                continue;
+            if (count <= 0)
+                return false;
+            data += count;
+            size -= count;
+        }
+        return !m_stop;
+    };
+    if (mode == Mode::Drip) {
+        const int one = 1;
+        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        for (qsizetype i = 0; i < answer.size() && sendAll(answer.constData() + i, 1); ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+    } else if (sendAll(answer.constData(), answer.size()) && endless) {
+        const QByteArray filler = QByteArray("misc 00000000 Filler / Without End\r\n").repeated(256);
+        while (sendAll(filler.constData(), filler.size())) {
+        }
+    }
+    ::close(client);
+}
+
+QByteArray CddbTestServer::answerFor(const QByteArray &request, bool *endless)
+{
+    std::lock_guard lock(m_mutex);
+    QByteArray status;
+    QList<QByteArray> body;
+    const qsizetype cmdAt = request.indexOf("cmd=");
+    const qsizetype lineEnd = request.indexOf(' ', request.indexOf(' ') + 1);
+    QByteArray command = cmdAt < 0 ? QByteArray() : request.mid(cmdAt + 4, lineEnd - cmdAt - 4);
+    command = command.left(command.indexOf('&'));
+    QList<QByteArray> words = command.split('+');
+    for (QByteArray &word : words)
+        word = percentDecoded(word);
+
+    if (m_mode == Mode::ErrorStatus) {
+        status = "500 Command syntax error, command unknown, command unimplemented.";
+    } else if (words.size() >= 3 && words.at(0) == "cddb" && words.at(1) == "album") {
+        const QByteArray query = words.mid(2).join(' ').toLower();
+        for (const Disc &disc : std::as_const(m_discs)) {
+            if (disc.title.toLower().contains(query))
+                body.append(disc.genre + ' ' + disc.discId + ' ' + disc.title);
+        }
+        *endless = m_mode == Mode::Endless;
+        status = body.isEmpty() && !*endless ? "202 No match found."
+                                             : "211 Found inexact matches, list follows (until terminating `.')";
+    } else if (words.size() == 4 && words.at(0) == "cddb" && words.at(1) == "read") {
+        status = "401 " + words.at(2) + ' ' + words.at(3) + " No such CD entry in database.";
+        for (const Disc &disc : std::as_const(m_discs)) {
+            if (disc.genre == words.at(2) && disc.discId == words.at(3)) {
+                status = "210 " + disc.genre + ' ' + disc.discId
+                         + " CD database entry follows (until terminating `.')";
+                body = disc.entry;
+            }
+        }
+    } else {
+        status = "500 Command syntax error, command unknown, command unimplemented.";
+    }
+
+    QByteArray answer = "HTTP/1.1 200 OK\r\n";
+    // Six header lines, as the freedb servers of old sent them.
+    for (const QByteArray &header : headers)
+        answer += header + "\r\n";
+    answer += "\r\n" + status + "\r\n";
+    for (const QByteArray &line : std::as_const(body))
+        answer += line + "\r\n";
+    if (status.startsWith("21") && !*endless)
+        answer += ".\r\n";
+    return answer;
+}

@@ -1,0 +1,120 @@
+#include "freedbjob.h"
+
+#include <QEventLoop>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+#include "freedb/freedbsearchthreadobject.h"
+#include "interruptnotifier.h"
+#include "terminaltext.h"
+#include "threads/thread.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void printLine(FILE *stream, const QString &text)
+{
+    std::fputs((text + u'\n').toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+FreedbJob::FreedbJob(const Freedb::Server &server, QObject *parent)
+    : QObject(parent)
+    , m_object(std::make_unique<FreedbSearchThreadObject>())
+    , m_thread(std::make_unique<Thread>(m_object.get()))
+{
+    m_object->setServer(server);
+    connect(m_object.get(), &FreedbSearchThreadObject::discsReady, this,
+            [this](const Freedb::CDContainer &discs) {
+                m_discs = discs;
+                m_answered = true;
+            });
+    connect(m_object.get(), &FreedbSearchThreadObject::tracksReady, this,
+            [this](const TrackContainer &tracks) {
+                m_tracks = tracks;
+                m_answered = true;
+            });
+    connect(m_object.get(), &FreedbSearchThreadObject::failed, this,
+            [this](const QString &reason) { m_error = reason; });
+}
+
+FreedbJob::~FreedbJob()
+{
+    // run() returns only after the thread stopped; this guards an early exit all the same.
+    if (m_thread->isRunning())
+        m_object->stop();
+    while (m_thread->isRunning()) {
+        m_thread->quit();
+        m_thread->wait(10);
+    }
+    m_object.reset();
+    m_thread.reset();
+}
+
+bool FreedbJob::run()
+{
+    m_answered = false;
+    m_error.clear();
+    InterruptNotifier interrupt;
+    connect(&interrupt, &InterruptNotifier::interruptRequested, this, [this] { m_object->stop(); });
+    QEventLoop loop;
+    connect(m_thread.get(), &Thread::stopped, &loop, &QEventLoop::quit);
+    if (!m_thread->startWork())
+        return false;
+    loop.exec();
+    // Results are queued before finished(), so they have all arrived by now.
+    return !interrupt.interrupted();
+}
+
+int FreedbJob::search(const QString &text)
+{
+    if (text.trimmed().isEmpty()) {
+        printLine(stderr, u"mavlor-cli: nothing to search for"_s);
+        return 2;
+    }
+    m_object->setSearchRequest(text);
+    if (!run()) {
+        printLine(stderr, u"mavlor-cli: stopped"_s);
+        return 130;
+    }
+    if (!m_answered) {
+        printLine(stderr, u"mavlor-cli: no usable answer from the freedb server: %1"_s.arg(TerminalText::escaped(m_error)));
+        return 2;
+    }
+    for (qsizetype i = 0; i < m_discs.size(); ++i) {
+        const Freedb::CD &disc = m_discs.at(i);
+        printLine(stdout, u"%1  %2/%3  %4"_s.arg(i + 1).arg(TerminalText::escaped(QString::fromLatin1(disc.genre)),
+                                                           TerminalText::escaped(QString::fromLatin1(disc.discId)),
+                                                           TerminalText::escaped(QString::fromLatin1(disc.title))));
+    }
+    return m_discs.isEmpty() ? 1 : 0;
+}
+
+bool FreedbJob::readTracks(const Freedb::CD &disc, TrackContainer *tracks, QString *error)
+{
+    m_object->setReadRequest(disc);
+    const bool finished = run();
+    if (finished && m_answered && !m_tracks.isEmpty()) {
+        *tracks = m_tracks;
+        return true;
+    }
+    if (error)
+        *error = finished ? TerminalText::escaped(m_error) : u"stopped"_s;
+    return false;
+}
+
+bool FreedbJob::parseDiscName(const QString &text, Freedb::CD *disc)
+{
+    static const QRegularExpression name(u"^([A-Za-z0-9_-]+)/([A-Za-z0-9_-]+)$"_s);
+    const QRegularExpressionMatch match = name.match(text);
+    if (!match.hasMatch())
+        return false;
+    disc->genre = match.captured(1).toLatin1();
+    disc->discId = match.captured(2).toLatin1();
+    disc->title.clear();
+    return true;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "freedb/cd.h"
+#include "freedb/server.h"
+#include "tracks/track.h"
+
+class FreedbSearchThreadObject;
+class Thread;
+
+// The freedb commands of mavlor-cli, run on the same thread object as the window's panel and
+// waited for in a local event loop. Ctrl-C stops a command within a quarter of a second.
+class FreedbJob final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FreedbJob(const Freedb::Server &server, QObject *parent = nullptr);
+    ~FreedbJob() override;
+
+    // "freedb search TEXT": prints "N  GENRE/DISCID  TITLE" per disc. Returns 0 with at least
+    // one disc, 1 with none, 2 (reason on standard error) without a usable answer, 130 when
+    // interrupted.
+    int search(const QString &text);
+    // The tracks of the disc named by genre and id, the last ending at the disc's length.
+    // False with a one-line reason when the server gave none.
+    bool readTracks(const Freedb::CD &disc, TrackContainer *tracks, QString *error);
+
+    // "GENRE/DISCID" with two non-empty words of letters, digits, '-' and '_'.
+    static bool parseDiscName(const QString &text, Freedb::CD *disc);
+
+private:
+    // Runs the request stored in the thread object; false when interrupted.
+    bool run();
+
+    std::unique_ptr<FreedbSearchThreadObject> m_object;
+    std::unique_ptr<Thread> m_thread;
+    Freedb::CDContainer m_discs;
+    TrackContainer m_tracks;
+    QString m_error;
+    bool m_answered = false;
+};
