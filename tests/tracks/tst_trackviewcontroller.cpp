@@ -178,7 +178,6 @@ void tst_TrackViewController::hidingMenuRaisesViewButton()
     QVERIFY(header->isViewButtonRaised());
     QCOMPARE(toggled.size(), 1);
     QCOMPARE(toggled.at(0).at(0).toBool(), true);
-    QVERIFY(!menu->isVisible());
 }
 
 void tst_TrackViewController::menuActionsToggleColumns_data()
