@@ -150,7 +150,6 @@ void tst_CueDialog::chooseWithoutCurrentRowKeepsDialogOpen()
 {
     QVERIFY(showFilled());
     m_list->setCurrentItem(nullptr);
-    QCOMPARE(m_list->currentItem(), nullptr);
     QSignalSpy finished(m_dialog, &QDialog::finished);
     QTest::mouseClick(buttonWithText(*m_dialog, u"Choose selected cue file"_s), Qt::LeftButton);
     QCOMPARE(finished.count(), 0);
