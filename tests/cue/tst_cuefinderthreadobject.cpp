@@ -36,48 +36,51 @@ class tst_CueFinderThreadObject : public QObject
     Q_OBJECT
 
 private slots:
-    void sheetsNextToMp3AreFoundAndReduced_data();
-    void sheetsNextToMp3AreFoundAndReduced();
+    void sheetsNextToMp3AreFoundAndReducedUnlessStopped_data();
+    void sheetsNextToMp3AreFoundAndReducedUnlessStopped();
     void listTravelsQueuedUnderItsRegisteredName();
-    void stopSuppressesList();
     void nextRunSearchesTheNewFolder();
 };
 
-void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReduced_data()
+void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReducedUnlessStopped_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QStringList>("links"); // sheets that are symbolic links to a real one
     QTest::addColumn<QStringList>("expected"); // empty: no readyCueFiles at all
+    QTest::addColumn<bool>("stopped"); // asked to stop before the run
 
     QTest::newRow("own name wins over another sheet")
             << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QStringList{}
-            << QStringList{u"Album.cue"_s};
+            << QStringList{u"Album.cue"_s} << false;
     QTest::newRow("only another sheet") << QStringList{u"Other.cue"_s} << QStringList{}
-                                        << QStringList{u"Other.cue"_s};
+                                        << QStringList{u"Other.cue"_s} << false;
     QTest::newRow("all sheets kept without own name")
             << QStringList{u"B.cue"_s, u"A.cue"_s} << QStringList{}
-            << QStringList{u"A.cue"_s, u"B.cue"_s};
+            << QStringList{u"A.cue"_s, u"B.cue"_s} << false;
     QTest::newRow("Album.cd1.cue is not reduced")
             << QStringList{u"Album.cd1.cue"_s, u"Album.cd2.cue"_s} << QStringList{}
-            << QStringList{u"Album.cd1.cue"_s, u"Album.cd2.cue"_s};
+            << QStringList{u"Album.cd1.cue"_s, u"Album.cd2.cue"_s} << false;
     QTest::newRow("own name compared case-sensitively")
             << QStringList{u"album.cue"_s, u"Other.cue"_s} << QStringList{}
-            << QStringList{u"Other.cue"_s, u"album.cue"_s};
+            << QStringList{u"Other.cue"_s, u"album.cue"_s} << false;
     QTest::newRow("upper-case suffix not found")
-            << QStringList{u"Album.CUE"_s, u"Album.Cue"_s} << QStringList{} << QStringList{};
+            << QStringList{u"Album.CUE"_s, u"Album.Cue"_s} << QStringList{} << QStringList{} << false;
     QTest::newRow("subfolders ignored") << QStringList{u"cd1/Album.cue"_s, u"sub/x/Other.cue"_s}
-                                        << QStringList{} << QStringList{};
+                                        << QStringList{} << QStringList{} << false;
     QTest::newRow("symbolic links skipped")
-            << QStringList{} << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QStringList{};
+            << QStringList{} << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QStringList{} << false;
     QTest::newRow("no sheets") << QStringList{u"Album.txt"_s, u"cue"_s} << QStringList{}
-                               << QStringList{};
+                               << QStringList{} << false;
+    QTest::newRow("stopped run reports nothing") << QStringList{u"Album.cue"_s} << QStringList{}
+                                                 << QStringList{} << true;
 }
 
-void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReduced()
+void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReducedUnlessStopped()
 {
     QFETCH(QStringList, files);
     QFETCH(QStringList, links);
     QFETCH(QStringList, expected);
+    QFETCH(bool, stopped);
 
     QTemporaryDir dir;
     QTemporaryDir elsewhere;
@@ -95,6 +98,8 @@ void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReduced()
     QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
     QSignalSpy finished(&object, &IThreadObject::finished);
     object.setPath(dir.filePath(u"Album.mp3"_s));
+    if (stopped)
+        object.stop();
     QVERIFY(run.start());
     QVERIFY(run.waitForEnd(5000));
     QCOMPARE(finished.count(), 1);
@@ -134,23 +139,6 @@ void tst_CueFinderThreadObject::listTravelsQueuedUnderItsRegisteredName()
     QCOMPARE(receivedOn, QThread::currentThread());
     QCOMPARE(received, FileFinder::FileList{QFileInfo(dir.filePath(u"Other.cue"_s))
                                                     .canonicalFilePath()});
-}
-
-void tst_CueFinderThreadObject::stopSuppressesList()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(touch(dir.filePath(u"Album.cue"_s)));
-    CueFinderThreadObject object;
-    ThreadRun run(&object);
-    QSignalSpy ready(&object, &CueFinderThreadObject::readyCueFiles);
-    QSignalSpy finished(&object, &IThreadObject::finished);
-    object.setPath(dir.filePath(u"Album.mp3"_s));
-    object.stop();
-    QVERIFY(run.start());
-    QVERIFY(run.waitForEnd(5000));
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(ready.count(), 0);
 }
 
 void tst_CueFinderThreadObject::nextRunSearchesTheNewFolder()

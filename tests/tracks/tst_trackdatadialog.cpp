@@ -1,10 +1,10 @@
 #include "guiwarnings.h"
+#include "modalanswerer.h"
 #include "tracks/trackcalculaterlistener.h"
 #include "tracks/trackdatadialog.h"
 #include "tracks/tracklist.h"
 #include "tracks/tracksupdatelistener.h"
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 
@@ -37,43 +36,30 @@ struct CallCounter final : TracksUpdateListener
 // What the user saw in the four fields, in order artist, title, start, end.
 using Fields = QStringList;
 
-// Waits for the modal dialog that editTrack runs, reads what it shows, lets `user` act on
-// it, and fails the test (closing the dialog) if none appears.
-class ModalDriver
+// Reads what the first modal dialog that editTrack runs shows and lets `user` act on it;
+// `acted` stays false if none appears.
+struct ModalDriver
 {
-public:
-    explicit ModalDriver(std::function<bool(TrackDataDialog *)> userAction)
-        : user(std::move(userAction))
+    explicit ModalDriver(std::function<bool(TrackDataDialog *)> user)
+        : answerer([this, user = std::move(user)](QWidget *modal) {
+            auto *dialog = qobject_cast<TrackDataDialog *>(modal);
+            if (!dialog || found)
+                return;
+            found = true;
+            windowTitle = dialog->windowTitle();
+            for (const char *name : {"artistLineEdit", "titleLineEdit", "startLineEdit", "endLineEdit"})
+                shown << dialog->findChild<QLineEdit *>(QLatin1StringView(name))->text();
+            acted = user(dialog);
+        })
     {
-        timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, &timer, [this] { poll(); });
-        timer.start();
     }
 
     Fields shown;
     QString windowTitle;
     bool found = false;
-    // Whether every field and button the user action looked for was there.
+    // Whether a dialog appeared and every field and button the user action looked for was there.
     bool acted = false;
-
-private:
-    void poll()
-    {
-        auto *dialog = qobject_cast<TrackDataDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        timer.stop();
-        found = true;
-        windowTitle = dialog->windowTitle();
-        for (const char *name : {"artistLineEdit", "titleLineEdit", "startLineEdit", "endLineEdit"})
-            shown << dialog->findChild<QLineEdit *>(QLatin1StringView(name))->text();
-        acted = user(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    }
-
-    std::function<bool(TrackDataDialog *)> user;
-    QTimer timer;
+    ModalAnswerer answerer;
 };
 
 // Replaces a field's text by typing, as a user selecting all and typing over it would.
@@ -218,7 +204,6 @@ void tst_TrackDataDialog::rowFillsFieldsFromTrack()
     QVERIFY(!TrackDataDialog::editTrack(nullptr, u"Edit"_s, row, given.at(0), given.at(1),
                                         given.at(2), given.at(3)));
     QVERIFY(driver.acted);
-    QVERIFY(driver.found);
     QCOMPARE(driver.windowTitle, u"Edit"_s);
     QCOMPARE(driver.shown, shown);
     QCOMPARE(counter.calls, 0);
@@ -242,13 +227,14 @@ void tst_TrackDataDialog::waveformClickFillsTrackUnderIt()
     QFETCH(int, ms);
     QFETCH(Fields, shown);
     QFETCH(int, countAfterOk);
-    ModalDriver driver([](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Cancel); });
-    QVERIFY(!TrackDataDialog::editTrackAt(nullptr, u"Add"_s, ms));
-    QVERIFY(driver.acted);
-    QVERIFY(driver.found);
-    QCOMPARE(driver.windowTitle, u"Add"_s);
-    QCOMPARE(driver.shown, shown);
-    QCOMPARE(TrackList::instance()->count(), 3);
+    {
+        ModalDriver driver([](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Cancel); });
+        QVERIFY(!TrackDataDialog::editTrackAt(nullptr, u"Add"_s, ms));
+        QVERIFY(driver.acted);
+        QCOMPARE(driver.windowTitle, u"Add"_s);
+        QCOMPARE(driver.shown, shown);
+        QCOMPARE(TrackList::instance()->count(), 3);
+    }
 
     ModalDriver accepting([](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Ok); });
     TrackDataDialog::editTrackAt(nullptr, u"Add"_s, ms);
@@ -298,7 +284,6 @@ void tst_TrackDataDialog::unchangedOrCancelledEditChangesNothing()
     });
     QVERIFY(!TrackDataDialog::editTrack(nullptr, u"Edit"_s, 1, {}, {}, {}, {}));
     QVERIFY(driver.acted);
-    QVERIFY(driver.found);
     QCOMPARE(TrackList::instance()->allTracks(), before);
     QCOMPARE(counter.calls, 0);
 }

@@ -82,10 +82,8 @@ private slots:
     void addReversedRangeIsRefused_data();
     void addReversedRangeIsRefused();
     void addWithoutCalculaterDoesNotCrash();
-    void removeTrackGivesTimeToNeighbour_data();
-    void removeTrackGivesTimeToNeighbour();
-    void removeTrackIgnoresBadIndexAndLastTrack_data();
-    void removeTrackIgnoresBadIndexAndLastTrack();
+    void removeTrackGivesTimeToNeighbourUnlessLastOrBad_data();
+    void removeTrackGivesTimeToNeighbourUnlessLastOrBad();
     void moveBoundaryKeepsMoreThanASecond_data();
     void moveBoundaryKeepsMoreThanASecond();
 
@@ -324,7 +322,7 @@ void tst_TrackList::addWithoutCalculaterDoesNotCrash()
     QCOMPARE(spansOf(list), (Spans{{0, 5000}, {5000, 9000}}));
 }
 
-void tst_TrackList::removeTrackGivesTimeToNeighbour_data()
+void tst_TrackList::removeTrackGivesTimeToNeighbourUnlessLastOrBad_data()
 {
     QTest::addColumn<Spans>("before");
     QTest::addColumn<int>("index");
@@ -339,9 +337,14 @@ void tst_TrackList::removeTrackGivesTimeToNeighbour_data()
     QTest::newRow("middle goes to the previous")
         << Spans{{0, 5000}, {5000, 9000}, {9000, 60000}} << 1 << Spans{{0, 9000}, {9000, 60000}}
         << QStringList{u"removed 1-1 of 2"_s, u"changed 0-0 of 2"_s};
+    QTest::newRow("only track is kept") << Spans{{0, 60000}} << 0 << Spans{{0, 60000}} << QStringList{};
+    QTest::newRow("past the end ignored")
+        << Spans{{0, 5000}, {5000, 60000}} << 2 << Spans{{0, 5000}, {5000, 60000}} << QStringList{};
+    QTest::newRow("negative ignored")
+        << Spans{{0, 5000}, {5000, 60000}} << -1 << Spans{{0, 5000}, {5000, 60000}} << QStringList{};
 }
 
-void tst_TrackList::removeTrackGivesTimeToNeighbour()
+void tst_TrackList::removeTrackGivesTimeToNeighbourUnlessLastOrBad()
 {
     QFETCH(Spans, before);
     QFETCH(int, index);
@@ -355,27 +358,6 @@ void tst_TrackList::removeTrackGivesTimeToNeighbour()
     QCOMPARE(recorder.calls, calls);
     for (int i = 0; i < list->count(); ++i)
         QCOMPARE(list->trackAt(i).number, i + 1);
-}
-
-void tst_TrackList::removeTrackIgnoresBadIndexAndLastTrack_data()
-{
-    QTest::addColumn<Spans>("before");
-    QTest::addColumn<int>("index");
-    QTest::newRow("only track") << Spans{{0, 60000}} << 0;
-    QTest::newRow("past the end") << Spans{{0, 5000}, {5000, 60000}} << 2;
-    QTest::newRow("negative") << Spans{{0, 5000}, {5000, 60000}} << -1;
-}
-
-void tst_TrackList::removeTrackIgnoresBadIndexAndLastTrack()
-{
-    QFETCH(Spans, before);
-    QFETCH(int, index);
-    TrackList *list = TrackList::instance();
-    list->setTracks(tracksFrom(before));
-    recorder.calls.clear();
-    list->removeTrack(index);
-    QCOMPARE(spansOf(list), before);
-    QVERIFY(recorder.calls.isEmpty());
 }
 
 void tst_TrackList::moveBoundaryKeepsMoreThanASecond_data()

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "mp3/cheapmp3.h"
+#include "modalanswerer.h"
 #include "mp3streambuilder.h"
 #include "tracks/trackdatadialog.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -34,25 +33,15 @@ inline int wavyGain(int i)
     return 120 + (i * 7) % 100;
 }
 
-// Runs act; the first track dialog it opens is handed to answer, then rejected if still
-// open. Returns whether a dialog opened.
+// Runs act; each track dialog it opens is handed to answer, then rejected if still open.
+// Returns whether a dialog opened.
 inline bool answerDialog(const std::function<void()> &act,
                          const std::function<void(TrackDataDialog *)> &answer)
 {
-    bool opened = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-        auto *dialog = qobject_cast<TrackDataDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        poll.stop();
-        opened = true;
-        answer(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
+    ModalAnswerer answerer([&](QWidget *modal) {
+        if (auto *dialog = qobject_cast<TrackDataDialog *>(modal))
+            answer(dialog);
     });
-    poll.start();
     act();
-    return opened;
+    return !answerer.seen.isEmpty();
 }
