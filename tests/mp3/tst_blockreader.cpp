@@ -4,7 +4,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-class TstBlockReader : public QObject
+class tst_BlockReader : public QObject
 {
     Q_OBJECT
 
@@ -27,7 +27,7 @@ QByteArray pattern(int size)
 
 } // namespace
 
-void TstBlockReader::viewsMatchDeviceBytes_data()
+void tst_BlockReader::viewsMatchDeviceBytes_data()
 {
     QTest::addColumn<int>("blockSize");
     QTest::addColumn<qint64>("offset");
@@ -40,7 +40,7 @@ void TstBlockReader::viewsMatchDeviceBytes_data()
     QTest::newRow("last bytes") << 64 << qint64(996) << qint64(4);
 }
 
-void TstBlockReader::viewsMatchDeviceBytes()
+void tst_BlockReader::viewsMatchDeviceBytes()
 {
     QFETCH(int, blockSize);
     QFETCH(qint64, offset);
@@ -57,7 +57,7 @@ void TstBlockReader::viewsMatchDeviceBytes()
     QVERIFY(!reader.failed());
 }
 
-void TstBlockReader::randomAccessNeverReturnsStaleBytes()
+void tst_BlockReader::randomAccessNeverReturnsStaleBytes()
 {
     QByteArray data = pattern(5000);
     QBuffer device(&data);
@@ -72,7 +72,7 @@ void TstBlockReader::randomAccessNeverReturnsStaleBytes()
     }
 }
 
-void TstBlockReader::readsPastEndAreShortNotGarbage()
+void tst_BlockReader::readsPastEndAreShortNotGarbage()
 {
     QByteArray data = pattern(100);
     QBuffer device(&data);
@@ -85,5 +85,5 @@ void TstBlockReader::readsPastEndAreShortNotGarbage()
     QVERIFY(!reader.failed());
 }
 
-QTEST_GUILESS_MAIN(TstBlockReader)
+QTEST_GUILESS_MAIN(tst_BlockReader)
 #include "tst_blockreader.moc"
