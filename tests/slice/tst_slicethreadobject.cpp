@@ -168,12 +168,8 @@ void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
         const TrackFile track = TrackFile::read(m_dir->filePath(name));
         QVERIFY2(!track.xingFrame.isEmpty(), qPrintable(name));
         const int at = TrackFile::xingOffset(track.xingFrame, 0);
-        const auto word = [&](int i) {
-            return quint32(quint8(track.xingFrame[i])) << 24 | quint32(quint8(track.xingFrame[i + 1])) << 16
-                | quint32(quint8(track.xingFrame[i + 2])) << 8 | quint32(quint8(track.xingFrame[i + 3]));
-        };
-        QCOMPARE(word(at + 8), quint32(count));
-        QCOMPARE(word(at + 12), quint32(track.audio.size()));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(track.xingFrame, at + 8, 4), quint32(count));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(track.xingFrame, at + 12, 4), quint32(track.audio.size()));
         QCOMPARE(track.frames, audio.mid(from, track.frames.size()));
         QCOMPARE(track.xingFrame.mid(at + 120, 4), QByteArray("LAME"));
     }

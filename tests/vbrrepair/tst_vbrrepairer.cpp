@@ -44,14 +44,6 @@ QByteArray vbrFrames(int count, H low = makeHeader(Mp3StreamBuilder::Mpeg1, Mp3S
     return b.bytes();
 }
 
-quint32 bigEndian(const QByteArray &bytes, qsizetype at, int length)
-{
-    quint32 value = 0;
-    for (int i = 0; i < length; ++i)
-        value = (value << 8) | quint8(bytes[at + i]);
-    return value;
-}
-
 struct Run
 {
     RecordingFeedBack feedBack;
@@ -169,8 +161,8 @@ private slots:
         QCOMPARE(run.output.mid(id3v2.size() + xingSize, audio.size()), audio);
         QCOMPARE(run.output.right(id3v1.size()), id3v1);
         const QByteArray xing = run.output.mid(id3v2.size(), xingSize);
-        QCOMPARE(bigEndian(xing, 44, 4), 20u);                              // frames
-        QCOMPARE(bigEndian(xing, 48, 4), quint32(audio.size() + xingSize)); // bytes
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 44, 4), 20u);                              // frames
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 48, 4), quint32(audio.size() + xingSize)); // bytes
         const QByteArray sizes = "New File Size = " + QByteArray::number(run.output.size())
             + ", Audio Stream Size = " + QByteArray::number(audio.size() + xingSize);
         QVERIFY(run.feedBack.has(FeedBackInterface::Info, sizes));
@@ -185,7 +177,7 @@ private slots:
         QCOMPARE(run.feedBack.texts(FeedBackInterface::Detail),
                  QList<QByteArray>{"Found MP3 headers: [x3]0xFFFB9040 [x2]0xFFFBA040 "});
         // The dominant 128k header sets the new frame's header.
-        QCOMPARE(bigEndian(run.output, 0, 4), 0xFFFB9040u);
+        QCOMPARE(Mp3StreamBuilder::bigEndian(run.output, 0, 4), 0xFFFB9040u);
     }
 
     void inputErrorsFailWithTheirText_data()
@@ -409,16 +401,16 @@ private slots:
         const qsizetype xingSize = run.output.size() - id3v2.size() - audio.size();
         const QByteArray xing = run.output.mid(id3v2.size(), xingSize);
         QCOMPARE(xing.mid(xingOffset, 4), QByteArray("Xing"));
-        QCOMPARE(bigEndian(xing, xingOffset + 4, 4), 15u);
-        QCOMPARE(bigEndian(xing, xingOffset + 116, 4), 78u); // quality carried over
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, xingOffset + 4, 4), 15u);
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, xingOffset + 116, 4), 78u); // quality carried over
         const int lameAt = xingOffset + 120;
         QCOMPARE(xing.mid(lameAt, 9), QByteArray("LAME3.100"));
-        QCOMPARE(bigEndian(xing, lameAt + 28, 4), quint32(xingSize + audio.size()));
-        QCOMPARE(quint16(bigEndian(xing, lameAt + 32, 2)), ReferenceCrc::arc(audio));
-        const quint32 delayPadding = bigEndian(xing, lameAt + 21, 3);
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, lameAt + 28, 4), quint32(xingSize + audio.size()));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, lameAt + 32, 2)), ReferenceCrc::arc(audio));
+        const quint32 delayPadding = Mp3StreamBuilder::bigEndian(xing, lameAt + 21, 3);
         QCOMPARE(int(delayPadding >> 12), keepDelay ? 576 : 0);
         QCOMPARE(int(delayPadding & 0xFFF), keepPadding ? 1000 : 0);
-        QCOMPARE(quint16(bigEndian(xing, lameAt + 34, 2)), ReferenceCrc::arc(xing.left(lameAt + 34)));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, lameAt + 34, 2)), ReferenceCrc::arc(xing.left(lameAt + 34)));
         // The rest of the LAME data is carried as it was.
         const QByteArray rest = oldXing.mid(lameAt + 36);
         QVERIFY(rest.startsWith("LLLL"));
@@ -467,10 +459,10 @@ private slots:
         Run run;
         QVERIFY(fixture.run(oldXing + audio, settings, run));
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
-        QCOMPARE(quint16(bigEndian(run.output, 188, 2)), ReferenceCrc::arc(audio));
-        QCOMPARE(quint16(bigEndian(run.output, 190, 2)), ReferenceCrc::arc(run.output.left(190)));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(run.output, 188, 2)), ReferenceCrc::arc(audio));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(run.output, 190, 2)), ReferenceCrc::arc(run.output.left(190)));
         // Music length stays the album's: the unmended modes leave it alone.
-        QCOMPARE(bigEndian(run.output, 156 + 28, 4), 0u);
+        QCOMPARE(Mp3StreamBuilder::bigEndian(run.output, 156 + 28, 4), 0u);
     }
 
     void fallbackFrameSuppliesLameDataForTracks_data()
@@ -495,17 +487,17 @@ private slots:
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
         const QByteArray xing = run.output.left(run.output.size() - audio.size());
         if (!withFallback) {
-            QCOMPARE(bigEndian(xing, 40, 4), 7u);
+            QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 40, 4), 7u);
             QCOMPARE(xing.mid(156 - 4, 4), QByteArray(4, '\0'));
             return;
         }
-        QCOMPARE(bigEndian(xing, 40, 4), 15u);
-        QCOMPARE(bigEndian(xing, 152, 4), 66u);
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 40, 4), 15u);
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 152, 4), 66u);
         QCOMPARE(xing.mid(156, 4), QByteArray("LAME"));
-        QCOMPARE(bigEndian(xing, 156 + 28, 4), quint32(xing.size() + audio.size()));
-        QCOMPARE(int(bigEndian(xing, 156 + 21, 3) >> 12), 0);
-        QCOMPARE(int(bigEndian(xing, 156 + 21, 3) & 0xFFF), 800);
-        QCOMPARE(quint16(bigEndian(xing, 190, 2)), ReferenceCrc::arc(xing.left(190)));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 156 + 28, 4), quint32(xing.size() + audio.size()));
+        QCOMPARE(int(Mp3StreamBuilder::bigEndian(xing, 156 + 21, 3) >> 12), 0);
+        QCOMPARE(int(Mp3StreamBuilder::bigEndian(xing, 156 + 21, 3) & 0xFFF), 800);
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, 190, 2)), ReferenceCrc::arc(xing.left(190)));
     }
 
     void realLameTrackDecodesWithTrueHeader();
@@ -625,9 +617,9 @@ void tst_VbrRepairer::realLameTrackDecodesWithTrueHeader()
     QVERIFY(run.output.endsWith(frames + trailer));
     const QByteArray xing = run.output.mid(id3v2.size(), run.output.size() - id3v2.size() - frames.size() - trailer.size());
     QCOMPARE(xing.mid(36, 4), QByteArray("Xing"));
-    QCOMPARE(bigEndian(xing, 44, 4), 200u);
-    QCOMPARE(bigEndian(xing, 48, 4), quint32(xing.size() + frames.size()));
-    QCOMPARE(quint16(bigEndian(xing, 190, 2)), ReferenceCrc::arc(xing.left(190)));
+    QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 44, 4), 200u);
+    QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 48, 4), quint32(xing.size() + frames.size()));
+    QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, 190, 2)), ReferenceCrc::arc(xing.left(190)));
 
     const QString repaired = fixture.path(u"track.mp3"_s);
     QVERIFY(Mp3StreamBuilder().append(run.output).save(repaired));
