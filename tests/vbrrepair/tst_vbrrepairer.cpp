@@ -292,29 +292,31 @@ private slots:
                  QList<QByteArray>{"Failed To Open File : /nonexistent/in.mp3"});
     }
 
-    void stopDuringReadingEndsBeforeWriting()
+    void stopKeepsWhatWasWritten_data()
     {
-        RepairFixture fixture;
-        Run run;
-        int asked = 0;
-        QVERIFY(fixture.run(vbrFrames(40), RepairSettings(), run, [&asked](const VbrRepairer &) { return ++asked > 5; }));
-        QCOMPARE(run.state, int(VbrRepairer::Stopped));
-        QCOMPARE(run.output, kUntouched);
-        QVERIFY(!run.touched);
+        QTest::addColumn<int>("stopIn");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("touched");
+        QTest::newRow("while reading: nothing is written") << int(VbrRepairer::Reading) << 5 << false;
+        // The first stop check follows the first object written.
+        QTest::newRow("while writing: the first object is") << int(VbrRepairer::Writing) << 0 << true;
     }
-
-    void stopDuringWritingKeepsWhatWasWritten()
+    void stopKeepsWhatWasWritten()
     {
+        QFETCH(int, stopIn);
+        QFETCH(int, questions);
+        QFETCH(bool, touched);
         const QByteArray id3v2 = Mp3StreamBuilder::id3v2(300);
         RepairFixture fixture;
         Run run;
-        QVERIFY(fixture.run(id3v2 + vbrFrames(20), RepairSettings(), run, [](const VbrRepairer &r) {
-            return r.state() == VbrRepairer::Writing;
+        int asked = 0;
+        QVERIFY(fixture.run(id3v2 + vbrFrames(40), RepairSettings(), run, [&](const VbrRepairer &r) {
+            asked += r.state() == stopIn; // a stop, once asked for, stays asked for
+            return asked > questions;
         }));
         QCOMPARE(run.state, int(VbrRepairer::Stopped));
-        QVERIFY(run.touched);
-        // The first stop check follows the first object written.
-        QCOMPARE(run.output, id3v2);
+        QCOMPARE(run.touched, touched);
+        QCOMPARE(run.output, touched ? id3v2 : kUntouched);
     }
 
     void repairingTwiceEqualsRepairingOnce()
