@@ -13,32 +13,28 @@
 
 using namespace Qt::StringLiterals;
 
-class TstCheapMp3Writer : public QObject
+class tst_CheapMp3Writer : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init();
 
-    void emptyRangeGivesEmptyFileAndOneFullReport_data();
-    void emptyRangeGivesEmptyFileAndOneFullReport();
     void contiguousRangeCopiesSourceBytes_data();
     void contiguousRangeCopiesSourceBytes();
-    void bytesBetweenEntriesAreLeftOut();
+    void writtenTrackIsLeadInAndItsEntries_data();
+    void writtenTrackIsLeadInAndItsEntries();
     void lastEntryPastEndOfSourceIsCopiedAsFarAsItGoes();
-    void existingTargetIsReplaced();
     void stopLeavesTruncatedFileWithoutFullReport_data();
     void stopLeavesTruncatedFileWithoutFullReport();
     void unwritableTargetFailsWithMessage_data();
     void unwritableTargetFailsWithMessage();
-    void targetThatIsTheSourceIsRefused_data();
-    void targetThatIsTheSourceIsRefused();
     void writeWithoutIndexedSourceFails();
-    void leadInComesBeforeTheFrames();
 
 private:
-    // Frames of alternating gains with the given bytes between them (none when empty).
-    void buildSource(int frames, const QByteArray &between = {});
+    // Frames of alternating gains with the given bytes between them (none when empty);
+    // false when the source cannot be written.
+    bool buildSource(int frames, const QByteArray &between = {});
     QByteArray readAll(const QString &path) const;
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -47,15 +43,15 @@ private:
     QList<QByteArray> m_frames;
 };
 
-void TstCheapMp3Writer::init()
+void tst_CheapMp3Writer::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_sourcePath = m_dir->filePath(u"album.mp3"_s);
-    buildSource(800);
+    QVERIFY(buildSource(800));
 }
 
-void TstCheapMp3Writer::buildSource(int frames, const QByteArray &between)
+bool tst_CheapMp3Writer::buildSource(int frames, const QByteArray &between)
 {
     Mp3StreamBuilder builder;
     m_frames.clear();
@@ -69,10 +65,10 @@ void TstCheapMp3Writer::buildSource(int frames, const QByteArray &between)
             builder.append(between);
     }
     m_source = builder.bytes();
-    QVERIFY(builder.save(m_sourcePath));
+    return builder.save(m_sourcePath);
 }
 
-QByteArray TstCheapMp3Writer::readAll(const QString &path) const
+QByteArray tst_CheapMp3Writer::readAll(const QString &path) const
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -80,37 +76,7 @@ QByteArray TstCheapMp3Writer::readAll(const QString &path) const
     return file.readAll();
 }
 
-void TstCheapMp3Writer::emptyRangeGivesEmptyFileAndOneFullReport_data()
-{
-    QTest::addColumn<int>("first");
-    QTest::addColumn<int>("count");
-
-    QTest::newRow("no entries from the start") << 0 << 0;
-    QTest::newRow("no entries in the middle") << 10 << 0;
-    QTest::newRow("range after the last entry") << 800 << 5;
-    QTest::newRow("range before the first entry") << -10 << 5;
-    QTest::newRow("negative count") << 4 << -3;
-}
-
-void TstCheapMp3Writer::emptyRangeGivesEmptyFileAndOneFullReport()
-{
-    QFETCH(int, first);
-    QFETCH(int, count);
-
-    ListenerRecorder recorder;
-    CheapMP3 index(&recorder, &recorder, &recorder);
-    index.readFile(m_sourcePath);
-    QCOMPARE(index.frameCount(), 800);
-    const QString target = m_dir->filePath(u"01 - empty.mp3"_s);
-    QString error = u"stale"_s;
-    QVERIFY(index.writeFile(target, first, count, {}, &error));
-    QVERIFY(error.isEmpty());
-    QVERIFY(QFileInfo::exists(target));
-    QCOMPARE(QFileInfo(target).size(), 0);
-    QCOMPARE(recorder.writePercents, QList<float>{100.0f});
-}
-
-void TstCheapMp3Writer::contiguousRangeCopiesSourceBytes_data()
+void tst_CheapMp3Writer::contiguousRangeCopiesSourceBytes_data()
 {
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("count");
@@ -123,9 +89,15 @@ void TstCheapMp3Writer::contiguousRangeCopiesSourceBytes_data()
     QTest::newRow("middle run") << 100 << 250 << 100 << 349;
     QTest::newRow("clipped at the end") << 790 << 50 << 790 << 799;
     QTest::newRow("clipped at the start") << -5 << 10 << 0 << 4;
+    // An empty range gives an empty file and one closing report.
+    QTest::newRow("no entries from the start") << 0 << 0 << 0 << -1;
+    QTest::newRow("no entries in the middle") << 10 << 0 << 0 << -1;
+    QTest::newRow("range after the last entry") << 800 << 5 << 0 << -1;
+    QTest::newRow("range before the first entry") << -10 << 5 << 0 << -1;
+    QTest::newRow("negative count") << 4 << -3 << 0 << -1;
 }
 
-void TstCheapMp3Writer::contiguousRangeCopiesSourceBytes()
+void tst_CheapMp3Writer::contiguousRangeCopiesSourceBytes()
 {
     QFETCH(int, first);
     QFETCH(int, count);
@@ -135,9 +107,11 @@ void TstCheapMp3Writer::contiguousRangeCopiesSourceBytes()
     ListenerRecorder recorder;
     CheapMP3 index(&recorder, &recorder, &recorder);
     index.readFile(m_sourcePath);
+    QCOMPARE(index.frameCount(), 800);
     const QString target = m_dir->filePath(u"track.mp3"_s);
-    QString error;
+    QString error = u"stale"_s;
     QVERIFY2(index.writeFile(target, first, count, {}, &error), qPrintable(error));
+    QVERIFY(error.isEmpty());
 
     QByteArray expected;
     for (int i = firstFrame; i <= lastFrame; ++i)
@@ -156,23 +130,48 @@ void TstCheapMp3Writer::contiguousRangeCopiesSourceBytes()
     QCOMPARE(recorder.writePercents.last(), 100.0f);
 }
 
-void TstCheapMp3Writer::bytesBetweenEntriesAreLeftOut()
+void tst_CheapMp3Writer::writtenTrackIsLeadInAndItsEntries_data()
 {
+    QTest::addColumn<QByteArray>("between");
+    QTest::addColumn<bool>("oldTarget");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QByteArray>("leadIn");
+
     // A tag and junk between frames: the scan skips them, the copy must too.
-    const QByteArray between = Mp3StreamBuilder::id3v2(300) + QByteArray("junk");
-    buildSource(40, between);
+    QTest::newRow("bytes between entries are left out")
+        << Mp3StreamBuilder::id3v2(300) + QByteArray("junk") << false << 5 << 30 << QByteArray();
+    QTest::newRow("longer existing target is replaced") << QByteArray() << true << 2 << 3 << QByteArray();
+    const QByteArray leadIn = Mp3StreamBuilder::id3v2(2048);
+    QTest::newRow("lead-in comes before the frames") << QByteArray() << false << 3 << 5 << leadIn;
+    QTest::newRow("lead-in alone without entries") << QByteArray() << true << 0 << 0 << leadIn;
+}
+
+void tst_CheapMp3Writer::writtenTrackIsLeadInAndItsEntries()
+{
+    QFETCH(QByteArray, between);
+    QFETCH(bool, oldTarget);
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QFETCH(QByteArray, leadIn);
+
+    if (!between.isEmpty())
+        QVERIFY(buildSource(40, between));
+    const QString target = m_dir->filePath(u"track.mp3"_s);
+    if (oldTarget)
+        QVERIFY(Mp3StreamBuilder().append(QByteArray(100000, 'o')).save(target));
     CheapMP3 index(nullptr, nullptr, nullptr);
     index.readFile(m_sourcePath);
-    QCOMPARE(index.frameCount(), 40);
-    const QString target = m_dir->filePath(u"track.mp3"_s);
-    QVERIFY(index.writeFile(target, 5, 30));
-    QByteArray expected;
-    for (int i = 5; i < 35; ++i)
+    QCOMPARE(index.frameCount(), int(m_frames.size()));
+    QString error;
+    QVERIFY2(index.writeFile(target, first, count, leadIn, &error), qPrintable(error));
+    QByteArray expected = leadIn;
+    for (int i = first; i < first + count; ++i)
         expected += m_frames[i];
     QCOMPARE(readAll(target), expected);
 }
 
-void TstCheapMp3Writer::lastEntryPastEndOfSourceIsCopiedAsFarAsItGoes()
+void tst_CheapMp3Writer::lastEntryPastEndOfSourceIsCopiedAsFarAsItGoes()
 {
     Mp3StreamBuilder builder;
     builder.appendFrames({}, 3).append(Mp3StreamBuilder::frame({}).left(200));
@@ -186,21 +185,7 @@ void TstCheapMp3Writer::lastEntryPastEndOfSourceIsCopiedAsFarAsItGoes()
     QCOMPARE(readAll(target), builder.bytes());
 }
 
-void TstCheapMp3Writer::existingTargetIsReplaced()
-{
-    const QString target = m_dir->filePath(u"track.mp3"_s);
-    {
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write(QByteArray(100000, 'o'));
-    }
-    CheapMP3 index(nullptr, nullptr, nullptr);
-    index.readFile(m_sourcePath);
-    QVERIFY(index.writeFile(target, 2, 3));
-    QCOMPARE(readAll(target), m_frames[2] + m_frames[3] + m_frames[4]);
-}
-
-void TstCheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport_data()
+void tst_CheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport_data()
 {
     QTest::addColumn<int>("stopAfter");
     QTest::addColumn<int>("framesWritten");
@@ -213,7 +198,7 @@ void TstCheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport_data()
     QTest::newRow("before the last entry") << 39 << 19;
 }
 
-void TstCheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport()
+void tst_CheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport()
 {
     QFETCH(int, stopAfter);
     QFETCH(int, framesWritten);
@@ -235,7 +220,7 @@ void TstCheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport()
     QVERIFY(!recorder.writePercents.contains(100.0f));
 }
 
-void TstCheapMp3Writer::unwritableTargetFailsWithMessage_data()
+void tst_CheapMp3Writer::unwritableTargetFailsWithMessage_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<bool>("created");
@@ -246,38 +231,17 @@ void TstCheapMp3Writer::unwritableTargetFailsWithMessage_data()
     // The device accepts the open and fails every write: a short write must be seen.
     if (QFileInfo::exists(u"/dev/full"_s))
         QTest::newRow("disk full") << u"/dev/full"_s << true;
+    // The source itself is refused under any of its names.
+    QTest::newRow("source's own path") << u"album.mp3"_s << false;
+    QTest::newRow("source's path with dot segments") << u"./sub/../album.mp3"_s << false;
+    QTest::newRow("symbolic link to the source") << u"link.mp3"_s << false;
+    QTest::newRow("hard link to the source") << u"hardlink.mp3"_s << false;
 }
 
-void TstCheapMp3Writer::unwritableTargetFailsWithMessage()
+void tst_CheapMp3Writer::unwritableTargetFailsWithMessage()
 {
     QFETCH(QString, target);
     QFETCH(bool, created);
-
-    ListenerRecorder recorder;
-    CheapMP3 index(&recorder, &recorder, &recorder);
-    index.readFile(m_sourcePath);
-    const QString path = QDir::isAbsolutePath(target) ? target : m_dir->filePath(target);
-    QString error;
-    QVERIFY(!index.writeFile(path, 0, 800, {}, &error));
-    QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
-    // No closing report: at most one per entry, and none when nothing was created.
-    QVERIFY(recorder.writePercents.size() <= (created ? 800 : 0));
-    QCOMPARE(readAll(m_sourcePath), m_source);
-}
-
-void TstCheapMp3Writer::targetThatIsTheSourceIsRefused_data()
-{
-    QTest::addColumn<QString>("target");
-
-    QTest::newRow("same path") << u"album.mp3"_s;
-    QTest::newRow("path with dot segments") << u"./sub/../album.mp3"_s;
-    QTest::newRow("symbolic link to the source") << u"link.mp3"_s;
-    QTest::newRow("hard link to the source") << u"hardlink.mp3"_s;
-}
-
-void TstCheapMp3Writer::targetThatIsTheSourceIsRefused()
-{
-    QFETCH(QString, target);
 
     QVERIFY(QDir(m_dir->path()).mkpath(u"sub"_s));
     QVERIFY(QFile::link(m_sourcePath, m_dir->filePath(u"link.mp3"_s)));
@@ -286,14 +250,16 @@ void TstCheapMp3Writer::targetThatIsTheSourceIsRefused()
     ListenerRecorder recorder;
     CheapMP3 index(&recorder, &recorder, &recorder);
     index.readFile(m_sourcePath);
+    const QString path = QDir::isAbsolutePath(target) ? target : m_dir->path() + u'/' + target;
     QString error;
-    QVERIFY(!index.writeFile(m_dir->path() + u'/' + target, 0, 10, {}, &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(recorder.writePercents.isEmpty());
+    QVERIFY(!index.writeFile(path, 0, 800, {}, &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+    // No closing report: at most one per entry, and none when nothing was created.
+    QVERIFY(recorder.writePercents.size() <= (created ? 800 : 0));
     QCOMPARE(readAll(m_sourcePath), m_source);
 }
 
-void TstCheapMp3Writer::writeWithoutIndexedSourceFails()
+void tst_CheapMp3Writer::writeWithoutIndexedSourceFails()
 {
     CheapMP3 index(nullptr, nullptr, nullptr);
     QString error;
@@ -301,23 +267,5 @@ void TstCheapMp3Writer::writeWithoutIndexedSourceFails()
     QVERIFY(!error.isEmpty());
 }
 
-void TstCheapMp3Writer::leadInComesBeforeTheFrames()
-{
-    CheapMP3 index(nullptr, nullptr, nullptr);
-    index.readFile(m_sourcePath);
-    const QString target = m_dir->filePath(u"track.mp3"_s);
-    const QByteArray leadIn = Mp3StreamBuilder::id3v2(2048);
-    QString error;
-    QVERIFY2(index.writeFile(target, 3, 5, leadIn, &error), qPrintable(error));
-    QByteArray frames;
-    for (int i = 3; i < 8; ++i)
-        frames += m_frames[i];
-    QCOMPARE(readAll(target), leadIn + frames);
-
-    // With no entries to copy the lead-in is all there is.
-    QVERIFY(index.writeFile(target, 0, 0, leadIn, &error));
-    QCOMPARE(readAll(target), leadIn);
-}
-
-QTEST_GUILESS_MAIN(TstCheapMp3Writer)
+QTEST_GUILESS_MAIN(tst_CheapMp3Writer)
 #include "tst_cheapmp3writer.moc"

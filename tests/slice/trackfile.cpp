@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
 TrackFile TrackFile::read(const QString &path)
 {
     TrackFile track;
@@ -28,6 +31,11 @@ TrackFile TrackFile::read(const QString &path)
     if (first > 0 && offset > 0 && track.audio.mid(offset, 4) == "Xing")
         track.xingFrame = track.audio.left(first);
     track.frames = track.audio.mid(track.xingFrame.size());
+    const TagLib::FileRef tags(QFile::encodeName(path).constData());
+    if (!tags.isNull()) {
+        track.artist = QString::fromStdWString(tags.tag()->artist().toWString());
+        track.title = QString::fromStdWString(tags.tag()->title().toWString());
+    }
     return track;
 }
 

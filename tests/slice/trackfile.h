@@ -13,6 +13,8 @@ struct TrackFile
     QByteArray audio;      // every frame, the Xing frame included
     QByteArray xingFrame;  // empty when the first frame holds no "Xing"
     QByteArray frames;     // audio without the Xing frame
+    QString artist;        // as TagLib reads them; empty when it cannot
+    QString title;
 
     static TrackFile read(const QString &path);
     // Size of the MPEG-1/2 Layer III frame starting with these four header bytes, 0 if none.

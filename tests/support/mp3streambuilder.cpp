@@ -252,6 +252,14 @@ void Mp3StreamBuilder::putBigEndian32(QByteArray &bytes, int at, quint32 value)
         bytes[at + i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
 }
 
+quint32 Mp3StreamBuilder::bigEndian(const QByteArray &bytes, qsizetype at, int length)
+{
+    quint32 value = 0;
+    for (int i = 0; i < length; ++i)
+        value = (value << 8) | (at + i < bytes.size() ? quint8(bytes[at + i]) : 0);
+    return value;
+}
+
 quint32 Mp3StreamBuilder::syncsafe(int value)
 {
     const auto v = static_cast<quint32>(value);

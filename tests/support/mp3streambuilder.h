@@ -56,6 +56,8 @@ public:
     static QByteArray lyrics3v2(int dataSize);
 
     static void putBigEndian32(QByteArray &bytes, int at, quint32 value);
+    // length (at most 4) bytes at at, big-endian; bytes past the end read as 0.
+    static quint32 bigEndian(const QByteArray &bytes, qsizetype at, int length);
     static quint32 syncsafe(int value);
 
     Mp3StreamBuilder &append(const QByteArray &bytes);
