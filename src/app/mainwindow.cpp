@@ -25,6 +25,7 @@
 #include "app/aboutdialog.h"
 #include "app/buttonlineedit.h"
 #include "app/enablingcommands.h"
+#include "app/freedbsearchwidget.h"
 #include "app/guardedcallbackcommand.h"
 #include "app/progresswidget.h"
 #include "app/welcomepanel.h"
@@ -118,6 +119,12 @@ MainWindow::MainWindow(QWidget *parent)
     m_trackModel = std::make_unique<ListModel>();
     m_trackModel->setHeaderListener(m_trackHeader);
 
+    // Docked in createPanes(); a disc's tracks replace the list like a sheet's do.
+    m_freedbPanel = new FreedbSearchWidget(this);
+    m_freedbPanel->hide();
+    connect(m_freedbPanel, &FreedbSearchWidget::closed, this, &MainWindow::onFreedbSearchClose);
+    connect(m_freedbPanel, &FreedbSearchWidget::tracksReady, this, &MainWindow::onReadyTracks);
+
     m_progressPanel->setObjectName(u"progressWidget"_s);
     m_progressPanel->setFocusProxy(this);
     m_progressPanel->setFocusPolicy(Qt::NoFocus);
@@ -178,6 +185,11 @@ void MainWindow::createActions()
     m_actionEdit = makeAction(this, "actionEdit", tr("Edit"), u":/edit"_s);
     m_actionEdit->setShortcut(Qt::Key_F2);
     setTip(m_actionEdit, tr("Edit the selected track"));
+    m_actionFreedbSearch =
+        makeAction(this, "actionFreedbSearch", tr("Search..."), u":/search"_s);
+    m_actionFreedbSearch->setCheckable(true);
+    m_actionFreedbSearch->setEnabled(false);
+    m_actionFreedbSearch->setToolTip(tr("freedb search"));
 
     // Shortcuts only, not in the menus: the waveform's wheel does the same.
     m_actionZoomIn = makeAction(this, "actionZoomIn", tr("Zoom In"), QString());
@@ -199,6 +211,7 @@ void MainWindow::createActions()
     connect(m_actionAdd, &QAction::triggered, this, &MainWindow::onAdd);
     connect(m_actionRemove, &QAction::triggered, this, &MainWindow::onRemove);
     connect(m_actionEdit, &QAction::triggered, this, &MainWindow::onEdit);
+    connect(m_actionFreedbSearch, &QAction::triggered, this, &MainWindow::onFreedbSearch);
     // The view keeps the slider in step with a zoom itself.
     connect(m_actionZoomIn, &QAction::triggered, this, [this] { m_waveformView->zoomIn(); });
     connect(m_actionZoomOut, &QAction::triggered, this, [this] { m_waveformView->zoomOut(); });
@@ -220,6 +233,7 @@ void MainWindow::createMenusAndToolBar()
     helpMenu->setObjectName(u"menuAbout"_s);
     fileMenu->addAction(m_actionOpen);
     fileMenu->addAction(m_actionSlice);
+    fileMenu->addAction(m_actionFreedbSearch);
     fileMenu->addSeparator();
     fileMenu->addAction(m_actionExit);
     helpMenu->addAction(m_actionAbout);
@@ -234,6 +248,7 @@ void MainWindow::createMenusAndToolBar()
     toolBar->addAction(m_actionOpen);
     toolBar->addSeparator();
     toolBar->addAction(m_actionSlice);
+    toolBar->addAction(m_actionFreedbSearch);
     toolBar->addSeparator();
     toolBar->addAction(m_actionAdd);
     toolBar->addAction(m_actionRemove);
@@ -247,6 +262,8 @@ void MainWindow::createPanes()
     m_centralLayout = new QVBoxLayout(central);
     m_centralLayout->setSpacing(0);
     m_centralLayout->setContentsMargins(0, 0, 0, 0);
+
+    addDockWidget(Qt::LeftDockWidgetArea, m_freedbPanel);
 
     // Parented from the start, so the settings find it before the first file; it joins
     // the layout when the welcome panel goes.
@@ -324,7 +341,7 @@ void MainWindow::createPanes()
 void MainWindow::registerCommands()
 {
     for (QAction *action :
-         {m_actionOpen, m_actionAdd, m_hoverMarker->editAction(), m_hoverMarker->deleteAction(),
+         {m_actionOpen, m_actionFreedbSearch, m_actionAdd, m_hoverMarker->editAction(), m_hoverMarker->deleteAction(),
           m_actionZoomIn, m_actionZoomOut})
         addDisablingCommands(*m_manager, action);
     for (QWidget *widget : {m_topPane, m_controlPane, static_cast<QWidget *>(m_saveFolderEdit)})
@@ -385,6 +402,7 @@ bool MainWindow::openFile(const QString &path)
         m_mainSplitter->show();
     }
     setCurrentFile(path);
+    m_freedbPanel->setSourceFile(path);
     statusBar()->clearMessage();
     m_progressPanel->label()->setText(tr("Opening..."));
     m_manager->openMp3(path);
@@ -450,6 +468,7 @@ void MainWindow::onCueFilesFinded(const FileFinder::FileList &files)
 
 void MainWindow::onReadyCheapMP3(CheapMP3 *pCheapMP3)
 {
+    m_actionFreedbSearch->setEnabled(true);
     // The view owns the index from here on.
     m_waveformView->setFrameIndex(std::unique_ptr<CheapMP3>(pCheapMP3));
     m_trackModel->clear();
@@ -508,6 +527,21 @@ void MainWindow::onCueParseEnded()
     m_cueFile.clear();
     buildTracks();
     statusBar()->showMessage(tr("%1 holds no tracks; the whole file is one track.").arg(sheet));
+}
+
+void MainWindow::onFreedbSearch(bool on)
+{
+    if (on) {
+        m_freedbPanel->show();
+        return;
+    }
+    m_freedbPanel->hide();
+    m_freedbPanel->onClose();
+}
+
+void MainWindow::onFreedbSearchClose()
+{
+    m_actionFreedbSearch->setChecked(false);
 }
 
 void MainWindow::onReadyTracks(const TrackContainer &tracks)
@@ -803,4 +837,6 @@ void MainWindow::restoreSettings()
     settings.endGroup();
     settings.endGroup();
     m_currentFile = settings.value(u"recent.file"_s, QString()).toString();
+    // The saved state may show the dock; the panel always starts closed, like its action.
+    m_freedbPanel->hide();
 }

@@ -15,6 +15,7 @@
 
 class ButtonLineEdit;
 class CheapMP3;
+class FreedbSearchWidget;
 class ListModel;
 class ListView;
 class MarkerWidget;
@@ -69,6 +70,8 @@ public:
     ButtonLineEdit *saveFolderEdit() const { return m_saveFolderEdit; }
     WelcomePanel *welcomePanel() const { return m_welcomePanel; }
     QWidget *controlPane() const { return m_controlPane; }
+    FreedbSearchWidget *freedbPanel() const { return m_freedbPanel; }
+    QAction *freedbSearchAction() const { return m_actionFreedbSearch; }
 
     int totalLength() const override;
     void tracksRemoved(int first, int last) override;
@@ -92,6 +95,8 @@ public slots:
     void onEdit();
     void onRemove();
     void onTrackViewClicked(const QModelIndex &index);
+    void onFreedbSearch(bool on);
+    void onFreedbSearchClose();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -112,7 +117,6 @@ private:
     void onTrackFailed(int track, const QString &path, const QString &reason);
     void onTrackWritten(int track, const QString &path);
 
-
     Mp3Manager *m_manager;
     QAction *m_actionOpen = nullptr;
     QAction *m_actionExit = nullptr;
@@ -121,6 +125,7 @@ private:
     QAction *m_actionAdd = nullptr;
     QAction *m_actionRemove = nullptr;
     QAction *m_actionEdit = nullptr;
+    QAction *m_actionFreedbSearch = nullptr;
     QAction *m_actionZoomIn = nullptr;
     QAction *m_actionZoomOut = nullptr;
 
@@ -137,6 +142,7 @@ private:
     QVBoxLayout *m_centralLayout = nullptr;
     QSplitter *m_mainSplitter = nullptr;
     QWidget *m_controlPane = nullptr;
+    FreedbSearchWidget *m_freedbPanel = nullptr;
     TrackHeader *m_trackHeader = nullptr;
     std::unique_ptr<ListModel> m_trackModel;
     ListView *m_trackView = nullptr;

@@ -7,14 +7,17 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include "cddbtestserver.h"
 #include "encodedaudio.h"
 #include "guiwarnings.h"
 #include "modalanswerer.h"
 #include "app/buttonlineedit.h"
+#include "app/freedbsearchwidget.h"
 #include "app/mainwindow.h"
 #include "work/mp3manager.h"
 #include "app/progresswidget.h"
@@ -94,6 +97,7 @@ private slots:
     void trackThatCannotBeWrittenIsNamed();
     void openingDuringSliceIsRefused();
     void fileWithoutAudioIsReported();
+    void freedbDiscReplacesTracks();
 
 private:
     // A fresh folder holding the album under `name`, plus the given sheets.
@@ -497,6 +501,55 @@ void tst_MainWindowRoad::fileWithoutAudioIsReported()
     QVERIFY(QTest::qWaitFor([&] { return !answerer.seen.isEmpty(); }, 10000));
     QCOMPARE(answerer.messages(),
              u"%1 holds no MP3 audio that Mavlor can read."_s.arg(QDir::toNativeSeparators(path)));
+}
+
+void tst_MainWindowRoad::freedbDiscReplacesTracks()
+{
+    CddbTestServer server;
+    QVERIFY(server.start());
+    // Offsets in CD frames (75 a second) at the album's tone boundaries.
+    server.addDisc({"rock", "0a000c03", "Band / Other Album",
+                    CddbTestServer::entryLines({150, 450, 750}, 12, "Band / Other Album",
+                                               {"A", "B", "C"})});
+    server.addDisc({"jazz", "0b000c03", "Band / Live at the Caf\xe9",
+                    CddbTestServer::entryLines({150, 450, 750}, 12, "Band / Live at the Caf\xe9",
+                                               {"Intro", "Solo", "Encore"})});
+
+    MainWindow &window = *m_window;
+    QAction *search = window.freedbSearchAction();
+    QVERIFY(!search->isEnabled());
+    QVERIFY(openAndWait(window, albumIn(u"freedb"_s, u"Band.mp3"_s), 1));
+    QVERIFY(search->isEnabled());
+    FreedbSearchWidget *panel = window.freedbPanel();
+    QVERIFY(!panel->isVisible());
+    search->trigger();
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->findChild<QLineEdit *>()->text(), u"Band"_s);
+
+    panel->setServer({"127.0.0.1", server.port()});
+    QTest::keyClick(panel->findChild<QLineEdit *>(), Qt::Key_Return);
+    auto *results = panel->findChild<QTreeView *>();
+    QTRY_COMPARE(results->model()->rowCount(), 2);
+    QTRY_VERIFY(!panel->isBusy());
+    const QPoint second = results->visualRect(results->model()->index(1, 1)).center();
+    QTest::mouseClick(results->viewport(), Qt::LeftButton, {}, second);
+    QTest::mouseDClick(results->viewport(), Qt::LeftButton, {}, second);
+
+    QTRY_COMPARE(titles(), (QStringList{u"Intro"_s, u"Solo"_s, u"Encore"_s}));
+    QCOMPARE(window.trackModel()->rowCount(), 3);
+    QCOMPARE(window.trackModel()->index(2, 2).data().toString(), u"Encore"_s);
+    QCOMPARE(window.trackModel()->index(2, 1).data().toString(), u"Band - Live at the Caf\u00e9"_s);
+    QCOMPARE(TrackList::instance()->trackAt(1).start, 4000);
+    QCOMPARE(TrackList::instance()->trackAt(2).end, window.totalLength());
+    QCOMPARE(window.trackHeader()->checkBoxState(), Qt::Checked);
+
+    // Unchecking the action hides the panel; closing the panel unchecks the action.
+    search->trigger();
+    QVERIFY(!panel->isVisible() && !search->isChecked());
+    search->trigger();
+    QVERIFY(panel->close());
+    QVERIFY(!search->isChecked());
+    QTRY_VERIFY(!panel->isBusy());
 }
 
 QTEST_MAIN(tst_MainWindowRoad)
