@@ -2,8 +2,9 @@
 # Usage: tools/screenshot.sh OUTDIR [FILE.mp3]
 # Starts the real application under a virtual X server with fresh settings and saves
 # OUTDIR/welcome.png, OUTDIR/tracks.png (FILE's tracks; a CUE sheet with its name beside it
-# is taken) and OUTDIR/maximised.png. Without FILE, a three-minute album with a four-track
-# sheet is made with ffmpeg and lame. MAVLOR_BIN names the binary (default: build/src/app/mavlor).
+# is taken), OUTDIR/maximised.png and OUTDIR/freedb.png (maximised, the freedb panel open).
+# Without FILE, a three-minute album with a four-track sheet is made with ffmpeg and lame.
+# MAVLOR_BIN names the binary (default: build/src/app/mavlor).
 set -euo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
@@ -54,7 +55,7 @@ mkdir -p "$work/config"
 env -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" MAVLOR_SCREENSHOT_DIR="$out" \
   xvfb-run -a -s "-screen 0 1280x800x24" "$bin" "$file"
 
-for shot in welcome tracks maximised; do
+for shot in welcome tracks maximised freedb; do
   [ -s "$out/$shot.png" ] || { echo "$0: $shot.png was not made" >&2; exit 1; }
 done
 echo "screenshots in $out"

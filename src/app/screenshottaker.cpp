@@ -1,5 +1,6 @@
 #include "app/screenshottaker.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
@@ -58,7 +59,7 @@ void ScreenshotTaker::onTick()
         if (!save(u"welcome.png"_s))
             QApplication::exit(1);
         m_stableTicks = 0;
-        m_step = m_expectFile ? 1 : 3;
+        m_step = m_expectFile ? 1 : 4;
         if (m_expectFile)
             emit readyForFile();
         return;
@@ -82,7 +83,16 @@ void ScreenshotTaker::onTick()
             return;
         if (!save(u"maximised.png"_s))
             QApplication::exit(1);
+        m_stableTicks = 0;
         m_step = 3;
+        m_window->freedbSearchAction()->trigger();
+        return;
+    case 3: // the same with the freedb panel docked beside the panes
+        if (++m_stableTicks < settleTicks)
+            return;
+        if (!save(u"freedb.png"_s))
+            QApplication::exit(1);
+        m_step = 4;
         return;
     default:
         m_timer->stop();
