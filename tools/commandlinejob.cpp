@@ -276,8 +276,9 @@ void CommandLineJob::sliceListTracks(const TrackContainer &tracks)
         // past the end have nothing to hold. A sheet's such track still fails by name.
         const Track track = list->trackAt(i);
         if (!m_options.tracks.isEmpty() && track.start >= totalLength()) {
-            printLine(stderr, u"mavlor-cli: track %1 starts after the end of the music; not written"_s
-                                  .arg(track.number));
+            printLine(stderr,
+                      u"mavlor-cli: track %1 starts after the end of the music; not written"_s.arg(
+                          track.number));
             continue;
         }
         filled.append(track);
@@ -360,15 +361,17 @@ void CommandLineJob::printInfo()
     const CheapMP3 &index = *m_index;
     const qint64 ms = totalLength();
     printLine(stdout, u"File:            %1"_s.arg(m_options.input));
-    printLine(stdout, u"Frames:          %1 (of %2 samples each)"_s.arg(index.frameCount())
-                          .arg(CheapMP3::SAMPLES_PER_ENTRY));
-    printLine(stdout, u"Duration:        %1 (%2 s)"_s.arg(TimeText::format(static_cast<int>(ms)))
-                          .arg(ms / 1000.0, 0, 'f', 3));
+    printLine(stdout,
+              u"Frames:          %1 (of %2 samples each)"_s.arg(index.frameCount())
+                  .arg(CheapMP3::SAMPLES_PER_ENTRY));
+    printLine(stdout,
+              u"Duration:        %1 (%2 s)"_s.arg(TimeText::format(static_cast<int>(ms)))
+                  .arg(ms / 1000.0, 0, 'f', 3));
     printLine(stdout, u"Sample rate:     %1 Hz"_s.arg(index.sampleRate()));
     printLine(stdout, u"Channels:        %1"_s.arg(index.channels()));
     printLine(stdout, u"Average bitrate: %1 kbit/s"_s.arg(index.averageBitrate()));
-    printLine(stdout, u"Bitrate:         %1"_s.arg(index.bitrateVaries() ? u"variable"_s
-                                                                         : u"constant"_s));
+    printLine(stdout,
+              u"Bitrate:         %1"_s.arg(index.bitrateVaries() ? u"variable"_s : u"constant"_s));
 }
 
 void CommandLineJob::fail(const QString &message)

@@ -24,13 +24,16 @@ class CommandLineJob final : public QObject, public TrackCalculaterListener
     Q_OBJECT
 
 public:
-    enum class Mode { Info, Split };
+    enum class Mode {
+        Info,
+        Split
+    };
     struct Options
     {
         Mode mode = Mode::Info;
         QString input;
         QString outputFolder;
-        QList<int> cutTimes;   // milliseconds
+        QList<int> cutTimes; // milliseconds
         QString cueSheet;
         QSet<int> trackSelection; // empty: every track
         TrackContainer tracks;    // given tracks (a freedb disc); the last is stretched to the end

@@ -17,9 +17,9 @@ void ConsoleProgress::show(const QString &label, int percent)
     percent = std::clamp(percent, 0, 100);
     constexpr int width = 30;
     const int filled = percent * width / 100;
-    const QString line = u"\r%1 [%2%3] %4%"_s.arg(label.left(36).leftJustified(36),
-                                                    QString(filled, u'#'),
-                                                    QString(width - filled, u'.'))
+    const QString line = u"\r%1 [%2%3] %4%"_s
+                             .arg(label.left(36).leftJustified(36), QString(filled, u'#'),
+                                  QString(width - filled, u'.'))
                              .arg(percent, 3);
     if (line == m_lastLine)
         return;

@@ -82,14 +82,18 @@ int FreedbJob::search(const QString &text)
         return 130;
     }
     if (!m_answered) {
-        printLine(stderr, u"mavlor-cli: no usable answer from the freedb server: %1"_s.arg(TerminalText::escaped(m_error)));
+        printLine(stderr,
+                  u"mavlor-cli: no usable answer from the freedb server: %1"_s.arg(
+                      TerminalText::escaped(m_error)));
         return 2;
     }
     for (qsizetype i = 0; i < m_discs.size(); ++i) {
         const Freedb::CD &disc = m_discs.at(i);
-        printLine(stdout, u"%1  %2/%3  %4"_s.arg(i + 1).arg(TerminalText::escaped(QString::fromLatin1(disc.genre)),
-                                                           TerminalText::escaped(QString::fromLatin1(disc.discId)),
-                                                           TerminalText::escaped(QString::fromLatin1(disc.title))));
+        printLine(stdout,
+                  u"%1  %2/%3  %4"_s.arg(i + 1).arg(
+                      TerminalText::escaped(QString::fromLatin1(disc.genre)),
+                      TerminalText::escaped(QString::fromLatin1(disc.discId)),
+                      TerminalText::escaped(QString::fromLatin1(disc.title))));
     }
     return m_discs.isEmpty() ? 1 : 0;
 }

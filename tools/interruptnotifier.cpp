@@ -51,8 +51,7 @@ InterruptNotifier::~InterruptNotifier()
 void InterruptNotifier::onReadable()
 {
     char buffer[16];
-    while (::read(pipeEnds[0], buffer, sizeof buffer) > 0) {
-    }
+    while (::read(pipeEnds[0], buffer, sizeof buffer) > 0) { }
     m_interrupted = true;
     emit interruptRequested();
 }

@@ -21,9 +21,11 @@ namespace {
 
 const char usage[] =
     "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT\n"
-    "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] [--quiet]\n"
+    "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] "
+    "[--quiet]\n"
     "       mavlor-cli split FILE.mp3 --out DIR --freedb GENRE/DISCID [--tracks LIST] [--quiet]\n"
-    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server HOST[:PORT] picks the freedb server.\n";
+    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server HOST[:PORT] picks the freedb "
+    "server.\n";
 
 int usageError(const QString &message)
 {
@@ -136,8 +138,8 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     parsed->freedbDisc = parser.value(freedb);
     parsed->server = Freedb::Server::fromSettings();
     if (parser.isSet(server) && !Freedb::Server::parse(parser.value(server), &parsed->server))
-        return usageError(u"--server needs HOST or HOST:PORT, got \"%1\""_s
-                              .arg(TerminalText::escaped(parser.value(server))));
+        return usageError(u"--server needs HOST or HOST:PORT, got \"%1\""_s.arg(
+            TerminalText::escaped(parser.value(server))));
     return -1;
 }
 
@@ -172,15 +174,16 @@ int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
     if (!arguments.freedbDisc.isEmpty()) {
         Freedb::CD disc;
         if (!FreedbJob::parseDiscName(arguments.freedbDisc, &disc))
-            return usageError(u"--freedb needs GENRE/DISCID, got \"%1\""_s
-                                  .arg(TerminalText::escaped(arguments.freedbDisc)));
+            return usageError(u"--freedb needs GENRE/DISCID, got \"%1\""_s.arg(
+                TerminalText::escaped(arguments.freedbDisc)));
         if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty())
             return usageError(u"--freedb cannot be used with --cue or --at"_s);
         QString error;
         FreedbJob job(arguments.server);
         if (!job.readTracks(disc, &options.tracks, &error)) {
             std::fprintf(stderr, "mavlor-cli: cannot read disc %s from the freedb server: %s\n",
-                         arguments.freedbDisc.toLocal8Bit().constData(), error.toLocal8Bit().constData());
+                         arguments.freedbDisc.toLocal8Bit().constData(),
+                         error.toLocal8Bit().constData());
             return 2;
         }
     }

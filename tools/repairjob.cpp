@@ -49,14 +49,22 @@ bool copyInto(const QString &from, QFile &to)
 QString stateName(int state)
 {
     switch (state) {
-    case VbrRepairer::Created: return u"Created"_s;
-    case VbrRepairer::Reading: return u"Reading"_s;
-    case VbrRepairer::Read: return u"Read"_s;
-    case VbrRepairer::Writing: return u"Writing"_s;
-    case VbrRepairer::Fixed: return u"Fixed"_s;
-    case VbrRepairer::Skipped: return u"Skipped"_s;
-    case VbrRepairer::Stopped: return u"Stopped"_s;
-    case VbrRepairer::Failed: return u"Failed"_s;
+    case VbrRepairer::Created:
+        return u"Created"_s;
+    case VbrRepairer::Reading:
+        return u"Reading"_s;
+    case VbrRepairer::Read:
+        return u"Read"_s;
+    case VbrRepairer::Writing:
+        return u"Writing"_s;
+    case VbrRepairer::Fixed:
+        return u"Fixed"_s;
+    case VbrRepairer::Skipped:
+        return u"Skipped"_s;
+    case VbrRepairer::Stopped:
+        return u"Stopped"_s;
+    case VbrRepairer::Failed:
+        return u"Failed"_s;
     }
     return u"Unknown"_s;
 }
@@ -84,8 +92,9 @@ int RepairJob::run()
     const bool separateOutput = output.absoluteFilePath() != input.canonicalFilePath();
     QTemporaryFile result(output.absolutePath() + u"/."_s + output.fileName() + u"-XXXXXX"_s);
     if (!result.open()) {
-        printLine(stderr, u"mavlor-cli: cannot write into folder %1: %2"_s
-                              .arg(output.absolutePath(), result.errorString()));
+        printLine(stderr,
+                  u"mavlor-cli: cannot write into folder %1: %2"_s.arg(output.absolutePath(),
+                                                                       result.errorString()));
         return 2;
     }
     result.close();
@@ -108,8 +117,9 @@ int RepairJob::run()
         // file: the output is never removed before its new contents are complete.
         if (state == VbrRepairer::Skipped
             && (!result.open() || !result.resize(0) || !copyInto(m_input, result))) {
-            printLine(stderr, u"mavlor-cli: cannot write %1: %2"_s
-                                  .arg(output.filePath(), result.errorString()));
+            printLine(
+                stderr,
+                u"mavlor-cli: cannot write %1: %2"_s.arg(output.filePath(), result.errorString()));
             printLine(stdout, u"State: "_s + stateName(state));
             return 1;
         }
@@ -141,8 +151,8 @@ void RepairJob::message(FeedBackMessage message)
         return;
     const int level = std::clamp(message.level, 0, 3);
     // The text may carry raw bytes of the file (unknown data).
-    printLine(stdout, QString::fromLatin1(names[level]) + u": "_s
-                          + TerminalText::escaped(message.text));
+    printLine(stdout,
+              QString::fromLatin1(names[level]) + u": "_s + TerminalText::escaped(message.text));
 }
 
 bool RepairJob::shouldStop()

@@ -61,12 +61,14 @@ bool makeAlbum(const QString &path)
 {
     std::fprintf(stderr, "encoding a %d-minute album with lame (once)...\n", albumMinutes);
     const QString wav = path + u".wav"_s;
-    if (run(u"ffmpeg"_s, {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
-                          u"sine=frequency=330:beep_factor=4:duration=%1"_s.arg(albumMinutes * 60),
-                          u"-f"_s, u"lavfi"_s, u"-i"_s,
-                          u"anoisesrc=color=pink:amplitude=0.05:duration=%1"_s.arg(albumMinutes * 60),
-                          u"-filter_complex"_s, u"amix=inputs=2,aformat=channel_layouts=stereo"_s,
-                          u"-ar"_s, u"44100"_s, wav}) < 0)
+    if (run(u"ffmpeg"_s,
+            {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+             u"sine=frequency=330:beep_factor=4:duration=%1"_s.arg(albumMinutes * 60), u"-f"_s,
+             u"lavfi"_s, u"-i"_s,
+             u"anoisesrc=color=pink:amplitude=0.05:duration=%1"_s.arg(albumMinutes * 60),
+             u"-filter_complex"_s, u"amix=inputs=2,aformat=channel_layouts=stereo"_s, u"-ar"_s,
+             u"44100"_s, wav})
+        < 0)
         return false;
     run(u"lame"_s, {u"--quiet"_s, u"-V2"_s, wav, path});
     QFile::remove(wav);
@@ -101,9 +103,10 @@ bool makeLongCbrFile(const QString &path)
     std::fprintf(stderr, "encoding ten minutes at 320 kbit/s with lame (once)...\n");
     const QString wav = path + u".wav"_s;
     const QString part = path + u".part.mp3"_s;
-    run(u"ffmpeg"_s, {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
-                      u"anoisesrc=color=pink:amplitude=0.3:duration=600"_s, u"-ac"_s, u"2"_s,
-                      u"-ar"_s, u"44100"_s, wav});
+    run(u"ffmpeg"_s,
+        {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+         u"anoisesrc=color=pink:amplitude=0.3:duration=600"_s, u"-ac"_s, u"2"_s, u"-ar"_s,
+         u"44100"_s, wav});
     run(u"lame"_s, {u"--quiet"_s, u"-b320"_s, u"-t"_s, wav, part});
     QFile::remove(wav);
     QFile in(part);
@@ -178,8 +181,8 @@ Pair splitBoth(const QString &mp3, const QString &sheet, const QString &work, in
         const Measured ours = measure({QStringLiteral(MAVLOR_CLI), u"split"_s, mp3, u"--cue"_s,
                                        sheet, u"--out"_s, ourDir, u"--quiet"_s});
         ::sync();
-        const Measured theirs = measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s,
-                                         theirDir, mp3});
+        const Measured theirs =
+            measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s, theirDir, mp3});
         if (ours.seconds < best.ours.seconds)
             best.ours.seconds = ours.seconds;
         best.ours.cpuSeconds = std::min(best.ours.cpuSeconds, ours.cpuSeconds);
@@ -236,12 +239,14 @@ int main(int argc, char *argv[])
     std::printf("cat > /dev/null          %8.3f s\n", catTime);
     std::printf("index                    %8.3f s  (%.2f x cat)\n", indexTime, indexTime / catTime);
     std::printf("whole split by sheet, tags and repair (mavlor-cli vs mp3splt -c, one process each;"
-                " best of %d runs, of 3 for the 6-hour file):\n", rounds);
+                " best of %d runs, of 3 for the 6-hour file):\n",
+                rounds);
     const auto print = [](const char *name, const Pair &pair) {
-        std::printf("  %-22s %6.3f s vs %6.3f s (%.2f x), CPU %.3f vs %.3f s, peak %.1f vs %.1f MiB\n",
-                    name, pair.ours.seconds, pair.theirs.seconds,
-                    pair.ours.seconds / pair.theirs.seconds, pair.ours.cpuSeconds,
-                    pair.theirs.cpuSeconds, pair.ours.peakKiB / 1024.0, pair.theirs.peakKiB / 1024.0);
+        std::printf(
+            "  %-22s %6.3f s vs %6.3f s (%.2f x), CPU %.3f vs %.3f s, peak %.1f vs %.1f MiB\n",
+            name, pair.ours.seconds, pair.theirs.seconds, pair.ours.seconds / pair.theirs.seconds,
+            pair.ours.cpuSeconds, pair.theirs.cpuSeconds, pair.ours.peakKiB / 1024.0,
+            pair.theirs.peakKiB / 1024.0);
     };
     print("60-min VBR, 12 tracks", albumSplit);
     print("6-h 320k, 72 tracks", longSplit);

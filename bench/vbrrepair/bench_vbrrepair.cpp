@@ -16,7 +16,7 @@ namespace {
 class CountingFeedBack final : public FeedBackInterface
 {
 public:
-    void progress() override {}
+    void progress() override { }
     void message(FeedBackMessage) override { ++messages; }
     bool shouldStop() override { return false; }
     long messages = 0;
@@ -25,18 +25,21 @@ public:
 void save(const std::string &path, const std::vector<unsigned char> &bytes)
 {
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char *>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
-void timeRepair(const char *name, const std::string &path, std::size_t size, const RepairSettings &settings)
+void timeRepair(const char *name, const std::string &path, std::size_t size,
+                const RepairSettings &settings)
 {
     CountingFeedBack feedBack;
     VbrRepairer repairer(feedBack, settings);
     const auto start = std::chrono::steady_clock::now();
     repairer.fix(path, path + ".out");
-    const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%-40s %10zu bytes %10.1f ms  state %d  messages %ld\n", name, size, ms, repairer.state(),
-                feedBack.messages);
+    const auto ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%-40s %10zu bytes %10.1f ms  state %d  messages %ld\n", name, size, ms,
+                repairer.state(), feedBack.messages);
     std::remove((path + ".out").c_str());
 }
 

@@ -120,8 +120,8 @@ bool savePicture(const QString &piece, const QString &out)
     const int total = view->totalLength();
     TrackContainer tracks;
     for (int i = 0; i < 4; ++i)
-        tracks.append(Track{u"Track %1"_s.arg(i + 1), u"Bench"_s, i + 1, total * i / 4,
-                            total * (i + 1) / 4});
+        tracks.append(
+            Track{u"Track %1"_s.arg(i + 1), u"Bench"_s, i + 1, total * i / 4, total * (i + 1) / 4});
     TrackList::instance()->setTracks(tracks);
     slider->setShowTrackMarks(true);
     QApplication::processEvents();

@@ -21,9 +21,9 @@
 #include "app/mainwindow.h"
 #include "app/progresswidget.h"
 #include "tracks/listmodel.h"
-#include "work/mp3manager.h"
 #include "tracks/tracklist.h"
 #include "waveform/waveformwidget.h"
+#include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
 
@@ -176,26 +176,23 @@ int main(int argc, char *argv[])
     for (int round = 0; round < rounds; ++round) {
         application.slowestMs = 0;
         meter.begin();
-        if (!window.openFile(album)
-            || !waitFor([&] {
-                   return window.waveformView()->frameIndex()
-                       && !window.progressPanel()->isVisible()
-                       && TrackList::instance()->count() == 1
-                       && window.trackModel()->rowCount() == 1;
-               })) {
+        if (!window.openFile(album) || !waitFor([&] {
+                return window.waveformView()->frameIndex() && !window.progressPanel()->isVisible()
+                    && TrackList::instance()->count() == 1 && window.trackModel()->rowCount() == 1;
+            })) {
             std::fprintf(stderr, "the album was not read\n");
             return 1;
         }
         const GapMeter::Result read = meter.end();
-        const QString slowestRead = u"%1 ms, event %2"_s.arg(application.slowestMs, 0, 'f', 2)
-                                        .arg(application.slowest);
+        const QString slowestRead =
+            u"%1 ms, event %2"_s.arg(application.slowestMs, 0, 'f', 2).arg(application.slowest);
         application.slowestMs = 0;
 
         const int total = window.totalLength();
         TrackContainer tracks;
         for (int i = 0; i < trackCount; ++i)
-            tracks.append(Track{u"Track %1"_s.arg(i + 1), u"Bench"_s, i + 1,
-                                total * i / trackCount, total * (i + 1) / trackCount});
+            tracks.append(Track{u"Track %1"_s.arg(i + 1), u"Bench"_s, i + 1, total * i / trackCount,
+                                total * (i + 1) / trackCount});
         window.onReadyTracks(tracks);
         const QString out = work.filePath(u"out%1"_s.arg(round));
         window.saveFolderEdit()->setText(out);

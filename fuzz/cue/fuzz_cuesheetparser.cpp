@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const Track &track = tracks.at(i);
         const CueRawTrack &entry = parser.entries().at(i);
         const int nextStart = i + 1 < tracks.size() ? tracks.at(i + 1).start : 0;
-        const long long exact = (entry.minutes * 60LL + entry.seconds) * 1000 + entry.frames * 1000 / 75;
+        const long long exact =
+            (entry.minutes * 60LL + entry.seconds) * 1000 + entry.frames * 1000 / 75;
         if (entry.minutes < 0 || entry.minutes > CueSheetParser::maxMinutes || entry.seconds > 99
             || entry.frames > 74 || track.start != exact)
             __builtin_trap();

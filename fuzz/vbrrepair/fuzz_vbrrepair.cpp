@@ -18,7 +18,7 @@ namespace {
 class QuietFeedBack final : public FeedBackInterface
 {
 public:
-    void progress() override {}
+    void progress() override { }
     void message(FeedBackMessage message) override { last = std::move(message.text); }
     bool shouldStop() override { return false; }
     std::string last;

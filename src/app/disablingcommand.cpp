@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QWidget>
 
-DisablingCommand::DisablingCommand(CommandType commandType, QWidget *target,
-                                   QAction *targetAction, bool enable)
+DisablingCommand::DisablingCommand(CommandType commandType, QWidget *target, QAction *targetAction,
+                                   bool enable)
     : Command(commandType)
     , widget(target)
     , action(targetAction)

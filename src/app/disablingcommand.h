@@ -12,8 +12,7 @@ class QWidget;
 class DisablingCommand final : public Command
 {
 public:
-    DisablingCommand(CommandType commandType, QWidget *target, QAction *targetAction,
-                     bool enable);
+    DisablingCommand(CommandType commandType, QWidget *target, QAction *targetAction, bool enable);
     DisablingCommand(CommandType commandType, QWidget *target, bool enable);
     DisablingCommand(CommandType commandType, QAction *targetAction, bool enable);
 

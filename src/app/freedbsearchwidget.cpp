@@ -2,9 +2,9 @@
 
 #include "app/buttonlineedit.h"
 #include "freedb/freedbsearchthreadobject.h"
+#include "threads/thread.h"
 #include "tracks/listitem.h"
 #include "tracks/listview.h"
-#include "threads/thread.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -57,7 +57,8 @@ FreedbSearchWidget::FreedbSearchWidget(QWidget *parent)
     connect(m_searchField, &ButtonLineEdit::clicked, this, &FreedbSearchWidget::onClick);
     connect(m_searchField, &ButtonLineEdit::enterPressed, this, &FreedbSearchWidget::onClick);
     connect(this, &FreedbSearchWidget::search, this, &FreedbSearchWidget::onSearch);
-    connect(m_view, &QAbstractItemView::doubleClicked, this, &FreedbSearchWidget::onListDoubleClick);
+    connect(m_view, &QAbstractItemView::doubleClicked, this,
+            &FreedbSearchWidget::onListDoubleClick);
     connect(m_threadObject.get(), &FreedbSearchThreadObject::tracksReady, this,
             &FreedbSearchWidget::tracksReady, Qt::QueuedConnection);
     connect(m_threadObject.get(), &FreedbSearchThreadObject::discsReady, this,
@@ -160,7 +161,7 @@ void FreedbSearchWidget::onDiscsReady(const Freedb::CDContainer &discs)
     for (qsizetype i = 0; i < discs.size(); ++i) {
         const Freedb::CD &disc = discs.at(i);
         auto item = std::make_unique<ListItem>(QList<QVariant>{
-                int(i + 1), QString::fromLatin1(disc.title), QString::fromLatin1(disc.genre)});
+            int(i + 1), QString::fromLatin1(disc.title), QString::fromLatin1(disc.genre)});
         m_model->appendItem(std::move(item));
     }
     fixNumberColumn();

@@ -10,8 +10,7 @@
 class GuardedCallbackCommand final : public Command
 {
 public:
-    GuardedCallbackCommand(CommandType commandType, QObject *guard,
-                           std::function<void()> callback);
+    GuardedCallbackCommand(CommandType commandType, QObject *guard, std::function<void()> callback);
 
     void execute() override;
 

@@ -52,8 +52,8 @@ int main(int argc, char *argv[])
         if (screenshotFolder.isEmpty()) {
             QMetaObject::invokeMethod(shown, openGivenFile, Qt::QueuedConnection);
         } else {
-            screenshots = std::make_unique<ScreenshotTaker>(shown, screenshotFolder,
-                                                            !file.isEmpty());
+            screenshots =
+                std::make_unique<ScreenshotTaker>(shown, screenshotFolder, !file.isEmpty());
             QObject::connect(screenshots.get(), &ScreenshotTaker::readyForFile, shown,
                              openGivenFile);
         }

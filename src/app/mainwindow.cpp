@@ -77,8 +77,7 @@ bool isUsableGeometry(const QByteArray &blob)
         && normal.isValid() && geometry.isValid();
 }
 
-QAction *makeAction(QObject *parent, const char *name, const QString &text,
-                    const QString &icon)
+QAction *makeAction(QObject *parent, const char *name, const QString &text, const QString &icon)
 {
     auto *action = new QAction(text, parent);
     action->setObjectName(QString::fromLatin1(name));
@@ -185,8 +184,7 @@ void MainWindow::createActions()
     m_actionEdit = makeAction(this, "actionEdit", tr("Edit"), u":/edit"_s);
     m_actionEdit->setShortcut(Qt::Key_F2);
     setTip(m_actionEdit, tr("Edit the selected track"));
-    m_actionFreedbSearch =
-        makeAction(this, "actionFreedbSearch", tr("Search..."), u":/search"_s);
+    m_actionFreedbSearch = makeAction(this, "actionFreedbSearch", tr("Search..."), u":/search"_s);
     m_actionFreedbSearch->setCheckable(true);
     m_actionFreedbSearch->setEnabled(false);
     m_actionFreedbSearch->setToolTip(tr("freedb search"));
@@ -301,8 +299,8 @@ void MainWindow::createPanes()
     connect(m_trackView, &QAbstractItemView::doubleClicked, this, &MainWindow::onEdit);
     connect(m_trackView, &QAbstractItemView::clicked, this, &MainWindow::onTrackViewClicked);
     connect(m_trackView, &QAbstractItemView::entered, this, &MainWindow::onTrackViewClicked);
-    m_trackViewController = new TrackViewController(m_trackHeader, m_trackView,
-                                                    m_trackModel.get(), m_actionSlice, this);
+    m_trackViewController = new TrackViewController(m_trackHeader, m_trackView, m_trackModel.get(),
+                                                    m_actionSlice, this);
 
     auto *folderLabel = new QLabel(tr("Save files in folder"), m_controlPane);
     folderLabel->setContentsMargins(1, 6, 1, 3);
@@ -341,16 +339,16 @@ void MainWindow::createPanes()
 void MainWindow::registerCommands()
 {
     for (QAction *action :
-         {m_actionOpen, m_actionFreedbSearch, m_actionAdd, m_hoverMarker->editAction(), m_hoverMarker->deleteAction(),
-          m_actionZoomIn, m_actionZoomOut})
+         {m_actionOpen, m_actionFreedbSearch, m_actionAdd, m_hoverMarker->editAction(),
+          m_hoverMarker->deleteAction(), m_actionZoomIn, m_actionZoomOut})
         addDisablingCommands(*m_manager, action);
     for (QWidget *widget : {m_topPane, m_controlPane, static_cast<QWidget *>(m_saveFolderEdit)})
         addDisablingCommands(*m_manager, widget);
     for (QAction *action : {m_actionEdit, m_actionRemove, m_actionSlice})
         addSliceEnablingCommands(*m_manager, action);
     addProgressWidgetCommands(*m_manager, m_progressPanel);
-    m_manager->addCommand(std::make_unique<GuardedCallbackCommand>(EndSlice, this,
-                                                                   [this] { onSliceEnded(); }));
+    m_manager->addCommand(
+        std::make_unique<GuardedCallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
 }
 
 QString MainWindow::baseName(const QString &path)
@@ -379,15 +377,15 @@ bool MainWindow::openFile(const QString &path)
         return false;
     }
     if (m_manager->isReading()) {
-        QMessageBox::information(this, tr("Mavlor"),
-                                 tr("A file is being read. Open %1 when it is done.")
-                                     .arg(QFileInfo(path).fileName()));
+        QMessageBox::information(
+            this, tr("Mavlor"),
+            tr("A file is being read. Open %1 when it is done.").arg(QFileInfo(path).fileName()));
         return false;
     }
     if (!QFileInfo(path).isFile()) {
-        QMessageBox::warning(this, tr("Mavlor"),
-                             tr("Cannot open %1: there is no such file.")
-                                 .arg(QDir::toNativeSeparators(path)));
+        QMessageBox::warning(
+            this, tr("Mavlor"),
+            tr("Cannot open %1: there is no such file.").arg(QDir::toNativeSeparators(path)));
         return false;
     }
 
@@ -411,10 +409,10 @@ bool MainWindow::openFile(const QString &path)
 
 void MainWindow::onOpenFile()
 {
-    const QString folder = m_currentFile.isEmpty() ? QDir::homePath()
-                                                   : QFileInfo(m_currentFile).absolutePath();
-    const QString path = QFileDialog::getOpenFileName(this, tr("Select MP3"), folder,
-                                                      tr("MP3 files (*.mp3)"));
+    const QString folder =
+        m_currentFile.isEmpty() ? QDir::homePath() : QFileInfo(m_currentFile).absolutePath();
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Select MP3"), folder, tr("MP3 files (*.mp3)"));
     if (!path.isEmpty())
         openFile(path);
 }
@@ -575,8 +573,7 @@ void MainWindow::onChooseSaveFolder()
         m_saveFolderEdit->setText(QDir::toNativeSeparators(folder));
 }
 
-void MainWindow::onTrackModelDataChanged(const QModelIndex &topLeft,
-                                         const QModelIndex &bottomRight)
+void MainWindow::onTrackModelDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight)
 {
     if (topLeft.internalPointer() != bottomRight.internalPointer())
         return;
@@ -612,14 +609,14 @@ bool MainWindow::prepareFolder(const QString &folder)
     if (info.isDir())
         return true;
     std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()),
-                                        error);
+    std::filesystem::create_directories(
+        std::filesystem::path(QFile::encodeName(folder).toStdString()), error);
     if (error || !QFileInfo(folder).isDir()) {
-        const QString reason = error ? QString::fromLocal8Bit(error.message().c_str())
-                                     : tr("it could not be made");
-        QMessageBox::warning(this, tr("Mavlor"),
-                             tr("Cannot create the folder %1: %2")
-                                 .arg(QDir::toNativeSeparators(folder), reason));
+        const QString reason =
+            error ? QString::fromLocal8Bit(error.message().c_str()) : tr("it could not be made");
+        QMessageBox::warning(
+            this, tr("Mavlor"),
+            tr("Cannot create the folder %1: %2").arg(QDir::toNativeSeparators(folder), reason));
         return false;
     }
     return true;
@@ -669,9 +666,7 @@ void MainWindow::onTrackFailed(int track, const QString &path, const QString &re
 {
     if (!m_slicing)
         return;
-    m_failures.append(tr("Track %1 (%2): %3")
-                          .arg(track)
-                          .arg(QFileInfo(path).fileName(), reason));
+    m_failures.append(tr("Track %1 (%2): %3").arg(track).arg(QFileInfo(path).fileName(), reason));
 }
 
 void MainWindow::onTrackWritten(int, const QString &)
@@ -699,8 +694,8 @@ void MainWindow::onSliceEnded()
     statusBar()->showMessage(written);
     if (m_failures.isEmpty())
         return;
-    const QString text = tr("These tracks were not written:\n\n%1\n\n%2.")
-                             .arg(m_failures.join(u'\n'), written);
+    const QString text =
+        tr("These tracks were not written:\n\n%1\n\n%2.").arg(m_failures.join(u'\n'), written);
     // After the other end-of-slice commands have enabled the window again.
     QMetaObject::invokeMethod(
         this, [this, text] { QMessageBox::warning(this, tr("Mavlor"), text); },
@@ -709,14 +704,13 @@ void MainWindow::onSliceEnded()
 
 void MainWindow::onAdd()
 {
-    TrackDataDialog::editTrack(this, tr("Add"), NoRow, QString(), QString(), QString(),
-                               QString());
+    TrackDataDialog::editTrack(this, tr("Add"), NoRow, QString(), QString(), QString(), QString());
 }
 
 void MainWindow::onEdit()
 {
-    TrackDataDialog::editTrack(this, tr("Edit"), m_selectedRow, QString(), QString(),
-                               QString(), QString());
+    TrackDataDialog::editTrack(this, tr("Edit"), m_selectedRow, QString(), QString(), QString(),
+                               QString());
 }
 
 void MainWindow::onRemove()
@@ -766,8 +760,7 @@ void MainWindow::tracksChanged(int first, int last)
     for (int i = first; i <= last; ++i) {
         const Track track = list->trackAt(i);
         const QVariant values[] = {track.artist, track.title, TimeText::format(track.start),
-                                   TimeText::format(track.end),
-                                   TimeText::format(track.length())};
+                                   TimeText::format(track.end), TimeText::format(track.length())};
         for (int column = trackColumnArtist; column <= trackColumnLength; ++column)
             m_trackModel->setData(m_trackModel->index(i, column),
                                   values[column - trackColumnArtist], Qt::DisplayRole);

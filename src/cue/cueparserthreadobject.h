@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "tracks/track.h"
 #include "threads/ithreadobject.h"
+#include "tracks/track.h"
 
 // Parses one CUE sheet per run on its worker thread. The path is set while the thread is
 // idle and cleared at the end of the run; readyTracks() is emitted only for a sheet with at

@@ -143,8 +143,8 @@ void CueSheetParser::readIndex(QStringView line, qsizetype keyword, CueRawTrack 
     if (numberSpace >= 0) {
         const qsizetype numberEnd = line.indexOf(u' ', numberSpace + 1);
         const QStringView number = numberEnd < 0
-                ? line.sliced(numberSpace + 1)
-                : line.sliced(numberSpace + 1, numberEnd - numberSpace - 1);
+            ? line.sliced(numberSpace + 1)
+            : line.sliced(numberSpace + 1, numberEnd - numberSpace - 1);
         if (number == u"00")
             return; // the pre-gap, not the track's start
     }

@@ -9,7 +9,14 @@
 class CueTextDecoder
 {
 public:
-    enum class Encoding { Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Windows1252 };
+    enum class Encoding {
+        Utf8,
+        Utf16LE,
+        Utf16BE,
+        Utf32LE,
+        Utf32BE,
+        Windows1252
+    };
 
     static QString decode(const QByteArray &bytes);
     // The encoding decode() reads the bytes in, and the length of the mark it skips.

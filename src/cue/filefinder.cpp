@@ -19,9 +19,9 @@ void FileFinder::setDirectory(const QString &directory)
     m_directory = directory;
     if (directory.isEmpty())
         return;
-    m_iterator = std::make_unique<QDirIterator>(
-            directory, QDir::Files | QDir::NoSymLinks,
-            m_recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
+    m_iterator = std::make_unique<QDirIterator>(directory, QDir::Files | QDir::NoSymLinks,
+                                                m_recursive ? QDirIterator::Subdirectories
+                                                            : QDirIterator::NoIteratorFlags);
 }
 
 void FileFinder::addSuffix(const QString &suffix)

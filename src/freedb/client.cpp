@@ -111,7 +111,8 @@ bool Client::readDisc(int index, QList<QByteArray> *lines)
 bool Client::readDisc(const CD &disc, QList<QByteArray> *lines)
 {
     lines->clear();
-    return exchange("?cmd=cddb+read+" + encodeQueryValue(disc.genre) + '+' + encodeQueryValue(disc.discId),
+    return exchange("?cmd=cddb+read+" + encodeQueryValue(disc.genre) + '+'
+                        + encodeQueryValue(disc.discId),
                     lines, false);
 }
 
@@ -126,7 +127,8 @@ bool Client::checkAnswer(const QList<QByteArray> &lines, QString *error, qsizety
         return reject(u"the server closed the connection without an answer"_s);
     if (lines.first().startsWith("HTTP/")) {
         const qsizetype space = lines.first().indexOf(' ');
-        const int code = space < 0 ? -1 : statusCode(QByteArrayView(lines.first()).sliced(space + 1));
+        const int code =
+            space < 0 ? -1 : statusCode(QByteArrayView(lines.first()).sliced(space + 1));
         if (code < 200 || code > 299)
             return reject(u"the server answered %1"_s.arg(quoted(lines.first())));
     }

@@ -5,8 +5,8 @@
 #include <QString>
 
 #include "freedb/cd.h"
-#include "freedb/server.h"
 #include "freedb/httpconnection.h"
+#include "freedb/server.h"
 
 class IContinueListener;
 
@@ -39,9 +39,11 @@ public:
 
     // The CDDB answer starts on the line after the blank line that ends the HTTP headers.
     // False, with a reason, when there is none, the HTTP or CDDB status is an error.
-    static bool checkAnswer(const QList<QByteArray> &lines, QString *error, qsizetype *answerStart = nullptr);
+    static bool checkAnswer(const QList<QByteArray> &lines, QString *error,
+                            qsizetype *answerStart = nullptr);
     // The disc lines of a search answer, after its CDDB status line.
-    static bool parseSearchResponse(const QList<QByteArray> &lines, CDContainer *discs, QString *error);
+    static bool parseSearchResponse(const QList<QByteArray> &lines, CDContainer *discs,
+                                    QString *error);
     // "genre discid title": two space-ended words and a non-empty rest; false otherwise.
     static bool parseDiscLine(const QByteArray &line, CD *disc);
     // The command's value for the query string: spaces become '+'; bytes that would end

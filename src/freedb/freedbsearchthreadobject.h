@@ -4,8 +4,8 @@
 
 #include "freedb/cd.h"
 #include "freedb/client.h"
-#include "tracks/track.h"
 #include "threads/ithreadobject.h"
+#include "tracks/track.h"
 
 // Runs one freedb command per start() on its worker thread: a search, or the read of a disc
 // from the last search's list (or of a disc named by genre and id). Requests are set while
@@ -16,7 +16,10 @@ class FreedbSearchThreadObject final : public IThreadObject
     Q_OBJECT
 
 public:
-    enum class Mode { Search, Read };
+    enum class Mode {
+        Search,
+        Read
+    };
 
     explicit FreedbSearchThreadObject(QObject *parent = nullptr);
 

@@ -60,7 +60,8 @@ void runLookup(const std::shared_ptr<Lookup> &lookup)
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *result = nullptr;
-    const int status = ::getaddrinfo(lookup->host.constData(), lookup->port.constData(), &hints, &result);
+    const int status =
+        ::getaddrinfo(lookup->host.constData(), lookup->port.constData(), &hints, &result);
     const int error = errno;
     std::lock_guard lock(lookup->mutex);
     if (lookup->abandoned) {
@@ -111,7 +112,8 @@ bool HttpConnection::resolve(addrinfo **result)
     try {
         std::thread(runLookup, lookup).detach();
     } catch (const std::system_error &error) {
-        return fail(Failure::Resolve, u"Cannot resolve %1: %2"_s.arg(host, QString::fromLocal8Bit(error.what())));
+        return fail(Failure::Resolve,
+                    u"Cannot resolve %1: %2"_s.arg(host, QString::fromLocal8Bit(error.what())));
     }
 
     const qint64 deadline = nowMs() + m_idleLimitMs;
@@ -121,14 +123,16 @@ bool HttpConnection::resolve(addrinfo **result)
         if (stopped || nowMs() >= deadline) {
             lookup->abandoned = true;
             return stopped ? fail(Failure::Stopped, u"Stopped"_s)
-                           : fail(Failure::TimedOut, u"Cannot resolve %1: no answer within %2 seconds"_s
-                                                         .arg(host).arg(m_idleLimitMs / 1000.0));
+                           : fail(Failure::TimedOut,
+                                  u"Cannot resolve %1: no answer within %2 seconds"_s.arg(host).arg(
+                                      m_idleLimitMs / 1000.0));
         }
         lookup->done.wait_for(lock, std::chrono::milliseconds(sliceMs));
     }
     if (lookup->status != 0) {
-        const QString reason = lookup->status == EAI_SYSTEM ? systemError(lookup->error)
-                                                            : QString::fromLocal8Bit(gai_strerror(lookup->status));
+        const QString reason = lookup->status == EAI_SYSTEM
+            ? systemError(lookup->error)
+            : QString::fromLocal8Bit(gai_strerror(lookup->status));
         return fail(Failure::Resolve, u"Cannot resolve %1: %2"_s.arg(host, reason));
     }
     *result = lookup->result;
@@ -179,7 +183,8 @@ bool HttpConnection::connectTo(const addrinfo *address)
                 return fail(Failure::Stopped, u"Stopped"_s);
             case Wait::TimedOut:
                 close();
-                return fail(Failure::TimedOut, target + u"no answer within %1 seconds"_s.arg(m_idleLimitMs / 1000.0));
+                return fail(Failure::TimedOut,
+                            target + u"no answer within %1 seconds"_s.arg(m_idleLimitMs / 1000.0));
             case Wait::Error:
                 error = errno;
                 break;
@@ -217,7 +222,8 @@ bool HttpConnection::connect()
         m_failure = Failure::None;
         m_errorString.clear();
     } else if (m_failure == Failure::None) {
-        fail(Failure::Connect, u"Cannot connect to %1: no address"_s.arg(QString::fromLatin1(m_host)));
+        fail(Failure::Connect,
+             u"Cannot connect to %1: no address"_s.arg(QString::fromLatin1(m_host)));
     }
     return connected;
 }
@@ -236,12 +242,14 @@ bool HttpConnection::sendRequest(const QByteArray &head)
         case Wait::Stopped:
             return fail(Failure::Stopped, u"Stopped"_s);
         case Wait::TimedOut:
-            return fail(Failure::TimedOut, u"%1 took no request for %2 seconds"_s.arg(QString::fromLatin1(m_host)).arg(m_idleLimitMs / 1000.0));
+            return fail(Failure::TimedOut,
+                        u"%1 took no request for %2 seconds"_s.arg(QString::fromLatin1(m_host))
+                            .arg(m_idleLimitMs / 1000.0));
         case Wait::Error:
             return fail(Failure::Send, u"Cannot send the request: %1"_s.arg(systemError(errno)));
         }
-        const ssize_t count = ::send(m_socket, request.constData() + sent, size_t(request.size() - sent),
-                                     MSG_NOSIGNAL);
+        const ssize_t count = ::send(m_socket, request.constData() + sent,
+                                     size_t(request.size() - sent), MSG_NOSIGNAL);
         if (count < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 continue;
@@ -268,22 +276,27 @@ bool HttpConnection::receiveLines(QList<QByteArray> *lines, const QByteArray &se
         case Wait::Stopped:
             return fail(Failure::Stopped, u"Stopped"_s);
         case Wait::TimedOut:
-            return fail(Failure::TimedOut, u"%1 sent nothing for %2 seconds"_s.arg(host).arg(m_idleLimitMs / 1000.0));
+            return fail(Failure::TimedOut,
+                        u"%1 sent nothing for %2 seconds"_s.arg(host).arg(m_idleLimitMs / 1000.0));
         case Wait::Error:
-            return fail(Failure::Receive, u"Cannot read the answer of %1: %2"_s.arg(host, systemError(errno)));
+            return fail(Failure::Receive,
+                        u"Cannot read the answer of %1: %2"_s.arg(host, systemError(errno)));
         }
         const ssize_t count = ::recv(m_socket, buffer, sizeof buffer, 0);
         if (count < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 continue;
-            return fail(Failure::Receive, u"Cannot read the answer of %1: %2"_s.arg(host, systemError(errno)));
+            return fail(Failure::Receive,
+                        u"Cannot read the answer of %1: %2"_s.arg(host, systemError(errno)));
         }
         if (count == 0)
             break;
         // Every byte is kept, zero bytes too: cutting a chunk at one would lose the rest.
         response.append(buffer, count);
         if (response.size() > maxResponseBytes)
-            return fail(Failure::TooLarge, u"The answer of %1 is larger than %2 MiB"_s.arg(host).arg(maxResponseBytes / (1024 * 1024)));
+            return fail(Failure::TooLarge,
+                        u"The answer of %1 is larger than %2 MiB"_s.arg(host).arg(maxResponseBytes
+                                                                                  / (1024 * 1024)));
         deadline = nowMs() + m_idleLimitMs;
     }
     lines->append(splitLines(response, separators));

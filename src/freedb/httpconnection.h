@@ -13,7 +13,16 @@ class IContinueListener;
 class HttpConnection final
 {
 public:
-    enum class Failure { None, Resolve, Connect, Send, Receive, TimedOut, TooLarge, Stopped };
+    enum class Failure {
+        None,
+        Resolve,
+        Connect,
+        Send,
+        Receive,
+        TimedOut,
+        TooLarge,
+        Stopped
+    };
 
     static constexpr int defaultIdleLimitMs = 20000;
     static constexpr qsizetype maxResponseBytes = 4 * 1024 * 1024;
@@ -45,7 +54,12 @@ public:
     static QList<QByteArray> splitLines(const QByteArray &text, const QByteArray &separators);
 
 private:
-    enum class Wait { Ready, Stopped, TimedOut, Error };
+    enum class Wait {
+        Ready,
+        Stopped,
+        TimedOut,
+        Error
+    };
     // Polls fd for events in short slices until ready, a stop, the deadline or an error.
     Wait waitFor(short events, qint64 deadlineMs);
     bool shouldContinue() const;

@@ -9,9 +9,9 @@
 #include <QFileInfo>
 #include <QObject>
 
+#include "threads/icontinuelistener.h"
 #include "vbrrepair/bigendian.h"
 #include "vbrrepair/frameheader.h"
-#include "threads/icontinuelistener.h"
 
 #include <algorithm>
 #include <array>
@@ -116,8 +116,8 @@ bool isSameFile(const QFile &open, const QString &path)
     struct stat opened = {};
     struct stat other = {};
     return open.handle() >= 0 && ::fstat(open.handle(), &opened) == 0
-        && ::stat(QFile::encodeName(path).constData(), &other) == 0
-        && opened.st_dev == other.st_dev && opened.st_ino == other.st_ino;
+        && ::stat(QFile::encodeName(path).constData(), &other) == 0 && opened.st_dev == other.st_dev
+        && opened.st_ino == other.st_ino;
 }
 
 QString translated(const char *text)
@@ -263,12 +263,12 @@ qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const Frame &h, in
         // header. Without a valid partner of the same rate right behind, the entry is
         // the one frame.
         const qint64 second = pos + length;
-        const QByteArrayView next = second < m_fileSize - kWindow ? reader.peek(second, 4)
-                                                                  : QByteArrayView();
+        const QByteArrayView next =
+            second < m_fileSize - kWindow ? reader.peek(second, 4) : QByteArrayView();
         Frame h2;
         if (next.size() == 4 && static_cast<uchar>(next[0]) == 0xFF
-            && acceptHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0
-            && !h2.mpeg1 && h2.sampleRate == h.sampleRate) {
+            && acceptHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0 && !h2.mpeg1
+            && h2.sampleRate == h.sampleRate) {
             length += h2.length;
             // MPEG-2 bitrates are all even, so the mean is exact.
             bitrate = (h.kbps + h2.kbps) / 2;
@@ -296,12 +296,12 @@ void CheapMP3::grow(qint64 pos)
     qint64 estimate = ((m_fileSize / m_averageBitrate) * m_sampleRate / 144000) * 11 / 10;
     // False syncs of a tiny bitrate must not drive a huge allocation: no more entries can
     // follow than the bytes left hold shortest frames.
-    const qint64 possible = m_frameCount + std::max<qint64>(0, m_fileSize - pos) / kShortestEntry
-        + 1;
+    const qint64 possible =
+        m_frameCount + std::max<qint64>(0, m_fileSize - pos) / kShortestEntry + 1;
     estimate = std::min(estimate, possible);
     const qint64 doubled = 2 * static_cast<qint64>(m_capacity);
-    const qint64 capacity = std::min<qint64>(std::max(estimate, doubled),
-                                             std::numeric_limits<int>::max());
+    const qint64 capacity =
+        std::min<qint64>(std::max(estimate, doubled), std::numeric_limits<int>::max());
     resizeEntries(static_cast<int>(capacity));
 }
 
@@ -338,16 +338,19 @@ bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
         error->clear();
     // Slicing into the source's own folder must never truncate the album itself.
     if (isSource(path)) {
-        return fail(error, translated("Cannot write %1: it is the file being sliced.")
-                               .arg(QDir::toNativeSeparators(path)));
+        return fail(error,
+                    translated("Cannot write %1: it is the file being sliced.")
+                        .arg(QDir::toNativeSeparators(path)));
     }
     if (!m_file.isOpen())
-        return fail(error, translated("Cannot write %1: no source file is open.")
-                               .arg(QDir::toNativeSeparators(path)));
+        return fail(error,
+                    translated("Cannot write %1: no source file is open.")
+                        .arg(QDir::toNativeSeparators(path)));
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        return fail(error, translated("Cannot create %1: %2")
-                               .arg(QDir::toNativeSeparators(path), out.errorString()));
+        return fail(error,
+                    translated("Cannot create %1: %2")
+                        .arg(QDir::toNativeSeparators(path), out.errorString()));
     }
     if (!writeEntries(out, firstEntry, entryCount, leadIn, {}, error))
         return false;
@@ -363,11 +366,12 @@ bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
     if (error)
         error->clear();
     if (!m_file.isOpen())
-        return fail(error, translated("Cannot write %1: no source file is open.")
-                               .arg(QDir::toNativeSeparators(out.fileName())));
+        return fail(error,
+                    translated("Cannot write %1: no source file is open.")
+                        .arg(QDir::toNativeSeparators(out.fileName())));
     const qint64 first = std::max<qint64>(firstEntry, 0);
-    const qint64 last = std::min<qint64>(static_cast<qint64>(firstEntry) + std::max(entryCount, 0),
-                                         m_frameCount);
+    const qint64 last =
+        std::min<qint64>(static_cast<qint64>(firstEntry) + std::max(entryCount, 0), m_frameCount);
     const qint64 count = std::max<qint64>(last - first, 0);
 
     auto shouldStop = [this] {
@@ -407,9 +411,10 @@ bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
             return writePending() ? false : fail(error, writeError(out));
         const auto entry = static_cast<size_t>(first + i);
         if (!appendEntryBytes(reader, entry, pending))
-            return fail(error, translated("Cannot read %1: %2")
-                                   .arg(QDir::toNativeSeparators(m_file.fileName()),
-                                        m_file.errorString()));
+            return fail(
+                error,
+                translated("Cannot read %1: %2")
+                    .arg(QDir::toNativeSeparators(m_file.fileName()), m_file.errorString()));
         if (static_cast<qint64>(pending.size()) >= kCopyChunk && !writePending())
             return fail(error, writeError(out));
         if (m_writeListener)

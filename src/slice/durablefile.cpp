@@ -6,11 +6,11 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <utility>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -88,8 +88,9 @@ bool DurableFile::flush(const QString &path, QString *error)
 {
     if (syncPath(path, O_RDONLY))
         return true;
-    return fail(error, tr("Cannot flush %1 to disk: %2")
-                           .arg(QDir::toNativeSeparators(path), systemReason(errno)));
+    return fail(
+        error,
+        tr("Cannot flush %1 to disk: %2").arg(QDir::toNativeSeparators(path), systemReason(errno)));
 }
 
 bool DurableFile::replace(const QString &from, const QString &to, QString *error)
@@ -97,9 +98,10 @@ bool DurableFile::replace(const QString &from, const QString &to, QString *error
     if (!flush(from, error))
         return false;
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        return fail(error, tr("Cannot rename %1 to %2: %3")
-                               .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to),
-                                    systemReason(errno)));
+        return fail(error,
+                    tr("Cannot rename %1 to %2: %3")
+                        .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to),
+                             systemReason(errno)));
     // The new name itself lives in the folder; some file systems need the folder flushed.
     syncPath(QFileInfo(to).absolutePath(), O_RDONLY | O_DIRECTORY);
     return true;

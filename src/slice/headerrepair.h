@@ -18,8 +18,8 @@ public:
     // True when the track is repaired, or was judged right (skipped), or the repair was
     // stopped; false with a reason when the engine failed or the result could not be put
     // in place (the track then stays as it was).
-    bool run(const QString &path, const QString &temporaryTemplate,
-             const RepairSettings &settings, QString *error);
+    bool run(const QString &path, const QString &temporaryTemplate, const RepairSettings &settings,
+             QString *error);
 
 private:
     FeedBackInterface &m_feedBack;

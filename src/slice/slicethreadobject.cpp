@@ -139,10 +139,10 @@ bool SliceThreadObject::writeTrack(const Track &track)
     if (!m_index || m_index->sampleRate() <= 0 || m_index->frameCount() == 0)
         return failed(tr("The MP3 holds no audio frames."));
 
-    const int first = std::clamp(entryAt(track.start, m_index->sampleRate()), 0,
-                                 m_index->frameCount());
-    const int last = std::clamp(entryAt(track.end, m_index->sampleRate()), 0,
-                                m_index->frameCount());
+    const int first =
+        std::clamp(entryAt(track.start, m_index->sampleRate()), 0, m_index->frameCount());
+    const int last =
+        std::clamp(entryAt(track.end, m_index->sampleRate()), 0, m_index->frameCount());
     if (last <= first)
         return failed(tr("The track holds no audio frames."));
     if (m_index->isSource(path))
@@ -166,8 +166,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
     const bool copied = shouldContinue();
     const bool tagged = tagFile(file->fileName(), track);
     // A stop keeps what was written, tagged, without a repair.
-    if (copied
-        && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &error)
+    if (copied && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &error)
         && error.isEmpty()) {
         error = tr("The VBR header could not be rebuilt.");
     }
@@ -205,8 +204,8 @@ void SliceThreadObject::commitOldest()
         emit trackWritten(track->number, track->path);
 }
 
-bool SliceThreadObject::copyTrack(QFile &file, int first, int last,
-                                  const RepairSettings &settings, QString *error)
+bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
+                                  QString *error)
 {
     static const QByteArray tagSpace = reservedTagSpace();
     // A track of varying bitrate gets its Xing frame while it is written: a placeholder

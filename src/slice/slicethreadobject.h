@@ -9,9 +9,9 @@
 
 #include "mp3/iwritedlistener.h"
 #include "slice/sliceprogress.h"
+#include "threads/ithreadobject.h"
 #include "tracks/track.h"
 #include "vbrrepair/feedbackinterface.h"
-#include "threads/ithreadobject.h"
 
 class CheapMP3;
 class QTemporaryFile;

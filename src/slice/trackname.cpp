@@ -34,8 +34,7 @@ QString shortened(const QString &name)
     if (QFile::encodeName(name).size() <= limit)
         return name;
     QString base = name.left(name.size() - suffix.size());
-    while (!base.isEmpty()
-           && QFile::encodeName(base + suffix).size() > limit) {
+    while (!base.isEmpty() && QFile::encodeName(base + suffix).size() > limit) {
         base.chop(1);
         if (!base.isEmpty() && base.back().isHighSurrogate())
             base.chop(1);

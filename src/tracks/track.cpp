@@ -9,4 +9,4 @@ void registerTrackMetaTypes()
 namespace {
 // Done at load as well, for code that never touches the track list before a queued emit.
 const bool trackMetaTypesRegistered = (registerTrackMetaTypes(), true);
-}
+} // namespace

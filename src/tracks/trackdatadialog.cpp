@@ -81,8 +81,8 @@ TrackDataDialog::TrackDataDialog(QWidget *parent)
 TrackDataDialog::~TrackDataDialog() = default;
 
 bool TrackDataDialog::editTrack(QWidget *parent, const QString &windowTitle, int row,
-                                const QString &artist, const QString &title,
-                                const QString &start, const QString &end)
+                                const QString &artist, const QString &title, const QString &start,
+                                const QString &end)
 {
     return run(parent, windowTitle, row, artist, title, start, end, false);
 }
@@ -161,8 +161,8 @@ bool TrackDataDialog::editTrackAt(QWidget *parent, const QString &windowTitle, i
             break;
         }
     }
-    return run(parent, windowTitle, -1, artist, title, TimeText::format(ms),
-               TimeText::format(end), true);
+    return run(parent, windowTitle, -1, artist, title, TimeText::format(ms), TimeText::format(end),
+               true);
 }
 
 QString TrackDataDialog::artist() const

@@ -149,15 +149,17 @@ void TrackHeader::paintSection(QPainter *painter, const QRect &rect, int logical
         // A pressed button sinks by one pixel on every side.
         const int p = m_viewButtonRaised ? 0 : 1;
         QStyleOptionButton button(m_viewButtonOption);
-        button.rect = QRect(QPoint(rect.left() + p, p),
-                            QPoint(rect.left() + sectionSize(logicalIndex) - p - 1, height() - 1 - p));
+        button.rect =
+            QRect(QPoint(rect.left() + p, p),
+                  QPoint(rect.left() + sectionSize(logicalIndex) - p - 1, height() - 1 - p));
         style()->drawControl(QStyle::CE_PushButton, &button, painter, this);
     } else if (logicalIndex == checkBoxSection) {
-        const QRect indicator = style()->subElementRect(QStyle::SE_CheckBoxIndicator, &m_checkBoxOption, this);
+        const QRect indicator =
+            style()->subElementRect(QStyle::SE_CheckBoxIndicator, &m_checkBoxOption, this);
         const int w = indicator.width();
         const int h = indicator.height();
         m_checkBoxOption.rect = QRect(rect.left() + sectionSize(logicalIndex) / 2 - w / 2 - 1,
-                                    height() / 2 - h / 2 - 1, w, h);
+                                      height() / 2 - h / 2 - 1, w, h);
         switch (m_checkState) {
         case Qt::Checked:
             m_checkBoxOption.state = QStyle::State_On;

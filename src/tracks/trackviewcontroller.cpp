@@ -67,7 +67,7 @@ void TrackViewController::onTrackHeaderButtonView(bool raised)
     const int menuWidth = m_menu->sizeHint().width();
     const QPoint origin = m_header->mapToGlobal(QPoint(0, 0));
     const int x = origin.x() + m_header->sectionPosition(viewButtonSection)
-                  - std::abs(menuWidth - m_header->sectionSize(viewButtonSection));
+        - std::abs(menuWidth - m_header->sectionSize(viewButtonSection));
     m_menu->popup(QPoint(x, origin.y() + m_header->height()));
 }
 
@@ -110,7 +110,8 @@ void TrackViewController::createColumnMenu()
     group->setExclusive(false);
     for (int column = firstTextColumn; column <= lastTextColumn; ++column) {
         // The header's own titles, so menu and table read alike.
-        QAction *action = group->addAction(m_header->headerData(column, Qt::DisplayRole).toString());
+        QAction *action =
+            group->addAction(m_header->headerData(column, Qt::DisplayRole).toString());
         action->setCheckable(true);
         action->setData(column);
         action->setChecked(!isColumnHidden(column));

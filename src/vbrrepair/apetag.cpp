@@ -39,7 +39,8 @@ std::unique_ptr<Mp3Object> ApeTag::check(CheckerContext &context)
     const std::uint32_t flags = input.readLittleEndian32(20);
     if ((flags & 0x20000000u) == 0) {
         context.feedBack.post(FeedBackInterface::Warning,
-                              "The repair engine doesn't currently support headerless ApeTags, treating as unknown data");
+                              "The repair engine doesn't currently support headerless ApeTags, "
+                              "treating as unknown data");
         return nullptr;
     }
     if (!input.canRead(tagSize + 32)) {

@@ -28,7 +28,8 @@ constexpr std::array<std::array<std::uint16_t, 256>, 8> makeLameSlices()
     for (std::size_t k = 1; k < slices.size(); ++k) {
         for (unsigned i = 0; i < 256; ++i) {
             const unsigned previous = slices[k - 1][i];
-            slices[k][i] = static_cast<std::uint16_t>((previous >> 8) ^ kLameTable[previous & 0xFFu]);
+            slices[k][i] =
+                static_cast<std::uint16_t>((previous >> 8) ^ kLameTable[previous & 0xFFu]);
         }
     }
     return slices;

@@ -14,7 +14,12 @@ struct FeedBackMessage
 class FeedBackInterface
 {
 public:
-    enum Level { Detail = 0, Info = 1, Warning = 2, Error = 3 };
+    enum Level {
+        Detail = 0,
+        Info = 1,
+        Warning = 2,
+        Error = 3
+    };
 
     virtual ~FeedBackInterface() = default;
     virtual void progress() = 0;

@@ -66,10 +66,12 @@ const unsigned char *FileBuffer::ensure(std::uint64_t at, std::uint64_t end)
         m_windowStart = at;
         windowEnd = at;
     } else if (end > windowEnd) {
-        const std::uint64_t keepFrom = std::min(at, m_position > kKeepBehind ? m_position - kKeepBehind : 0);
+        const std::uint64_t keepFrom =
+            std::min(at, m_position > kKeepBehind ? m_position - kKeepBehind : 0);
         if (keepFrom > m_windowStart && keepFrom - m_windowStart > m_window.size() / 2) {
             m_window.erase(m_window.begin(),
-                           m_window.begin() + static_cast<std::ptrdiff_t>(keepFrom - m_windowStart));
+                           m_window.begin()
+                               + static_cast<std::ptrdiff_t>(keepFrom - m_windowStart));
             m_windowStart = keepFrom;
         }
     }

@@ -25,10 +25,7 @@ public:
     std::uint64_t fileSize() const { return m_fileSize; }
     std::uint64_t position() const { return m_position; }
     bool hasMore() const { return m_position < m_fileSize; }
-    bool canRead(std::uint64_t n) const
-    {
-        return n <= m_fileSize && m_position <= m_fileSize - n;
-    }
+    bool canRead(std::uint64_t n) const { return n <= m_fileSize && m_position <= m_fileSize - n; }
 
     unsigned char byteAt(std::uint64_t i)
     {
@@ -56,7 +53,7 @@ public:
 private:
     struct SearchMemo
     {
-        std::uint64_t start = 0;     // no occurrence in [start, scannedTo) before found
+        std::uint64_t start = 0; // no occurrence in [start, scannedTo) before found
         std::uint64_t scannedTo = 0;
         std::uint64_t found = npos;
     };

@@ -9,8 +9,8 @@ bool FrameHeader::isFreeBitrate() const
 
 bool FrameHeader::isValid() const
 {
-    return layer() != 0 && version() != 0 && field(m_value, Sync) == 0x7FFu
-        && sampleRate() != -2 && field(m_value, Emphasis) != 2 && bitrate() != -1;
+    return layer() != 0 && version() != 0 && field(m_value, Sync) == 0x7FFu && sampleRate() != -2
+        && field(m_value, Emphasis) != 2 && bitrate() != -1;
 }
 
 bool FrameHeader::increaseBitrate()
@@ -22,7 +22,8 @@ bool FrameHeader::increaseBitrate()
     const std::uint32_t index = field(m_value, BitrateIndex);
     if (index >= 15)
         return false;
-    m_value = (m_value & ~kFields[BitrateIndex].mask) | ((index + 1) << kFields[BitrateIndex].shift);
+    m_value =
+        (m_value & ~kFields[BitrateIndex].mask) | ((index + 1) << kFields[BitrateIndex].shift);
     const int raised = bitrate();
     if (raised != 0 && raised != -1)
         return true;

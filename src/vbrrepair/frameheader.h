@@ -13,8 +13,21 @@ struct Field
 };
 
 enum FieldId {
-    Sync, VersionId, LayerId, Protection, BitrateIndex, SampleRateIndex, Padding, Private,
-    ChannelMode, ModeExtension, IntensityStereo, MidSideStereo, Bit3, Bit2, Emphasis,
+    Sync,
+    VersionId,
+    LayerId,
+    Protection,
+    BitrateIndex,
+    SampleRateIndex,
+    Padding,
+    Private,
+    ChannelMode,
+    ModeExtension,
+    IntensityStereo,
+    MidSideStereo,
+    Bit3,
+    Bit2,
+    Emphasis,
     FieldCount
 };
 
@@ -80,17 +93,23 @@ public:
     // 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5, 0 reserved
     int version() const
     {
-        return FrameHeaderFields::kVersions[FrameHeaderFields::field(m_value, FrameHeaderFields::VersionId)];
+        return FrameHeaderFields::kVersions[FrameHeaderFields::field(m_value,
+                                                                     FrameHeaderFields::VersionId)];
     }
     // 1, 2, 3, or 0 reserved
     int layer() const
     {
-        return FrameHeaderFields::kLayers[FrameHeaderFields::field(m_value, FrameHeaderFields::LayerId)];
+        return FrameHeaderFields::kLayers[FrameHeaderFields::field(m_value,
+                                                                   FrameHeaderFields::LayerId)];
     }
-    bool hasCrc() const { return FrameHeaderFields::field(m_value, FrameHeaderFields::Protection) == 0; }
+    bool hasCrc() const
+    {
+        return FrameHeaderFields::field(m_value, FrameHeaderFields::Protection) == 0;
+    }
     int sampleRate() const
     {
-        const std::uint32_t index = FrameHeaderFields::field(m_value, FrameHeaderFields::SampleRateIndex);
+        const std::uint32_t index =
+            FrameHeaderFields::field(m_value, FrameHeaderFields::SampleRateIndex);
         const int v = version();
         if (index == 3 || v == 0)
             return -2;
@@ -103,7 +122,8 @@ public:
         if (v == 0 || l == 0)
             return -1;
         const std::size_t table = v == 1 ? static_cast<std::size_t>(l - 1) : (l == 1 ? 3 : 4);
-        return FrameHeaderFields::kBitrates[table][FrameHeaderFields::field(m_value, FrameHeaderFields::BitrateIndex)];
+        return FrameHeaderFields::kBitrates[table][FrameHeaderFields::field(
+            m_value, FrameHeaderFields::BitrateIndex)];
     }
     int bitrate() const
     {
@@ -114,7 +134,10 @@ public:
     {
         return static_cast<int>(FrameHeaderFields::field(m_value, FrameHeaderFields::ChannelMode));
     }
-    bool isPadded() const { return FrameHeaderFields::field(m_value, FrameHeaderFields::Padding) != 0; }
+    bool isPadded() const
+    {
+        return FrameHeaderFields::field(m_value, FrameHeaderFields::Padding) != 0;
+    }
     bool isFreeBitrate() const;
     bool isValid() const;
     // Slots of 4 bytes for Layer I, 1 byte otherwise; 72 instead of 144 for the half-size

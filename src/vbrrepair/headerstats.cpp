@@ -51,8 +51,8 @@ void HeaderStats::examine(std::vector<Mp3Object *> &objects, FeedBackInterface &
             const auto below = [this](const std::map<int, int> &counts, int key) {
                 return static_cast<unsigned>(counts.at(key)) < threshold;
             };
-            return below(sampleRateCounts, header.sampleRate()) || below(layerCounts, header.layer())
-                || below(versionCounts, header.version());
+            return below(sampleRateCounts, header.sampleRate())
+                || below(layerCounts, header.layer()) || below(versionCounts, header.version());
         };
         objects.erase(std::remove_if(objects.begin(), objects.end(), rare), objects.end());
     }

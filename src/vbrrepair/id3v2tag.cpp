@@ -28,7 +28,7 @@ std::unique_ptr<Mp3Object> Id3v2Tag::check(CheckerContext &context)
         return nullptr;
     // Each header byte must lie strictly below its bound; the size bytes are syncsafe.
     static constexpr std::array<unsigned, 10> bounds = {'I' + 1, 'D' + 1, '3' + 1, 255, 255,
-                                                        256, 128, 128, 128, 128};
+                                                        256,     128,     128,     128, 128};
     for (std::size_t i = 0; i < bounds.size(); ++i) {
         if (input.byteAt(i) >= bounds[i])
             return nullptr;

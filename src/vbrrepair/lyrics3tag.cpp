@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr std::uint64_t kBeginLength = 11;     // "LYRICSBEGIN"
-constexpr std::uint64_t kMarkerLength = 9;     // "LYRICSEND", "LYRICS200"
+constexpr std::uint64_t kBeginLength = 11; // "LYRICSBEGIN"
+constexpr std::uint64_t kMarkerLength = 9; // "LYRICSEND", "LYRICS200"
 constexpr std::uint64_t kVersion1Limit = 5100;
 constexpr std::uint64_t kScanLimit = 999999 + kMarkerLength;
 
@@ -55,7 +55,8 @@ std::unique_ptr<Mp3Object> Lyrics3Tag::check(CheckerContext &context)
     }
     if (first == ff) {
         context.feedBack.post(FeedBackInterface::Warning,
-                              "Partial LYRICSTAG detected(byte value 255 found in the data), treating as unknown data");
+                              "Partial LYRICSTAG detected(byte value 255 found in the data), "
+                              "treating as unknown data");
         return nullptr;
     }
     const std::uint64_t size = first - start + kMarkerLength;

@@ -7,8 +7,5 @@ template<typename T>
 class Mp3ObjectChecker final : public Mp3ObjectCheckerInterface
 {
 public:
-    std::unique_ptr<Mp3Object> check(CheckerContext &context) override
-    {
-        return T::check(context);
-    }
+    std::unique_ptr<Mp3Object> check(CheckerContext &context) override { return T::check(context); }
 };

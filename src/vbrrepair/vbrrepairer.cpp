@@ -134,16 +134,17 @@ void VbrRepairer::removeUnwanted(std::vector<Mp3Object *> &objects) const
                            [type](const Mp3Object *object) { return object->type() == type; });
     };
     if (hasType(Mp3ObjectType::Lyrics3Tag) && !hasType(Mp3ObjectType::Id3v1Tag))
-        throw "Resultant mp3 has a Lyrics3 tag but no Id3v1 tag. Please add an Id3v1 tag or choose to remove the Lyrics tag";
+        throw "Resultant mp3 has a Lyrics3 tag but no Id3v1 tag. Please add an Id3v1 tag or choose "
+              "to remove the Lyrics tag";
 }
 
 std::unique_ptr<XingFrame> VbrRepairer::insertNewXing(std::vector<Mp3Object *> &objects,
                                                       FrameHeader dominant) const
 {
     auto xing = std::make_unique<XingFrame>(dominant);
-    const auto firstFrame = std::find_if(objects.begin(), objects.end(), [](const Mp3Object *object) {
-        return isFrameType(object->type());
-    });
+    const auto firstFrame =
+        std::find_if(objects.begin(), objects.end(),
+                     [](const Mp3Object *object) { return isFrameType(object->type()); });
     objects.insert(firstFrame, xing.get());
     return xing;
 }
@@ -189,7 +190,8 @@ void VbrRepairer::writeOutput(const std::vector<Mp3Object *> &objects, FileBuffe
     // The buffer must outlive the stream that writes through it.
     std::vector<char> outputBuffer(256 * 1024);
     std::ofstream output;
-    output.rdbuf()->pubsetbuf(outputBuffer.data(), static_cast<std::streamsize>(outputBuffer.size()));
+    output.rdbuf()->pubsetbuf(outputBuffer.data(),
+                              static_cast<std::streamsize>(outputBuffer.size()));
     output.open(outputName, std::ios::out | std::ios::binary | std::ios::trunc);
     if (!output.is_open())
         throw std::string("Failed To Open File : ") + outputName;
@@ -219,8 +221,9 @@ void VbrRepairer::writeOutput(const std::vector<Mp3Object *> &objects, FileBuffe
     output.close();
     if (output.fail())
         throw "File Write error";
-    m_feedBack.post(FeedBackInterface::Info, "New File Size = " + std::to_string(newFileSize)
-                                                 + ", Audio Stream Size = " + std::to_string(audioSize));
+    m_feedBack.post(FeedBackInterface::Info,
+                    "New File Size = " + std::to_string(newFileSize)
+                        + ", Audio Stream Size = " + std::to_string(audioSize));
     m_feedBack.post(FeedBackInterface::Info, "Finished Fix");
     m_state = Fixed;
     m_writeProgress = 100;

@@ -20,7 +20,16 @@ class XingFrame;
 class VbrRepairer
 {
 public:
-    enum State { Created = 1, Reading, Read, Writing, Fixed, Skipped, Stopped, Failed };
+    enum State {
+        Created = 1,
+        Reading,
+        Read,
+        Writing,
+        Fixed,
+        Skipped,
+        Stopped,
+        Failed
+    };
 
     VbrRepairer(FeedBackInterface &feedBack, const RepairSettings &settings);
     VbrRepairer(const VbrRepairer &) = delete;

@@ -12,7 +12,12 @@
 
 namespace {
 
-enum XingFlag : std::uint32_t { FramesFlag = 1, BytesFlag = 2, TocFlag = 4, QualityFlag = 8 };
+enum XingFlag : std::uint32_t {
+    FramesFlag = 1,
+    BytesFlag = 2,
+    TocFlag = 4,
+    QualityFlag = 8
+};
 
 // The Xing fields with every flag set take 120 bytes from the tag on.
 constexpr int kFullXingLength = 120;
@@ -75,7 +80,11 @@ bool isValidLameTag(const unsigned char *frame, std::size_t lameStart,
     return Crc16::lame(frame, at) == ((std::uint32_t{frame[at]} << 8) | frame[at + 1]);
 }
 
-enum class Walk { Ok, NotXing, LongLame };
+enum class Walk {
+    Ok,
+    NotXing,
+    LongLame
+};
 
 // The one walk of the Xing fields, over the bytes of the whole frame (`size` of them), the
 // tag at `offset`. Fields that would run past the frame make it no Xing frame.
@@ -115,8 +124,7 @@ Walk walkFields(const unsigned char *b, std::size_t size, std::size_t offset, Xi
 // LAME CRC over the input bytes of the frame-group objects accepted by `take`, in order;
 // the input is left where it was.
 template<typename Predicate>
-std::uint16_t musicCrcOf(const std::vector<Mp3Object *> &objects, FileBuffer &input,
-                         Predicate take)
+std::uint16_t musicCrcOf(const std::vector<Mp3Object *> &objects, FileBuffer &input, Predicate take)
 {
     const std::uint64_t position = input.position();
     std::uint16_t crc = 0;
@@ -154,7 +162,8 @@ std::unique_ptr<Mp3Object> XingFrame::check(CheckerContext &context)
         return nullptr;
     const auto offset = static_cast<std::uint64_t>(o);
     if (input.matches("Info", offset))
-        throw "The repair engine doesn't currently support Lame 'Info' tags as this is usually associated with CBR files";
+        throw "The repair engine doesn't currently support Lame 'Info' tags as this is usually "
+              "associated with CBR files";
     if (!input.matches("Xing", offset))
         return nullptr;
     // The frame checker has made sure the whole frame is in the file.
@@ -171,9 +180,9 @@ std::unique_ptr<Mp3Object> XingFrame::check(CheckerContext &context)
         throw "Unknown error with LAME info";
     if (walk == Walk::LongLame)
         throw "Unexpectedly long LAME info tag";
-    context.feedBack.post(FeedBackInterface::Info, frame->lameData.empty()
-                              ? "Found Xing Header Frame"
-                              : "Found Xing Header Frame with LAME info");
+    context.feedBack.post(FeedBackInterface::Info,
+                          frame->lameData.empty() ? "Found Xing Header Frame"
+                                                  : "Found Xing Header Frame with LAME info");
     return frame;
 }
 
@@ -228,9 +237,8 @@ void XingFrame::fillMusicCrc(const std::vector<Mp3Object *> &objects, FileBuffer
 {
     if (!repairLameTag)
         return;
-    const std::uint16_t crc = musicCrcOf(objects, input, [this](const Mp3Object *object) {
-        return object != this;
-    });
+    const std::uint16_t crc =
+        musicCrcOf(objects, input, [this](const Mp3Object *object) { return object != this; });
     storeBigEndian16(lameData.data() + kLameMusicCrc, crc);
 }
 
@@ -265,7 +273,8 @@ void XingFrame::fitHeader(const RepairSettings &settings)
     const int o = header().xingOffset();
     if (o < 0)
         throw "Error Creating Xing Tag";
-    const std::uint64_t required = static_cast<std::uint64_t>(o) + kFullXingLength + lameData.size();
+    const std::uint64_t required =
+        static_cast<std::uint64_t>(o) + kFullXingLength + lameData.size();
     while (size() < required) {
         if (!header().increaseBitrate())
             throw "Can't create an Xing Header Big enough to encapsulate the data";
@@ -289,7 +298,8 @@ void XingFrame::fillStream(const std::vector<std::uint64_t> &frameSizes, std::ui
             const auto k = static_cast<std::size_t>(i / 100.0 * static_cast<double>(count));
             const auto entry = static_cast<std::uint64_t>(
                 static_cast<double>(starts[k]) / static_cast<double>(total) * 256.0 + 0.5);
-            toc[static_cast<std::size_t>(i)] = static_cast<unsigned char>(entry >= 256 ? 255 : entry);
+            toc[static_cast<std::size_t>(i)] =
+                static_cast<unsigned char>(entry >= 256 ? 255 : entry);
         }
     }
     frames = count > 0 ? static_cast<std::uint32_t>(count - 1) : 0;
@@ -361,7 +371,8 @@ std::vector<unsigned char> XingFrame::serialized() const
 
     if (header().hasCrc()) {
         if (header().layer() != 3)
-            throw "Xing Frame Crc update not supported on this type of mpeg audio file, please alter the options";
+            throw "Xing Frame Crc update not supported on this type of mpeg audio file, please "
+                  "alter the options";
         // Bytes 2-3 of the header, then the side information from byte 6 on.
         std::uint16_t crc = Crc16::frame(buffer.data() + 2, 2);
         crc = Crc16::frame(buffer.data() + 6, static_cast<std::size_t>(o) - 4, crc);
@@ -373,7 +384,8 @@ std::vector<unsigned char> XingFrame::serialized() const
 
     if (recalculateMusicCrc) {
         if (lameStart != kClassicLameStart)
-            throw "This type of Lame Info is unsupported, Recalculation of LameCrc cannot be performed. Try turrning off Lame CRC recalculation or logging a bug.";
+            throw "This type of Lame Info is unsupported, Recalculation of LameCrc cannot be "
+                  "performed. Try turrning off Lame CRC recalculation or logging a bug.";
         if (musicCrc > 0xFFFFu)
             throw "Error Caclulation Lame Music CRC";
         if (buffer.size() < kClassicMusicCrc + 2)
@@ -382,10 +394,12 @@ std::vector<unsigned char> XingFrame::serialized() const
     }
     if (recalculateLameCrc) {
         if (lameStart != kClassicLameStart)
-            throw "This type of Lame Info is unsupported, Recalculation of LameCrc cannot be performed. Try turrning off Lame CRC recalculation or logging a bug.";
+            throw "This type of Lame Info is unsupported, Recalculation of LameCrc cannot be "
+                  "performed. Try turrning off Lame CRC recalculation or logging a bug.";
         if (buffer.size() < kClassicTagCrc + 2)
             throw "Error Calculating Lame Crc";
-        storeBigEndian16(buffer.data() + kClassicTagCrc, Crc16::lame(buffer.data(), kClassicTagCrc));
+        storeBigEndian16(buffer.data() + kClassicTagCrc,
+                         Crc16::lame(buffer.data(), kClassicTagCrc));
     }
     if (repairLameTag) {
         // Last, so that it covers the frame CRC and the updated music fields.

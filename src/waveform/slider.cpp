@@ -5,8 +5,8 @@
 #include "tracks/tracklist.h"
 
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QResizeEvent>
 
 Slider::Slider(QWidget *parent)
@@ -210,8 +210,7 @@ void Slider::resizeEvent(QResizeEvent *event)
     const int newLength = horizontal() ? event->size().width() : event->size().height();
     const int newThickness = horizontal() ? event->size().height() : event->size().width();
     const int oldLength = horizontal() ? event->oldSize().width() : event->oldSize().height();
-    if ((!m_handleLengthSet || m_handleRect.isEmpty())
-        && newLength / 5 >= MinimumHandleLength) {
+    if ((!m_handleLengthSet || m_handleRect.isEmpty()) && newLength / 5 >= MinimumHandleLength) {
         if (horizontal())
             m_handleRect.setWidth(newLength / 5);
         else
@@ -219,8 +218,8 @@ void Slider::resizeEvent(QResizeEvent *event)
     } else if (m_handleLengthSet && oldLength > 0 && !m_handleRect.isEmpty()) {
         // The handle is a share of the groove; the view may have set it before this resize
         // reached the slider, so keep the share rather than the pixels.
-        const int scaled = std::clamp(handleLength() * newLength / oldLength,
-                                      MinimumHandleLength, std::max(newLength, 1));
+        const int scaled = std::clamp(handleLength() * newLength / oldLength, MinimumHandleLength,
+                                      std::max(newLength, 1));
         if (horizontal())
             m_handleRect.setWidth(scaled);
         else

@@ -6,8 +6,8 @@
 #include "waveform/slider.h"
 
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -18,7 +18,7 @@ namespace {
 
 // Index entries are drawn 2, 1, 1/2, 1/4 and 1/8 pixel wide.
 constexpr std::array<float, WaveformWidget::LevelCount> pixelsPerFrameOf{2.0f, 1.0f, 0.5f, 0.25f,
-                                                                          0.125f};
+                                                                         0.125f};
 
 // One wheel notch; touch pads send fractions of it, which add up to a zoom step.
 constexpr int wheelStep = 120;
@@ -102,10 +102,10 @@ void WaveformWidget::updateSliderRange()
     const int total = totalWidth();
     m_slider->setRange(0, std::max(1, total - m_viewWidth));
     if (total > 0 && m_viewWidth > 0) {
-        const int groove = m_slider->orientation() == Qt::Horizontal ? m_slider->width()
-                                                                     : m_slider->height();
-        int handle = total <= m_viewWidth ? groove
-                                          : static_cast<int>(double(groove) * m_viewWidth / total);
+        const int groove =
+            m_slider->orientation() == Qt::Horizontal ? m_slider->width() : m_slider->height();
+        int handle =
+            total <= m_viewWidth ? groove : static_cast<int>(double(groove) * m_viewWidth / total);
         handle = std::max(handle, Slider::MinimumHandleLength);
         if (groove > 0)
             handle = std::min(handle, groove);
@@ -144,16 +144,16 @@ int WaveformWidget::timeAtPixel(int x) const
 {
     if (!m_frameIndex || m_sampleRate <= 0)
         return 0;
-    return static_cast<int>(double(m_samplesPerFrame) * 1000.0 * x
-                                / (double(pixelsPerFrame()) * m_sampleRate)
-                            + 0.5);
+    return static_cast<int>(
+        double(m_samplesPerFrame) * 1000.0 * x / (double(pixelsPerFrame()) * m_sampleRate) + 0.5);
 }
 
 int WaveformWidget::pixelAtTime(int ms) const
 {
     if (m_samplesPerFrame == 0)
         return 0;
-    const int entry = static_cast<int>(double(m_sampleRate) * ms / 1000.0 / m_samplesPerFrame + 0.5);
+    const int entry =
+        static_cast<int>(double(m_sampleRate) * ms / 1000.0 / m_samplesPerFrame + 0.5);
     return static_cast<int>(pixelsPerFrame() * entry);
 }
 
@@ -253,8 +253,7 @@ void WaveformWidget::paintEvent(QPaintEvent *)
         return;
     if (m_viewWidth != width())
         m_viewWidth = width();
-    if (m_viewHeight != height()
-        || m_columnHeights.size() != static_cast<size_t>(totalWidth())) {
+    if (m_viewHeight != height() || m_columnHeights.size() != static_cast<size_t>(totalWidth())) {
         m_viewHeight = height();
         buildColumnHeights();
     }
@@ -283,7 +282,8 @@ void WaveformWidget::paintEvent(QPaintEvent *)
         if (mark != last) {
             last = mark;
             const int seconds = static_cast<int>(t);
-            labels.append({x, u"%1 : %2"_s.arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'))});
+            labels.append(
+                {x, u"%1 : %2"_s.arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'))});
         }
     }
 
@@ -308,9 +308,8 @@ void WaveformWidget::paintEvent(QPaintEvent *)
     const TrackList *list = TrackList::instance();
     const float ppf = pixelsPerFrame();
     for (int i = 1; i < list->count(); ++i) {
-        const int entry = static_cast<int>(list->startOf(i) / 1000.0 * m_sampleRate
-                                               / m_samplesPerFrame
-                                           + 0.5);
+        const int entry =
+            static_cast<int>(list->startOf(i) / 1000.0 * m_sampleRate / m_samplesPerFrame + 0.5);
         const int x = static_cast<int>(entry * ppf) - m_scrollOffset;
         if (x >= 0 && x <= visible)
             painter.drawLine(x, 0, x, m_viewHeight);

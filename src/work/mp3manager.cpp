@@ -58,16 +58,16 @@ Mp3Manager::Mp3Manager(QObject *parent)
     m_openerObject = opener.get();
     m_openerThread = addWorker(std::move(opener));
     qRegisterMetaType<CheapMP3 *>("CheapMP3*");
-    connect(m_openerObject, &Mp3OpenerThreadObject::readyCheapMP3, this,
-            &Mp3Manager::readyCheapMP3, Qt::QueuedConnection);
+    connect(m_openerObject, &Mp3OpenerThreadObject::readyCheapMP3, this, &Mp3Manager::readyCheapMP3,
+            Qt::QueuedConnection);
     connect(m_openerThread, &Thread::stopped, this, &Mp3Manager::onReadMp3Finish);
 
     auto cueParser = std::make_unique<CueParserThreadObject>();
     m_cueParserObject = cueParser.get();
     m_cueParserThread = addWorker(std::move(cueParser));
     qRegisterMetaType<TrackContainer>("TrackContainer");
-    connect(m_cueParserObject, &CueParserThreadObject::readyTracks, this,
-            &Mp3Manager::readyTracks, Qt::QueuedConnection);
+    connect(m_cueParserObject, &CueParserThreadObject::readyTracks, this, &Mp3Manager::readyTracks,
+            Qt::QueuedConnection);
     connect(m_cueParserThread, &Thread::stopped, this, &Mp3Manager::cueParseEnded);
 }
 
@@ -122,8 +122,7 @@ void Mp3Manager::parseCue(const QString &cuePath)
     m_cueParserThread->startWork();
 }
 
-void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks,
-                       CheapMP3 *index)
+void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3 *index)
 {
     executeCommands(BeginSlice);
     if (m_sliceThread->isRunning())

@@ -5,8 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "guiwarnings.h"
 #include "app/buttonlineedit.h"
+#include "guiwarnings.h"
 
 using namespace Qt::StringLiterals;
 
@@ -36,8 +36,8 @@ void tst_ButtonLineEdit::onlyMainReturnEmitsEnterPressedAndTypingReachesField_da
     QTest::addColumn<int>("enterPressed");
 
     QTest::newRow("Return") << Qt::Key_Return << Qt::KeyboardModifiers() << 1;
-    QTest::newRow("keypad Enter")
-        << Qt::Key_Enter << Qt::KeyboardModifiers(Qt::KeypadModifier) << 0;
+    QTest::newRow("keypad Enter") << Qt::Key_Enter << Qt::KeyboardModifiers(Qt::KeypadModifier)
+                                  << 0;
     QTest::newRow("Return flagged as keypad")
         << Qt::Key_Return << Qt::KeyboardModifiers(Qt::KeypadModifier) << 0;
     QTest::newRow("Shift+Return") << Qt::Key_Return << Qt::KeyboardModifiers(Qt::ShiftModifier)

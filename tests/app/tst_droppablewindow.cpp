@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QUrl>
 
-#include "guiwarnings.h"
 #include "app/droppablewindow.h"
+#include "guiwarnings.h"
 
 using namespace Qt::StringLiterals;
 
@@ -38,8 +38,8 @@ private:
 void tst_DroppableWindow::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QStringList files{u"one.mp3"_s, u"two.MP3"_s, u"three.mp3"_s, u"live.2001.mp3"_s,
-                            u"album.mp3.txt"_s, u"mp3"_s, u"notes.Mp3"_s};
+    const QStringList files{u"one.mp3"_s,       u"two.MP3"_s, u"three.mp3"_s, u"live.2001.mp3"_s,
+                            u"album.mp3.txt"_s, u"mp3"_s,     u"notes.Mp3"_s};
     for (const QString &name : files) {
         QFile file(pathFor(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -79,12 +79,12 @@ void tst_DroppableWindow::dropEmitsOnlyAcceptedFilesInOrder_data()
     QTest::addColumn<QStringList>("dropped");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("upper-case suffix refused") << false << QStringList{u"two.MP3"_s}
-                                               << QStringList{};
-    QTest::newRow("mixed-case suffix refused") << false << QStringList{u"notes.Mp3"_s}
-                                               << QStringList{};
-    QTest::newRow("folder named like an mp3") << false << QStringList{u"folder.mp3"_s}
-                                              << QStringList{};
+    QTest::newRow("upper-case suffix refused")
+        << false << QStringList{u"two.MP3"_s} << QStringList{};
+    QTest::newRow("mixed-case suffix refused")
+        << false << QStringList{u"notes.Mp3"_s} << QStringList{};
+    QTest::newRow("folder named like an mp3")
+        << false << QStringList{u"folder.mp3"_s} << QStringList{};
     QTest::newRow("missing file") << false << QStringList{u"gone.mp3"_s} << QStringList{};
     QTest::newRow("remote url") << false << QStringList{u"http://example.org/a.mp3"_s}
                                 << QStringList{};

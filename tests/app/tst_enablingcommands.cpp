@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "guiwarnings.h"
 #include "app/disablingcommand.h"
 #include "app/enablingcommands.h"
 #include "app/progresswidget.h"
 #include "app/progresswidgetvisiblecommand.h"
+#include "guiwarnings.h"
 #include "work/commandmanager.h"
 
 using namespace Qt::StringLiterals;

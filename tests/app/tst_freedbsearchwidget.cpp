@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "cddbtestserver.h"
 #include "app/freedbsearchwidget.h"
+#include "cddbtestserver.h"
 #include "guiwarnings.h"
 #include "tracks/trackcalculaterlistener.h"
 #include "tracks/tracklist.h"
@@ -19,7 +19,10 @@ namespace {
 class FixedLength final : public TrackCalculaterListener
 {
 public:
-    explicit FixedLength(int ms) : m_ms(ms) {}
+    explicit FixedLength(int ms)
+        : m_ms(ms)
+    {
+    }
     int totalLength() const override { return m_ms; }
 
 private:
@@ -28,9 +31,10 @@ private:
 
 void addDiscs(CddbTestServer &server)
 {
-    server.addDisc({"rock", "7b0c0a0b", "Caf\xe9 Tango / Some Album",
-                    CddbTestServer::entryLines({150, 21052, 40000}, 600, "Caf\xe9 Tango / Some Album",
-                                               {"One", "Two", "Three"})});
+    server.addDisc(
+        {"rock", "7b0c0a0b", "Caf\xe9 Tango / Some Album",
+         CddbTestServer::entryLines({150, 21052, 40000}, 600, "Caf\xe9 Tango / Some Album",
+                                    {"One", "Two", "Three"})});
     server.addDisc({"jazz", "0a0b0c0d", "Caf\xe9 Tango / Live",
                     CddbTestServer::entryLines({150, 7650, 15150}, 300, "Caf\xe9 Tango / Live",
                                                {"Intro", "Solo", "Encore"})});
@@ -73,7 +77,8 @@ void tst_FreedbSearchWidget::searchTextFromFileName_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("text");
     QTest::newRow("digits, underscore, dash") << u"/music/01_Some-Band.mp3"_s << u" Some Band"_s;
-    QTest::newRow("only the last suffix goes") << u"/m/2009 Caf\u00e9.Live.mp3"_s << u" Caf\u00e9.Live"_s;
+    QTest::newRow("only the last suffix goes")
+        << u"/m/2009 Caf\u00e9.Live.mp3"_s << u" Caf\u00e9.Live"_s;
 }
 
 void tst_FreedbSearchWidget::searchTextFromFileName()
@@ -148,7 +153,8 @@ void tst_FreedbSearchWidget::failedSearchSaysWhy_data()
 
     using Mode = CddbTestServer::Mode;
     QTest::newRow("no match") << Mode::Normal << false << u"nothing"_s << u"No disc found."_s;
-    QTest::newRow("refused") << Mode::Normal << true << u"tango"_s << u"No answer from the server: Cannot connect"_s;
+    QTest::newRow("refused") << Mode::Normal << true << u"tango"_s
+                             << u"No answer from the server: Cannot connect"_s;
     QTest::newRow("CDDB error") << Mode::ErrorStatus << false << u"tango"_s
                                 << u"No answer from the server: CDDB error 500"_s;
     QTest::newRow("empty field does nothing") << Mode::Normal << false << QString() << QString();

@@ -1,22 +1,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QDataStream>
-#include <QLabel>
-#include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
 #include <QFile>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 
-#include "guiwarnings.h"
 #include "app/aboutdialog.h"
 #include "app/mainwindow.h"
-#include "work/mp3manager.h"
 #include "app/progresswidget.h"
+#include "guiwarnings.h"
+#include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
 
@@ -167,26 +167,24 @@ void tst_MainWindow::damagedSettingsLeaveDefaults_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QVariant>("value");
-    QTest::newRow("geometry garbage") << u"ui/main.window/geometry"_s
-                                      << QVariant(QByteArray("\x01\xd9\xd0\xcb garbage"));
-    QTest::newRow("geometry truncated") << u"ui/main.window/geometry"_s
-                                        << QVariant(QByteArray::fromHex("01d9d0cb0003"));
-    QTest::newRow("state garbage") << u"ui/main.window/state"_s
-                                   << QVariant(QByteArray(64, '\xff'));
-    QTest::newRow("splitter state garbage") << u"ui/main.splitter/state"_s
-                                            << QVariant(QByteArray(7, '\0'));
+    QTest::newRow("geometry garbage")
+        << u"ui/main.window/geometry"_s << QVariant(QByteArray("\x01\xd9\xd0\xcb garbage"));
+    QTest::newRow("geometry truncated")
+        << u"ui/main.window/geometry"_s << QVariant(QByteArray::fromHex("01d9d0cb0003"));
+    QTest::newRow("state garbage") << u"ui/main.window/state"_s << QVariant(QByteArray(64, '\xff'));
+    QTest::newRow("splitter state garbage")
+        << u"ui/main.splitter/state"_s << QVariant(QByteArray(7, '\0'));
     QByteArray emptyRectangles;
     {
         // Complete, but every rectangle in it is empty.
         QDataStream stream(&emptyRectangles, QIODevice::WriteOnly);
         stream.setVersion(QDataStream::Qt_4_0);
-        stream << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << QRect() << QRect()
-               << qint32(0) << quint8(0) << quint8(0) << qint32(1920) << QRect();
+        stream << quint32(0x1D9D0CB) << quint16(3) << quint16(0) << QRect() << QRect() << qint32(0)
+               << quint8(0) << quint8(0) << qint32(1920) << QRect();
     }
-    QTest::newRow("geometry with empty rectangles") << u"ui/main.window/geometry"_s
-                                                    << QVariant(emptyRectangles);
-    QTest::newRow("geometry as text") << u"ui/main.window/geometry"_s
-                                      << QVariant(u"wide"_s);
+    QTest::newRow("geometry with empty rectangles")
+        << u"ui/main.window/geometry"_s << QVariant(emptyRectangles);
+    QTest::newRow("geometry as text") << u"ui/main.window/geometry"_s << QVariant(u"wide"_s);
 }
 
 void tst_MainWindow::damagedSettingsLeaveDefaults()
@@ -236,8 +234,7 @@ void tst_MainWindow::actionsCarryShortcutsAndStartState_data()
     QTest::newRow("Remove") << u"actionRemove"_s << QKeySequence(QKeySequence::Delete) << false;
     QTest::newRow("Edit") << u"actionEdit"_s << QKeySequence(Qt::Key_F2) << false;
     QTest::newRow("Zoom in") << u"actionZoomIn"_s << QKeySequence(QKeySequence::ZoomIn) << false;
-    QTest::newRow("Zoom out") << u"actionZoomOut"_s << QKeySequence(QKeySequence::ZoomOut)
-                              << false;
+    QTest::newRow("Zoom out") << u"actionZoomOut"_s << QKeySequence(QKeySequence::ZoomOut) << false;
 }
 
 void tst_MainWindow::actionsCarryShortcutsAndStartState()

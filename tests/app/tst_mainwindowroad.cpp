@@ -12,16 +12,15 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
-#include "cddbtestserver.h"
-#include "encodedaudio.h"
-#include "guiwarnings.h"
-#include "modalanswerer.h"
 #include "app/buttonlineedit.h"
 #include "app/freedbsearchwidget.h"
 #include "app/mainwindow.h"
-#include "work/mp3manager.h"
 #include "app/progresswidget.h"
+#include "cddbtestserver.h"
 #include "cue/cuedialog.h"
+#include "encodedaudio.h"
+#include "guiwarnings.h"
+#include "modalanswerer.h"
 #include "tracks/listmodel.h"
 #include "tracks/listview.h"
 #include "tracks/timetext.h"
@@ -30,6 +29,7 @@
 #include "tracks/tracklist.h"
 #include "waveform/markerwidget.h"
 #include "waveform/waveformwidget.h"
+#include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
 
@@ -123,11 +123,9 @@ void tst_MainWindowRoad::initTestCase()
         QSKIP("lame and ffmpeg are needed");
     m_album = m_dir.filePath(u"source.mp3"_s);
     QString error;
-    const QList<EncodedAudio::Tone> tones{{toneMs / 1000.0, 440.0, 0.6},
-                                          {toneMs / 1000.0, 0.0, 0.0},
-                                          {toneMs / 1000.0, 660.0, 0.3}};
-    QVERIFY2(EncodedAudio::encode(m_album, tones, 44100, 2, {u"-V2"_s}, &error),
-             qPrintable(error));
+    const QList<EncodedAudio::Tone> tones{
+        {toneMs / 1000.0, 440.0, 0.6}, {toneMs / 1000.0, 0.0, 0.0}, {toneMs / 1000.0, 660.0, 0.3}};
+    QVERIFY2(EncodedAudio::encode(m_album, tones, 44100, 2, {u"-V2"_s}, &error), qPrintable(error));
 }
 
 void tst_MainWindowRoad::init()
@@ -158,8 +156,8 @@ QString tst_MainWindowRoad::albumIn(const QString &folder, const QString &name,
         if (sheets.at(i) == u"empty"_s)
             continue;
         const bool empty = sheets.value(i + 1) == u"empty"_s;
-        if (!writeText(path + u'/' + sheets.at(i), empty ? QByteArray("REM nothing\n")
-                                                         : sheet(name)))
+        if (!writeText(path + u'/' + sheets.at(i),
+                       empty ? QByteArray("REM nothing\n") : sheet(name)))
             return QString();
     }
     return mp3;
@@ -175,11 +173,13 @@ bool tst_MainWindowRoad::openAndWait(MainWindow &window, const QString &path, in
     }
     if (!window.openFile(path))
         return false;
-    return QTest::qWaitFor([&] {
-        return window.waveformView()->frameIndex() && !window.progressPanel()->isVisible()
-            && TrackList::instance()->count() == tracks
-            && window.trackModel()->rowCount() == tracks;
-    }, 10000);
+    return QTest::qWaitFor(
+        [&] {
+            return window.waveformView()->frameIndex() && !window.progressPanel()->isVisible()
+                && TrackList::instance()->count() == tracks
+                && window.trackModel()->rowCount() == tracks;
+        },
+        10000);
 }
 
 bool tst_MainWindowRoad::sliceAndWait(MainWindow &window, const QString &folder, bool byReturn)
@@ -189,8 +189,7 @@ bool tst_MainWindowRoad::sliceAndWait(MainWindow &window, const QString &folder,
         QTest::keyClick(window.saveFolderEdit(), Qt::Key_Return);
     else
         window.findChild<QAction *>(u"actionSlice"_s)->trigger();
-    return QTest::qWaitFor([&] { return !window.statusBar()->currentMessage().isEmpty(); },
-                           20000);
+    return QTest::qWaitFor([&] { return !window.statusBar()->currentMessage().isEmpty(); }, 20000);
 }
 
 void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack_data()
@@ -202,9 +201,8 @@ void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack_data()
     QTest::addColumn<QStringList>("expectedTitles");
 
     const QStringList fromSheet{u"One"_s, u"Two"_s, u"Three"_s};
-    QTest::newRow("no sheet: one whole-file track") << u"Album.mp3"_s << QStringList{}
-                                                     << QString() << false
-                                                     << QStringList{u"Album"_s};
+    QTest::newRow("no sheet: one whole-file track")
+        << u"Album.mp3"_s << QStringList{} << QString() << false << QStringList{u"Album"_s};
     QTest::newRow("sheet with the MP3's name taken unasked")
         << u"Album.mp3"_s << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QString() << false
         << fromSheet;
@@ -212,8 +210,8 @@ void tst_MainWindowRoad::fileOpensWithSheetOrWholeTrack_data()
         << u"Live 2024.05.01.mp3"_s << QStringList{} << QString() << false
         << QStringList{u"Live 2024.05.01"_s};
     QTest::newRow("dotted sheet with the same name taken unasked")
-        << u"Live 2024.05.01.mp3"_s << QStringList{u"Live 2024.05.01.cue"_s} << QString()
-        << false << fromSheet;
+        << u"Live 2024.05.01.mp3"_s << QStringList{u"Live 2024.05.01.cue"_s} << QString() << false
+        << fromSheet;
     QTest::newRow("Album.cd2.cue is not Album.cd1.mp3's: asked, exit")
         << u"Album.cd1.mp3"_s << QStringList{u"Album.cd2.cue"_s} << QString() << true
         << QStringList{u"Album.cd1"_s};
@@ -372,10 +370,9 @@ void tst_MainWindowRoad::sliceWritesNamedTaggedTracks_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<bool>("exists");
     QTest::addColumn<bool>("byReturn"); // in the folder field, with the Slice action disabled
-    QTest::newRow("new folders with dots in their names") << u"out/Vol. 2/Live 2024.05"_s
-                                                          << false << false;
-    QTest::newRow("existing hidden folder, Return in the field") << u"out/.local"_s << true
-                                                                 << true;
+    QTest::newRow("new folders with dots in their names")
+        << u"out/Vol. 2/Live 2024.05"_s << false << false;
+    QTest::newRow("existing hidden folder, Return in the field") << u"out/.local"_s << true << true;
 }
 
 void tst_MainWindowRoad::sliceWritesNamedTaggedTracks()
@@ -421,8 +418,8 @@ void tst_MainWindowRoad::unusableFolderIsRefused_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("message");
-    QTest::newRow("a file, not a folder") << u"out/taken"_s
-                                          << u"Cannot save the tracks in %1: it is a file"_s;
+    QTest::newRow("a file, not a folder")
+        << u"out/taken"_s << u"Cannot save the tracks in %1: it is a file"_s;
     QTest::newRow("below a file") << u"out/taken/sub"_s << u"Cannot create the folder %1: "_s;
 }
 
@@ -480,8 +477,8 @@ void tst_MainWindowRoad::openingDuringSliceIsRefused()
     m_window->findChild<QAction *>(u"actionSlice"_s)->trigger();
     // A drop goes the same way as the dialog and the command line.
     m_window->onDroppedFiles({other});
-    QVERIFY(QTest::qWaitFor([&] { return !m_window->statusBar()->currentMessage().isEmpty(); },
-                            20000));
+    QVERIFY(
+        QTest::qWaitFor([&] { return !m_window->statusBar()->currentMessage().isEmpty(); }, 20000));
     QVERIFY2(answerer.messages().startsWith(u"Tracks are being written. Open Other.mp3"_s),
              qPrintable(answerer.messages()));
     QCOMPARE(m_window->currentFile(), path);
@@ -508,9 +505,9 @@ void tst_MainWindowRoad::freedbDiscReplacesTracks()
     CddbTestServer server;
     QVERIFY(server.start());
     // Offsets in CD frames (75 a second) at the album's tone boundaries.
-    server.addDisc({"rock", "0a000c03", "Band / Other Album",
-                    CddbTestServer::entryLines({150, 450, 750}, 12, "Band / Other Album",
-                                               {"A", "B", "C"})});
+    server.addDisc(
+        {"rock", "0a000c03", "Band / Other Album",
+         CddbTestServer::entryLines({150, 450, 750}, 12, "Band / Other Album", {"A", "B", "C"})});
     server.addDisc({"jazz", "0b000c03", "Band / Live at the Caf\xe9",
                     CddbTestServer::entryLines({150, 450, 750}, 12, "Band / Live at the Caf\xe9",
                                                {"Intro", "Solo", "Encore"})});

@@ -6,8 +6,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "guiwarnings.h"
 #include "app/progresswidget.h"
+#include "guiwarnings.h"
 
 using namespace Qt::StringLiterals;
 

@@ -44,9 +44,9 @@ void tst_Resources::imageLoadsAtItsSize_data()
 {
     QTest::addColumn<QString>("alias");
     QTest::addColumn<QSize>("size");
-    const QStringList actionIcons{u":/open"_s, u":/about"_s, u":/slice"_s, u":/add"_s,
-                                  u":/delete"_s, u":/edit"_s, u":/search"_s, u":/launch"_s,
-                                  u":/stop"_s};
+    const QStringList actionIcons{u":/open"_s,   u":/about"_s,  u":/slice"_s,
+                                  u":/add"_s,    u":/delete"_s, u":/edit"_s,
+                                  u":/search"_s, u":/launch"_s, u":/stop"_s};
     for (const QString &alias : actionIcons)
         QTest::newRow(qPrintable(alias)) << alias << QSize(32, 32);
     QTest::newRow(":/columnView") << u":/columnView"_s << QSize(16, 16);
@@ -76,7 +76,8 @@ void tst_Resources::styleSheetHasTheRulesInOrder()
 {
     QString text = styleSheet();
     QVERIFY(!text.isEmpty());
-    text.remove(QRegularExpression(u"/\\*.*?\\*/"_s, QRegularExpression::DotMatchesEverythingOption));
+    text.remove(
+        QRegularExpression(u"/\\*.*?\\*/"_s, QRegularExpression::DotMatchesEverythingOption));
 
     struct Rule
     {

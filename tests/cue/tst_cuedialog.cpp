@@ -7,8 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "guiwarnings.h"
 #include "cue/cuedialog.h"
+#include "guiwarnings.h"
 
 using namespace Qt::StringLiterals;
 
@@ -114,8 +114,7 @@ void tst_CueDialog::layoutCarriesTheTextsAndIsAToolWindow()
     QVERIFY(m_dialog->windowTitle().isEmpty());
     // Label above the list above the buttons.
     QVERIFY(label->geometry().bottom() <= m_list->geometry().top());
-    QVERIFY(m_list->geometry().bottom()
-            <= buttonWithText(*m_dialog, u"Exit"_s)->geometry().top());
+    QVERIFY(m_list->geometry().bottom() <= buttonWithText(*m_dialog, u"Exit"_s)->geometry().top());
     QVERIFY(m_dialog->selectedFile().isEmpty());
 }
 

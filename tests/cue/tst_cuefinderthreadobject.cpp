@@ -45,34 +45,34 @@ private slots:
 void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReducedUnlessStopped_data()
 {
     QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QStringList>("links"); // sheets that are symbolic links to a real one
+    QTest::addColumn<QStringList>("links");    // sheets that are symbolic links to a real one
     QTest::addColumn<QStringList>("expected"); // empty: no readyCueFiles at all
-    QTest::addColumn<bool>("stopped"); // asked to stop before the run
+    QTest::addColumn<bool>("stopped");         // asked to stop before the run
 
     QTest::newRow("own name wins over another sheet")
-            << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QStringList{}
-            << QStringList{u"Album.cue"_s} << false;
-    QTest::newRow("only another sheet") << QStringList{u"Other.cue"_s} << QStringList{}
-                                        << QStringList{u"Other.cue"_s} << false;
+        << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QStringList{}
+        << QStringList{u"Album.cue"_s} << false;
+    QTest::newRow("only another sheet")
+        << QStringList{u"Other.cue"_s} << QStringList{} << QStringList{u"Other.cue"_s} << false;
     QTest::newRow("all sheets kept without own name")
-            << QStringList{u"B.cue"_s, u"A.cue"_s} << QStringList{}
-            << QStringList{u"A.cue"_s, u"B.cue"_s} << false;
+        << QStringList{u"B.cue"_s, u"A.cue"_s} << QStringList{}
+        << QStringList{u"A.cue"_s, u"B.cue"_s} << false;
     QTest::newRow("Album.cd1.cue is not reduced")
-            << QStringList{u"Album.cd1.cue"_s, u"Album.cd2.cue"_s} << QStringList{}
-            << QStringList{u"Album.cd1.cue"_s, u"Album.cd2.cue"_s} << false;
+        << QStringList{u"Album.cd1.cue"_s, u"Album.cd2.cue"_s} << QStringList{}
+        << QStringList{u"Album.cd1.cue"_s, u"Album.cd2.cue"_s} << false;
     QTest::newRow("own name compared case-sensitively")
-            << QStringList{u"album.cue"_s, u"Other.cue"_s} << QStringList{}
-            << QStringList{u"Other.cue"_s, u"album.cue"_s} << false;
+        << QStringList{u"album.cue"_s, u"Other.cue"_s} << QStringList{}
+        << QStringList{u"Other.cue"_s, u"album.cue"_s} << false;
     QTest::newRow("upper-case suffix not found")
-            << QStringList{u"Album.CUE"_s, u"Album.Cue"_s} << QStringList{} << QStringList{} << false;
+        << QStringList{u"Album.CUE"_s, u"Album.Cue"_s} << QStringList{} << QStringList{} << false;
     QTest::newRow("subfolders ignored") << QStringList{u"cd1/Album.cue"_s, u"sub/x/Other.cue"_s}
                                         << QStringList{} << QStringList{} << false;
     QTest::newRow("symbolic links skipped")
-            << QStringList{} << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QStringList{} << false;
+        << QStringList{} << QStringList{u"Album.cue"_s, u"Other.cue"_s} << QStringList{} << false;
     QTest::newRow("no sheets") << QStringList{u"Album.txt"_s, u"cue"_s} << QStringList{}
                                << QStringList{} << false;
-    QTest::newRow("stopped run reports nothing") << QStringList{u"Album.cue"_s} << QStringList{}
-                                                 << QStringList{} << true;
+    QTest::newRow("stopped run reports nothing")
+        << QStringList{u"Album.cue"_s} << QStringList{} << QStringList{} << true;
 }
 
 void tst_CueFinderThreadObject::sheetsNextToMp3AreFoundAndReducedUnlessStopped()
@@ -137,8 +137,8 @@ void tst_CueFinderThreadObject::listTravelsQueuedUnderItsRegisteredName()
     QVERIFY(run.start());
     QVERIFY(run.waitForEnd(5000));
     QCOMPARE(receivedOn, QThread::currentThread());
-    QCOMPARE(received, FileFinder::FileList{QFileInfo(dir.filePath(u"Other.cue"_s))
-                                                    .canonicalFilePath()});
+    QCOMPARE(received,
+             FileFinder::FileList{QFileInfo(dir.filePath(u"Other.cue"_s)).canonicalFilePath()});
 }
 
 void tst_CueFinderThreadObject::nextRunSearchesTheNewFolder()

@@ -44,10 +44,11 @@ QString tst_CueParserThreadObject::writeSheet(const QString &name, const QByteAr
 
 void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
 {
-    const QString path = writeSheet(u"album.cue"_s,
-            "PERFORMER \"Sheet\"\nTITLE \"Album\"\nFILE \"album.mp3\" MP3\n"
-            "  TRACK 01 AUDIO\n    TITLE \"One\"\n    PERFORMER \"X\"\n    INDEX 01 00:00:00\n"
-            "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    PERFORMER \"Y\"\n    INDEX 01 03:25:40\n");
+    const QString path = writeSheet(
+        u"album.cue"_s,
+        "PERFORMER \"Sheet\"\nTITLE \"Album\"\nFILE \"album.mp3\" MP3\n"
+        "  TRACK 01 AUDIO\n    TITLE \"One\"\n    PERFORMER \"X\"\n    INDEX 01 00:00:00\n"
+        "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    PERFORMER \"Y\"\n    INDEX 01 03:25:40\n");
     QVERIFY(!path.isEmpty());
 
     CueParserThreadObject object;
@@ -55,12 +56,11 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
     QThread *receivedOn = nullptr;
     TrackContainer received;
     int readyCount = 0;
-    connect(&object, &CueParserThreadObject::readyTracks, this,
-            [&](const TrackContainer &tracks) {
-                receivedOn = QThread::currentThread();
-                received = tracks;
-                ++readyCount;
-            });
+    connect(&object, &CueParserThreadObject::readyTracks, this, [&](const TrackContainer &tracks) {
+        receivedOn = QThread::currentThread();
+        received = tracks;
+        ++readyCount;
+    });
     QSignalSpy finished(&object, &IThreadObject::finished);
 
     object.setPath(path);
@@ -71,8 +71,9 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
     QCOMPARE(receivedOn, QThread::currentThread());
     QCOMPARE(finished.count(), 1);
     // 03:25:40 is 3 min 25 s and 40 of 75 frames: 205533 ms. The last end stays open.
-    QCOMPARE(received, (TrackContainer{Track{u"One"_s, u"X"_s, 1, 0, 205533},
-                                       Track{u"Two"_s, u"Y"_s, 2, 205533, 0}}));
+    QCOMPARE(received,
+             (TrackContainer{Track{u"One"_s, u"X"_s, 1, 0, 205533},
+                             Track{u"Two"_s, u"Y"_s, 2, 205533, 0}}));
 }
 
 void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks_data()
@@ -82,8 +83,7 @@ void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks_data()
     QTest::addColumn<bool>("create");
 
     QTest::newRow("empty sheet") << u"empty.cue"_s << QByteArray() << true;
-    QTest::newRow("no TRACK line") << u"header.cue"_s
-                                   << QByteArray("TITLE \"x\"\nREM y\n") << true;
+    QTest::newRow("no TRACK line") << u"header.cue"_s << QByteArray("TITLE \"x\"\nREM y\n") << true;
     QTest::newRow("missing file") << u"missing.cue"_s << QByteArray() << false;
     QTest::newRow("empty path") << QString() << QByteArray() << false;
 }

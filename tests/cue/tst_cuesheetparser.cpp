@@ -68,105 +68,101 @@ void tst_CueSheetParser::sheetsGiveTracks_data()
     QTest::addColumn<TrackContainer>("expected");
 
     QTest::newRow("title performer and 03:25:40 give 205533 ms")
-            << QByteArray("TRACK 01 AUDIO\n  TITLE \"A\"\n  PERFORMER \"B\"\n  INDEX 01 03:25:40\n")
-            << TrackContainer{track(1, u"A"_s, u"B"_s, 205533, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  TITLE \"A\"\n  PERFORMER \"B\"\n  INDEX 01 03:25:40\n")
+        << TrackContainer{track(1, u"A"_s, u"B"_s, 205533, 0)};
     QTest::newRow("INDEX 00 is the pre-gap, not the start")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 00 02:00:00\n  INDEX 01 02:02:00\n")
-            << TrackContainer{track(1, {}, {}, 122000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 00 02:00:00\n  INDEX 01 02:02:00\n")
+        << TrackContainer{track(1, {}, {}, 122000, 0)};
     QTest::newRow("INDEX 00 after INDEX 01 does not move the start")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:30:00\n  INDEX 00 00:10:00\n")
-            << TrackContainer{track(1, {}, {}, 30000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:30:00\n  INDEX 00 00:10:00\n")
+        << TrackContainer{track(1, {}, {}, 30000, 0)};
     QTest::newRow("only INDEX 00 keeps the default start")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 00 00:10:00\n")
-            << TrackContainer{track(1, {}, {}, 59000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 00 00:10:00\n")
+        << TrackContainer{track(1, {}, {}, 59000, 0)};
     QTest::newRow("each track ends where the next starts, the last at 0")
-            << QByteArray("TRACK 01 AUDIO\n INDEX 01 00:00:00\nTRACK 02 AUDIO\n INDEX 01 01:00:00\n"
-                          "TRACK 03 AUDIO\n INDEX 01 02:00:00\n")
-            << TrackContainer{track(1, {}, {}, 0, 60000), track(2, {}, {}, 60000, 120000),
-                              track(3, {}, {}, 120000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n INDEX 01 00:00:00\nTRACK 02 AUDIO\n INDEX 01 01:00:00\n"
+                      "TRACK 03 AUDIO\n INDEX 01 02:00:00\n")
+        << TrackContainer{track(1, {}, {}, 0, 60000), track(2, {}, {}, 60000, 120000),
+                          track(3, {}, {}, 120000, 0)};
     QTest::newRow("numbered by position, not by the sheet's numbers")
-            << QByteArray("TRACK 05 AUDIO\n INDEX 01 00:00:00\nTRACK 07 AUDIO\n INDEX 01 00:10:00\n"
-                          "TRACK 09 AUDIO\n INDEX 01 00:20:00\n")
-            << TrackContainer{track(1, {}, {}, 0, 10000), track(2, {}, {}, 10000, 20000),
-                              track(3, {}, {}, 20000, 0)};
+        << QByteArray("TRACK 05 AUDIO\n INDEX 01 00:00:00\nTRACK 07 AUDIO\n INDEX 01 00:10:00\n"
+                      "TRACK 09 AUDIO\n INDEX 01 00:20:00\n")
+        << TrackContainer{track(1, {}, {}, 0, 10000), track(2, {}, {}, 10000, 20000),
+                          track(3, {}, {}, 20000, 0)};
     // Minutes are every digit before the colon: 123 min 45 s 67 frames is
     // 7380000 + 45000 + 67000/75 = 7425893; 5 min alone is 300000.
     QTest::newRow("123:45:67 reads 123 minutes")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 123:45:67\n")
-            << TrackContainer{track(1, {}, {}, 7425893, 0)};
-    QTest::newRow("one-digit minutes")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 5:00:00\n")
-            << TrackContainer{track(1, {}, {}, 300000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 01 123:45:67\n")
+        << TrackContainer{track(1, {}, {}, 7425893, 0)};
+    QTest::newRow("one-digit minutes") << QByteArray("TRACK 01 AUDIO\n  INDEX 01 5:00:00\n")
+                                       << TrackContainer{track(1, {}, {}, 300000, 0)};
     // 35789 min is the cap: 2147340000 + 99000 + 986 still fits an int.
     QTest::newRow("minutes beyond an int capped")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 99999999999:99:74\n")
-            << TrackContainer{track(1, {}, {}, 2147439986, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 01 99999999999:99:74\n")
+        << TrackContainer{track(1, {}, {}, 2147439986, 0)};
     // 74 frames = 74000/75 = 986 ms.
-    QTest::newRow("frames 80 capped to 74")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:00:80\n")
-            << TrackContainer{track(1, {}, {}, 986, 0)};
-    QTest::newRow("seconds 75 stays 75")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:75:00\n")
-            << TrackContainer{track(1, {}, {}, 75000, 0)};
+    QTest::newRow("frames 80 capped to 74") << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:00:80\n")
+                                            << TrackContainer{track(1, {}, {}, 986, 0)};
+    QTest::newRow("seconds 75 stays 75") << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:75:00\n")
+                                         << TrackContainer{track(1, {}, {}, 75000, 0)};
     QTest::newRow("unquoted TITLE gives the whole line")
-            << QByteArray("TRACK 01 AUDIO\n    TITLE Hello World\n  INDEX 01 00:00:00\n")
-            << TrackContainer{track(1, u"    TITLE Hello World"_s, {}, 0, 0)};
+        << QByteArray("TRACK 01 AUDIO\n    TITLE Hello World\n  INDEX 01 00:00:00\n")
+        << TrackContainer{track(1, u"    TITLE Hello World"_s, {}, 0, 0)};
     QTest::newRow("unclosed quote runs to the line end")
-            << QByteArray("TRACK 01 AUDIO\n  TITLE \"Open end\n  INDEX 01 00:00:00\n")
-            << TrackContainer{track(1, u"Open end"_s, {}, 0, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  TITLE \"Open end\n  INDEX 01 00:00:00\n")
+        << TrackContainer{track(1, u"Open end"_s, {}, 0, 0)};
     QTest::newRow("TRACK inside a quoted title opens a track")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:00:00\nTRACK 02 AUDIO\n"
-                          "  TITLE \"Back on TRACK\"\n  INDEX 01 01:00:00\n")
-            << TrackContainer{track(1, {}, {}, 0, 59000), track(2, {}, {}, 59000, 60000),
-                              track(3, {}, {}, 60000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:00:00\nTRACK 02 AUDIO\n"
+                      "  TITLE \"Back on TRACK\"\n  INDEX 01 01:00:00\n")
+        << TrackContainer{track(1, {}, {}, 0, 59000), track(2, {}, {}, 59000, 60000),
+                          track(3, {}, {}, 60000, 0)};
     QTest::newRow("FILE name containing TRACK opens the first track")
-            << QByteArray("FILE \"TRACKS.mp3\" MP3\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"
-                          "    INDEX 01 00:00:00\n")
-            << TrackContainer{track(1, {}, {}, 59000, 0), track(2, u"One"_s, {}, 0, 0)};
+        << QByteArray("FILE \"TRACKS.mp3\" MP3\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"
+                      "    INDEX 01 00:00:00\n")
+        << TrackContainer{track(1, {}, {}, 59000, 0), track(2, u"One"_s, {}, 0, 0)};
     QTest::newRow("lower-case keywords ignored")
-            << QByteArray("TRACK 01 AUDIO\n  title \"x\"\n  performer \"y\"\n  index 01 01:00:00\n")
-            << TrackContainer{track(1, {}, {}, 59000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  title \"x\"\n  performer \"y\"\n  index 01 01:00:00\n")
+        << TrackContainer{track(1, {}, {}, 59000, 0)};
     QTest::newRow("lower-case track opens nothing")
-            << QByteArray("track 01 audio\n  INDEX 01 01:00:00\n") << TrackContainer{};
+        << QByteArray("track 01 audio\n  INDEX 01 01:00:00\n") << TrackContainer{};
     QTest::newRow("INDEX 01 then 02 takes the 02 time")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:10:00\n  INDEX 02 00:20:00\n")
-            << TrackContainer{track(1, {}, {}, 20000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 01 00:10:00\n  INDEX 02 00:20:00\n")
+        << TrackContainer{track(1, {}, {}, 20000, 0)};
     QTest::newRow("one-digit index number sets the start")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 1 00:10:00\n")
-            << TrackContainer{track(1, {}, {}, 10000, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 1 00:10:00\n")
+        << TrackContainer{track(1, {}, {}, 10000, 0)};
     QTest::newRow("no INDEX gives 59000") << QByteArray("TRACK 01 AUDIO\n  TITLE \"T\"\n")
                                           << TrackContainer{track(1, u"T"_s, {}, 59000, 0)};
     QTest::newRow("non-numeric time fields read 0")
-            << QByteArray("TRACK 01 AUDIO\n  INDEX 01 ab:cd:ef\n")
-            << TrackContainer{track(1, {}, {}, 0, 0)};
+        << QByteArray("TRACK 01 AUDIO\n  INDEX 01 ab:cd:ef\n")
+        << TrackContainer{track(1, {}, {}, 0, 0)};
     QTest::newRow("empty sheet") << QByteArray() << TrackContainer{};
     QTest::newRow("no TRACK line")
-            << QByteArray("REM GENRE Jazz\nTITLE \"x\"\nFILE \"a.mp3\" MP3\n") << TrackContainer{};
+        << QByteArray("REM GENRE Jazz\nTITLE \"x\"\nFILE \"a.mp3\" MP3\n") << TrackContainer{};
     QTest::newRow("binary garbage without keywords")
-            << QByteArray("\x00\xff\xfe\x01:::\"\"\r\r\n", 11) << TrackContainer{};
+        << QByteArray("\x00\xff\xfe\x01:::\"\"\r\r\n", 11) << TrackContainer{};
 
     // Whole sheets as rippers and editors write them.
-    const QByteArray ripped =
-            "REM GENRE \"Alternative\"\n"
-            "REM DATE 1994\n"
-            "REM DISCID 8A0B4C0D\n"
-            "REM COMMENT \"ExactAudioCopy v1.6\"\n"
-            "CATALOG 0724384260958\n"
-            "PERFORMER \"Sheet Artist\"\n"
-            "TITLE \"Sheet Title\"\n"
-            "FILE \"Range.wav\" WAVE\n"
-            "  TRACK 01 AUDIO\n"
-            "    TITLE \"First\"\n"
-            "    PERFORMER \"Band\"\n"
-            "    ISRC USWB19900001\n"
-            "    FLAGS DCP\n"
-            "    INDEX 01 00:00:00\n"
-            "  TRACK 02 AUDIO\n"
-            "    TITLE \"Second\"\n"
-            "    PERFORMER \"Band\"\n"
-            "    PREGAP 00:02:00\n"
-            "    INDEX 00 03:10:50\n"
-            "    INDEX 01 03:12:00\n";
+    const QByteArray ripped = "REM GENRE \"Alternative\"\n"
+                              "REM DATE 1994\n"
+                              "REM DISCID 8A0B4C0D\n"
+                              "REM COMMENT \"ExactAudioCopy v1.6\"\n"
+                              "CATALOG 0724384260958\n"
+                              "PERFORMER \"Sheet Artist\"\n"
+                              "TITLE \"Sheet Title\"\n"
+                              "FILE \"Range.wav\" WAVE\n"
+                              "  TRACK 01 AUDIO\n"
+                              "    TITLE \"First\"\n"
+                              "    PERFORMER \"Band\"\n"
+                              "    ISRC USWB19900001\n"
+                              "    FLAGS DCP\n"
+                              "    INDEX 01 00:00:00\n"
+                              "  TRACK 02 AUDIO\n"
+                              "    TITLE \"Second\"\n"
+                              "    PERFORMER \"Band\"\n"
+                              "    PREGAP 00:02:00\n"
+                              "    INDEX 00 03:10:50\n"
+                              "    INDEX 01 03:12:00\n";
     const TrackContainer rippedTracks{track(1, u"First"_s, u"Band"_s, 0, 192000),
                                       track(2, u"Second"_s, u"Band"_s, 192000, 0)};
     QTest::newRow("REM FLAGS ISRC PREGAP CATALOG ignored") << ripped << rippedTracks;
@@ -178,10 +174,10 @@ void tst_CueSheetParser::sheetsGiveTracks_data()
     QTest::newRow("lone CR line ends") << cr << rippedTracks;
 
     QTest::newRow("several FILE lines are ignored")
-            << QByteArray("FILE \"01.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"
-                          "    INDEX 01 00:00:00\nFILE \"02.wav\" WAVE\n  TRACK 02 AUDIO\n"
-                          "    TITLE \"Two\"\n    INDEX 01 00:00:00\n")
-            << TrackContainer{track(1, u"One"_s, {}, 0, 0), track(2, u"Two"_s, {}, 0, 0)};
+        << QByteArray("FILE \"01.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"One\"\n"
+                      "    INDEX 01 00:00:00\nFILE \"02.wav\" WAVE\n  TRACK 02 AUDIO\n"
+                      "    TITLE \"Two\"\n    INDEX 01 00:00:00\n")
+        << TrackContainer{track(1, u"One"_s, {}, 0, 0), track(2, u"Two"_s, {}, 0, 0)};
 
     const QString accented = u"Caf"_s + eAcute + u" M"_s + uUmlaut + u"ller"_s;
     const QString apostrophe = u"Don"_s + rightQuote + u"t Stop"_s;
@@ -193,11 +189,11 @@ void tst_CueSheetParser::sheetsGiveTracks_data()
     QTest::newRow("UTF-8 without BOM") << utf8 << accentedTracks;
     // Windows-1252: é = E9, ü = FC, ’ = 92.
     QTest::newRow("Windows-1252 with accents")
-            << QByteArray("TRACK 01 AUDIO\r\n  TITLE \"Caf\xE9 M\xFCller\"\r\n"
-                          "  PERFORMER \"Don\x92t Stop\"\r\n  INDEX 01 00:00:00\r\n")
-            << accentedTracks;
+        << QByteArray("TRACK 01 AUDIO\r\n  TITLE \"Caf\xE9 M\xFCller\"\r\n"
+                      "  PERFORMER \"Don\x92t Stop\"\r\n  INDEX 01 00:00:00\r\n")
+        << accentedTracks;
     const QString text = u"TRACK 01 AUDIO\r\n  TITLE \""_s + accented + u"\"\r\n  PERFORMER \""_s
-            + apostrophe + u"\"\r\n  INDEX 01 00:00:00\r\n"_s;
+        + apostrophe + u"\"\r\n  INDEX 01 00:00:00\r\n"_s;
     QTest::newRow("UTF-16 LE with BOM") << utf16(text, true) << accentedTracks;
     QTest::newRow("UTF-16 BE with BOM") << utf16(text, false) << accentedTracks;
 }
@@ -310,9 +306,9 @@ void tst_CueSheetParser::sheetPastHundredMinutesFitsARealFile()
     // one valid 102-minute constant-bitrate stream.
     const QString minute = dir.filePath(u"minute.mp3"_s);
     QString error;
-    QVERIFY2(EncodedAudio::encode(minute, {{60.0, 440.0, 0.3}}, 16000, 1, {u"-b8"_s, u"-t"_s},
-                                  &error),
-             qPrintable(error));
+    QVERIFY2(
+        EncodedAudio::encode(minute, {{60.0, 440.0, 0.3}}, 16000, 1, {u"-b8"_s, u"-t"_s}, &error),
+        qPrintable(error));
     QFile part(minute);
     QVERIFY(part.open(QIODevice::ReadOnly));
     const QByteArray bytes = part.readAll();

@@ -42,31 +42,37 @@ void tst_CueTextDecoder::markOrContentPicksEncoding_data()
 
     QTest::newRow("empty") << QByteArray() << Encoding::Utf8 << QString();
     QTest::newRow("plain ASCII") << QByteArray("TITLE \"A\"") << Encoding::Utf8 << u"TITLE \"A\""_s;
-    QTest::newRow("UTF-8 BOM is dropped")
-            << QByteArray("\xEF\xBB\xBF" "Caf\xC3\xA9") << Encoding::Utf8
-            << codePoints({'C', 'a', 'f', 0xE9});
+    QTest::newRow("UTF-8 BOM is dropped") << QByteArray("\xEF\xBB\xBF"
+                                                        "Caf\xC3\xA9")
+                                          << Encoding::Utf8 << codePoints({'C', 'a', 'f', 0xE9});
     QTest::newRow("UTF-8 four-byte sequence")
-            << QByteArray("\xF0\x9F\x8E\xB5") << Encoding::Utf8 << codePoints({0x1F3B5});
+        << QByteArray("\xF0\x9F\x8E\xB5") << Encoding::Utf8 << codePoints({0x1F3B5});
     QTest::newRow("Windows-1252 accents and curly quote")
-            << QByteArray("\xE9\xFC\x92\x80") << Encoding::Windows1252
-            << codePoints({0xE9, 0xFC, 0x2019, 0x20AC});
+        << QByteArray("\xE9\xFC\x92\x80") << Encoding::Windows1252
+        << codePoints({0xE9, 0xFC, 0x2019, 0x20AC});
     QTest::newRow("valid UTF-8 lead with a bad tail is Windows-1252")
-            << QByteArray("\xC3(") << Encoding::Windows1252 << codePoints({0xC3, '('});
-    QTest::newRow("UTF-16 LE BOM")
-            << QByteArray("\xFF\xFE" "A\x00\xE9\x00\x19\x20", 8) << Encoding::Utf16LE
-            << codePoints({'A', 0xE9, 0x2019});
-    QTest::newRow("UTF-16 BE BOM")
-            << QByteArray("\xFE\xFF\x00" "A\x00\xE9\x20\x19", 8) << Encoding::Utf16BE
-            << codePoints({'A', 0xE9, 0x2019});
-    QTest::newRow("UTF-16 LE odd trailing byte")
-            << QByteArray("\xFF\xFE" "A\x00" "B", 5) << Encoding::Utf16LE
-            << codePoints({'A', 0xFFFD});
-    QTest::newRow("UTF-32 LE BOM")
-            << QByteArray("\xFF\xFE\x00\x00" "A\x00\x00\x00", 8) << Encoding::Utf32LE
-            << codePoints({'A'});
-    QTest::newRow("UTF-32 BE BOM")
-            << QByteArray("\x00\x00\xFE\xFF\x00\x00\x00" "A", 8) << Encoding::Utf32BE
-            << codePoints({'A'});
+        << QByteArray("\xC3(") << Encoding::Windows1252 << codePoints({0xC3, '('});
+    QTest::newRow("UTF-16 LE BOM") << QByteArray("\xFF\xFE"
+                                                 "A\x00\xE9\x00\x19\x20",
+                                                 8)
+                                   << Encoding::Utf16LE << codePoints({'A', 0xE9, 0x2019});
+    QTest::newRow("UTF-16 BE BOM") << QByteArray("\xFE\xFF\x00"
+                                                 "A\x00\xE9\x20\x19",
+                                                 8)
+                                   << Encoding::Utf16BE << codePoints({'A', 0xE9, 0x2019});
+    QTest::newRow("UTF-16 LE odd trailing byte") << QByteArray("\xFF\xFE"
+                                                               "A\x00"
+                                                               "B",
+                                                               5)
+                                                 << Encoding::Utf16LE << codePoints({'A', 0xFFFD});
+    QTest::newRow("UTF-32 LE BOM") << QByteArray("\xFF\xFE\x00\x00"
+                                                 "A\x00\x00\x00",
+                                                 8)
+                                   << Encoding::Utf32LE << codePoints({'A'});
+    QTest::newRow("UTF-32 BE BOM") << QByteArray("\x00\x00\xFE\xFF\x00\x00\x00"
+                                                 "A",
+                                                 8)
+                                   << Encoding::Utf32BE << codePoints({'A'});
 }
 
 void tst_CueTextDecoder::markOrContentPicksEncoding()

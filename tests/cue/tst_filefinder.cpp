@@ -15,7 +15,10 @@ namespace {
 class CountingListener final : public IContinueListener
 {
 public:
-    explicit CountingListener(int allowed) : m_allowed(allowed) { }
+    explicit CountingListener(int allowed)
+        : m_allowed(allowed)
+    {
+    }
     bool shouldContinue() override { return m_allowed-- > 0; }
 
 private:
@@ -53,8 +56,8 @@ private:
 void tst_FileFinder::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    const QStringList files{u"a.cue"_s, u"b.CUE"_s, u"c.txt"_s, u"d.cue.bak"_s, u"noext"_s,
-                            u"sub/e.cue"_s, u"sub/deeper/f.txt"_s};
+    const QStringList files{u"a.cue"_s, u"b.CUE"_s,     u"c.txt"_s,           u"d.cue.bak"_s,
+                            u"noext"_s, u"sub/e.cue"_s, u"sub/deeper/f.txt"_s};
     for (const QString &name : files) {
         QVERIFY(QDir().mkpath(QFileInfo(m_dir.filePath(name)).absolutePath()));
         QFile file(m_dir.filePath(name));
@@ -71,19 +74,19 @@ void tst_FileFinder::scanHonoursRecursionSuffixesAndAcceptAll_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("flat cue") << false << false << QStringList{u"cue"_s} << QStringList{u"a.cue"_s};
-    QTest::newRow("recursive cue") << true << false << QStringList{u"cue"_s}
-                                   << QStringList{u"a.cue"_s, u"sub/e.cue"_s};
+    QTest::newRow("recursive cue")
+        << true << false << QStringList{u"cue"_s} << QStringList{u"a.cue"_s, u"sub/e.cue"_s};
     QTest::newRow("two suffixes") << false << false << QStringList{u"txt"_s, u"bak"_s}
                                   << QStringList{u"c.txt"_s, u"d.cue.bak"_s};
-    QTest::newRow("no suffix matches nothing") << false << false << QStringList{}
-                                               << QStringList{};
+    QTest::newRow("no suffix matches nothing") << false << false << QStringList{} << QStringList{};
     QTest::newRow("accept all, flat")
-            << false << true << QStringList{}
-            << QStringList{u"a.cue"_s, u"b.CUE"_s, u"c.txt"_s, u"d.cue.bak"_s, u"noext"_s};
+        << false << true << QStringList{}
+        << QStringList{u"a.cue"_s, u"b.CUE"_s, u"c.txt"_s, u"d.cue.bak"_s, u"noext"_s};
     QTest::newRow("accept all, recursive")
-            << true << true << QStringList{u"cue"_s}
-            << QStringList{u"a.cue"_s, u"b.CUE"_s, u"c.txt"_s, u"d.cue.bak"_s, u"noext"_s,
-                           u"sub/deeper/f.txt"_s, u"sub/e.cue"_s};
+        << true << true << QStringList{u"cue"_s}
+        << QStringList{u"a.cue"_s,     u"b.CUE"_s, u"c.txt"_s,
+                       u"d.cue.bak"_s, u"noext"_s, u"sub/deeper/f.txt"_s,
+                       u"sub/e.cue"_s};
 }
 
 void tst_FileFinder::scanHonoursRecursionSuffixesAndAcceptAll()

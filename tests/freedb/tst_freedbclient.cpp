@@ -27,8 +27,9 @@ QByteArray response(const QByteArray &answer, int headerLines = 6)
 
 QByteArray entry(const QByteArray &offsets, const QByteArray &rest)
 {
-    return response("210 rock 7b0c0a0b CD database entry follows\r\n# xmcd\r\n#\r\n# Track frame offsets:\r\n"
-                    + offsets + "#\r\n# Disc length: 600 seconds\r\n#\r\n" + rest + ".\r\n");
+    return response(
+        "210 rock 7b0c0a0b CD database entry follows\r\n# xmcd\r\n#\r\n# Track frame offsets:\r\n"
+        + offsets + "#\r\n# Disc length: 600 seconds\r\n#\r\n" + rest + ".\r\n");
 }
 
 QStringList describe(const Freedb::CDContainer &discs)
@@ -74,22 +75,26 @@ void tst_FreedbClient::searchResponse_data()
     QTest::addColumn<QStringList>("discs");
 
     QTest::newRow("six headers, disc on the tenth line")
-            << response("211 Found inexact matches\r\nrock 7b0c0a0b Some Band / Some Album\r\n.\r\n") << true
-            << QStringList{u"rock|7b0c0a0b|Some Band / Some Album"_s};
+        << response("211 Found inexact matches\r\nrock 7b0c0a0b Some Band / Some Album\r\n.\r\n")
+        << true << QStringList{u"rock|7b0c0a0b|Some Band / Some Album"_s};
     QTest::newRow("two headers, answer after the blank line")
-            << response("211 Found\r\n  misc 0a0b0c0d Caf\xe9 / Live\r\nrock 7b0c0a0b X\r\n.\r\n", 2) << true
-            << QStringList{u"misc|0a0b0c0d|Caf\u00e9 / Live"_s, u"rock|7b0c0a0b|X"_s};
+        << response("211 Found\r\n  misc 0a0b0c0d Caf\xe9 / Live\r\nrock 7b0c0a0b X\r\n.\r\n", 2)
+        << true << QStringList{u"misc|0a0b0c0d|Caf\u00e9 / Live"_s, u"rock|7b0c0a0b|X"_s};
     QTest::newRow("two-word lines and dot are no discs")
-            << response("211 Found\r\nrock 7b0c0a0b\r\nrock 7b0c0a0b \r\n\r\n.\r\n") << true << QStringList{};
+        << response("211 Found\r\nrock 7b0c0a0b\r\nrock 7b0c0a0b \r\n\r\n.\r\n") << true
+        << QStringList{};
     QTest::newRow("no match") << response("202 No match found.\r\n") << true << QStringList{};
-    QTest::newRow("CDDB error status") << response("500 Command syntax error\r\n") << false << QStringList{};
-    QTest::newRow("CDDB error status 401") << response("401 No such entry\r\n", 3) << false << QStringList{};
+    QTest::newRow("CDDB error status")
+        << response("500 Command syntax error\r\n") << false << QStringList{};
+    QTest::newRow("CDDB error status 401")
+        << response("401 No such entry\r\n", 3) << false << QStringList{};
     QTest::newRow("HTTP error page")
-            << QByteArray("HTTP/1.1 404 Not Found\r\nServer: x\r\n\r\n<html>\r\nrock 7b0c0a0b junk\r\n") << false
-            << QStringList{};
-    QTest::newRow("no blank line") << QByteArray("HTTP/1.1 200 OK\r\nServer: x\r\n") << false << QStringList{};
+        << QByteArray("HTTP/1.1 404 Not Found\r\nServer: x\r\n\r\n<html>\r\nrock 7b0c0a0b junk\r\n")
+        << false << QStringList{};
+    QTest::newRow("no blank line")
+        << QByteArray("HTTP/1.1 200 OK\r\nServer: x\r\n") << false << QStringList{};
     QTest::newRow("HTML instead of a CDDB answer")
-            << response("<html><body>rock 7b0c0a0b junk\r\n") << false << QStringList{};
+        << response("<html><body>rock 7b0c0a0b junk\r\n") << false << QStringList{};
     QTest::newRow("closed without a byte") << QByteArray() << false << QStringList{};
 }
 
@@ -111,32 +116,39 @@ void tst_FreedbClient::discEntry_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QStringList>("tracks");
 
-    const QByteArray titles = "DTITLE=Some Band / Some Album\r\nTTITLE0=One\r\nTTITLE1=AC/DC\r\nTTITLE2=Caf\xe9\r\n";
+    const QByteArray titles =
+        "DTITLE=Some Band / Some Album\r\nTTITLE0=One\r\nTTITLE1=AC/DC\r\nTTITLE2=Caf\xe9\r\n";
     QTest::newRow("150, 21052, 40000 on a 600 s disc")
-            << entry(threeOffsets, titles)
-            << QStringList{u"1 0-278693 Some Band - Some Album|One"_s,
-                           u"2 278693-531333 Some Band - Some Album|AC/DC"_s,
-                           u"3 531333-600000 Some Band - Some Album|Caf\u00e9"_s};
+        << entry(threeOffsets, titles)
+        << QStringList{u"1 0-278693 Some Band - Some Album|One"_s,
+                       u"2 278693-531333 Some Band - Some Album|AC/DC"_s,
+                       u"3 531333-600000 Some Band - Some Album|Caf\u00e9"_s};
     QTest::newRow("offset 0 starts before the file")
-            << entry("#\t0\r\n", "DTITLE=A\\B\r\nTTITLE0=T\r\n") << QStringList{u"1 -2000-600000 A-B|T"_s};
+        << entry("#\t0\r\n", "DTITLE=A\\B\r\nTTITLE0=T\r\n")
+        << QStringList{u"1 -2000-600000 A-B|T"_s};
     QTest::newRow("fewer titles than offsets")
-            << entry(threeOffsets, "DTITLE=Band\r\nTTITLE0=One\r\nTTITLE1=Two\r\n")
-            << QStringList{u"1 0-278693 Band|One"_s, u"2 278693-531333 Band|Two"_s, u"0 531333-600000 |"_s};
+        << entry(threeOffsets, "DTITLE=Band\r\nTTITLE0=One\r\nTTITLE1=Two\r\n")
+        << QStringList{u"1 0-278693 Band|One"_s, u"2 278693-531333 Band|Two"_s,
+                       u"0 531333-600000 |"_s};
     QTest::newRow("extra titles ignored")
-            << entry("#\t150\r\n", "DTITLE=Band\r\nTTITLE0=One\r\nTTITLE1=Two\r\nTTITLE2\r\n")
-            << QStringList{u"1 0-600000 Band|One"_s};
+        << entry("#\t150\r\n", "DTITLE=Band\r\nTTITLE0=One\r\nTTITLE1=Two\r\nTTITLE2\r\n")
+        << QStringList{u"1 0-600000 Band|One"_s};
     QTest::newRow("titles in line order, key numbers unread")
-            << entry("#\t150\r\n#\t300\r\n", "DTITLE=B\r\nTTITLE1=First\r\nTTITLE0=Second\r\n")
-            << QStringList{u"1 0-2000 B|First"_s, u"2 2000-600000 B|Second"_s};
+        << entry("#\t150\r\n#\t300\r\n", "DTITLE=B\r\nTTITLE1=First\r\nTTITLE0=Second\r\n")
+        << QStringList{u"1 0-2000 B|First"_s, u"2 2000-600000 B|Second"_s};
     QTest::newRow("no offsets") << entry("#\r\n", titles) << QStringList{};
     QTest::newRow("no DTITLE") << entry(threeOffsets, "TTITLE0=One\r\n") << QStringList{};
-    QTest::newRow("DTITLE without =") << entry(threeOffsets, "DTITLE Band\r\nTTITLE0=One\r\n") << QStringList{};
-    QTest::newRow("TTITLE without =") << entry(threeOffsets, "DTITLE=B\r\nTTITLE0 One\r\n") << QStringList{};
+    QTest::newRow("DTITLE without =")
+        << entry(threeOffsets, "DTITLE Band\r\nTTITLE0=One\r\n") << QStringList{};
+    QTest::newRow("TTITLE without =")
+        << entry(threeOffsets, "DTITLE=B\r\nTTITLE0 One\r\n") << QStringList{};
     QTest::newRow("no disc length")
-            << response("210 x\r\n# Track frame offsets:\r\n#\t150\r\nDTITLE=B\r\nTTITLE0=One\r\n") << QStringList{};
-    QTest::newRow("no offsets marker") << response("210 x\r\n# Disc length: 9\r\nDTITLE=B\r\n") << QStringList{};
+        << response("210 x\r\n# Track frame offsets:\r\n#\t150\r\nDTITLE=B\r\nTTITLE0=One\r\n")
+        << QStringList{};
+    QTest::newRow("no offsets marker")
+        << response("210 x\r\n# Disc length: 9\r\nDTITLE=B\r\n") << QStringList{};
     QTest::newRow("offset beyond any CD")
-            << entry("#\t99999999999\r\n", "DTITLE=B\r\nTTITLE0=One\r\n") << QStringList{};
+        << entry("#\t99999999999\r\n", "DTITLE=B\r\nTTITLE0=One\r\n") << QStringList{};
 }
 
 void tst_FreedbClient::discEntry()
@@ -157,10 +169,12 @@ void tst_FreedbClient::commandsAgainstServer_data()
     QTest::addColumn<QString>("error");
 
     using Mode = CddbTestServer::Mode;
-    const QStringList both{u"rock|7b0c0a0b|Caf\u00e9 Tango / Some Album"_s, u"jazz|0a0b0c0d|Caf\u00e9 Tango / Live"_s};
-    QTest::newRow("Latin-1 query, two discs") << Mode::Normal << QByteArray("caf\xe9 tango") << both << QString();
-    QTest::newRow("CDDB error status") << Mode::ErrorStatus << QByteArray("tango") << QStringList{}
-                                       << u"CDDB error 500"_s;
+    const QStringList both{u"rock|7b0c0a0b|Caf\u00e9 Tango / Some Album"_s,
+                           u"jazz|0a0b0c0d|Caf\u00e9 Tango / Live"_s};
+    QTest::newRow("Latin-1 query, two discs")
+        << Mode::Normal << QByteArray("caf\xe9 tango") << both << QString();
+    QTest::newRow("CDDB error status")
+        << Mode::ErrorStatus << QByteArray("tango") << QStringList{} << u"CDDB error 500"_s;
 }
 
 void tst_FreedbClient::commandsAgainstServer()
@@ -173,11 +187,13 @@ void tst_FreedbClient::commandsAgainstServer()
     CddbTestServer server;
     QVERIFY(server.start());
     server.setMode(mode);
-    server.addDisc({"rock", "7b0c0a0b", "Caf\xe9 Tango / Some Album",
-                    CddbTestServer::entryLines({150, 21052, 40000}, 600, "Caf\xe9 Tango / Some Album",
-                                               {"One", "Two", "Three"})});
+    server.addDisc(
+        {"rock", "7b0c0a0b", "Caf\xe9 Tango / Some Album",
+         CddbTestServer::entryLines({150, 21052, 40000}, 600, "Caf\xe9 Tango / Some Album",
+                                    {"One", "Two", "Three"})});
     server.addDisc({"jazz", "0a0b0c0d", "Caf\xe9 Tango / Live",
-                    CddbTestServer::entryLines({150, 7650}, 300, "Caf\xe9 Tango / Live", {"Intro", "Encore"})});
+                    CddbTestServer::entryLines({150, 7650}, 300, "Caf\xe9 Tango / Live",
+                                               {"Intro", "Encore"})});
 
     Freedb::Client client(Freedb::Server{"127.0.0.1", server.port()});
     QCOMPARE(client.searchAlbum(query), error.isEmpty());
@@ -185,7 +201,7 @@ void tst_FreedbClient::commandsAgainstServer()
     QCOMPARE(describe(client.discs()), discs);
     QCOMPARE(server.requests().value(0).left(server.requests().value(0).indexOf("\r\n")),
              "GET /~cddb/cddb.cgi?cmd=cddb+album+" + query.replace(' ', '+')
-                     + "&hello=nouser+mavlor&proto=5 HTTP/1.0");
+                 + "&hello=nouser+mavlor&proto=5 HTTP/1.0");
     if (discs.isEmpty())
         return;
 
@@ -198,7 +214,8 @@ void tst_FreedbClient::commandsAgainstServer()
     QCOMPARE(tracks.last().end, 300000);
     QCOMPARE(tracks.last().artist, u"Caf\u00e9 Tango - Live"_s);
     QVERIFY(server.requests().last().startsWith(
-            "GET /~cddb/cddb.cgi?cmd=cddb+read+jazz+0a0b0c0d&hello=nouser+mavlor&proto=5 HTTP/1.0\r\n"));
+        "GET /~cddb/cddb.cgi?cmd=cddb+read+jazz+0a0b0c0d&hello=nouser+mavlor&proto=5 "
+        "HTTP/1.0\r\n"));
 }
 
 void tst_FreedbClient::readOfUnlistedDiscFails()
@@ -210,7 +227,8 @@ void tst_FreedbClient::readOfUnlistedDiscFails()
     QVERIFY(!client.readDisc(0, &lines));
     QVERIFY(server.requests().isEmpty());
     QVERIFY(!client.readDisc(Freedb::CD{"7b0c0a0b", "rock", {}}, &lines));
-    QVERIFY2(client.errorString().startsWith(u"CDDB error 401"_s), qPrintable(client.errorString()));
+    QVERIFY2(client.errorString().startsWith(u"CDDB error 401"_s),
+             qPrintable(client.errorString()));
 }
 
 void tst_FreedbClient::serverFromSettings_data()
@@ -220,11 +238,14 @@ void tst_FreedbClient::serverFromSettings_data()
     QTest::addColumn<QByteArray>("expectedHost");
     QTest::addColumn<int>("expectedPort");
 
-    QTest::newRow("nothing set") << QVariant() << QVariant() << QByteArray("freedb.dbpoweramp.com") << 80;
-    QTest::newRow("both set") << QVariant(u"gnu.example"_s) << QVariant(8880) << QByteArray("gnu.example") << 8880;
+    QTest::newRow("nothing set") << QVariant() << QVariant() << QByteArray("freedb.dbpoweramp.com")
+                                 << 80;
+    QTest::newRow("both set") << QVariant(u"gnu.example"_s) << QVariant(8880)
+                              << QByteArray("gnu.example") << 8880;
     QTest::newRow("bad values ignored") << QVariant(u"evil\r\nX: 1"_s) << QVariant(u"http"_s)
                                         << QByteArray("freedb.dbpoweramp.com") << 80;
-    QTest::newRow("port out of range") << QVariant() << QVariant(70000) << QByteArray("freedb.dbpoweramp.com") << 80;
+    QTest::newRow("port out of range")
+        << QVariant() << QVariant(70000) << QByteArray("freedb.dbpoweramp.com") << 80;
 }
 
 void tst_FreedbClient::serverFromSettings()

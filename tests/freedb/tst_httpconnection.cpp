@@ -14,7 +14,11 @@ namespace {
 class StopAfter final : public IContinueListener
 {
 public:
-    explicit StopAfter(int milliseconds) : m_milliseconds(milliseconds) { m_clock.start(); }
+    explicit StopAfter(int milliseconds)
+        : m_milliseconds(milliseconds)
+    {
+        m_clock.start();
+    }
     bool shouldContinue() override { return m_clock.elapsed() < m_milliseconds; }
 
 private:
@@ -22,7 +26,8 @@ private:
     int m_milliseconds;
 };
 
-const QByteArray searchHead = "GET /~cddb/cddb.cgi?cmd=cddb+album+tango&hello=nouser+mavlor&proto=5";
+const QByteArray searchHead =
+    "GET /~cddb/cddb.cgi?cmd=cddb+album+tango&hello=nouser+mavlor&proto=5";
 
 } // namespace
 
@@ -44,18 +49,19 @@ void tst_HttpConnection::splitLines_data()
     QTest::addColumn<QByteArrayList>("lines");
 
     QTest::newRow("status, two headers, blank, three body lines")
-            << QByteArray("HTTP/1.0 200 OK\r\nA: 1\r\nB: 2\r\n\r\nx\r\ny\r\nz\r\n")
-            << QByteArrayList{"HTTP/1.0 200 OK", "A: 1", "B: 2", "", "x", "y", "z"};
+        << QByteArray("HTTP/1.0 200 OK\r\nA: 1\r\nB: 2\r\n\r\nx\r\ny\r\nz\r\n")
+        << QByteArrayList{"HTTP/1.0 200 OK", "A: 1", "B: 2", "", "x", "y", "z"};
     QTest::newRow("nothing") << QByteArray() << QByteArrayList{};
     QTest::newRow("last line without end") << QByteArray("a\r\nbc") << QByteArrayList{"a", "bc"};
     QTest::newRow("LF only keeps every character")
-            << QByteArray("ab\ncd\n\nef\n") << QByteArrayList{"ab", "cd", "", "ef"};
+        << QByteArray("ab\ncd\n\nef\n") << QByteArrayList{"ab", "cd", "", "ef"};
     QTest::newRow("lone CR") << QByteArray("ab\rcd") << QByteArrayList{"ab", "cd"};
     QTest::newRow("mixed ends") << QByteArray("a\r\nb\nc\rd") << QByteArrayList{"a", "b", "c", "d"};
     QTest::newRow("lone CR at the very end") << QByteArray("a\r") << QByteArrayList{"a"};
     QTest::newRow("lone LF at the very end") << QByteArray("a\n") << QByteArrayList{"a"};
     QTest::newRow("LF CR is two ends") << QByteArray("a\n\rb") << QByteArrayList{"a", "", "b"};
-    QTest::newRow("zero byte kept") << QByteArray("a\0b\r\n", 5) << QByteArrayList{QByteArray("a\0b", 3)};
+    QTest::newRow("zero byte kept")
+        << QByteArray("a\0b\r\n", 5) << QByteArrayList{QByteArray("a\0b", 3)};
 }
 
 void tst_HttpConnection::splitLines()
@@ -77,11 +83,13 @@ void tst_HttpConnection::exchange_data()
     QTest::newRow("CR LF") << Mode::Normal << loopback << false << Failure::None;
     QTest::newRow("LF only") << Mode::LfOnly << loopback << false << Failure::None;
     QTest::newRow("dripped byte by byte") << Mode::Drip << loopback << false << Failure::None;
-    QTest::newRow("silent server hits the idle limit") << Mode::Silent << loopback << false << Failure::TimedOut;
-    QTest::newRow("endless answer is capped") << Mode::Endless << loopback << false << Failure::TooLarge;
+    QTest::newRow("silent server hits the idle limit")
+        << Mode::Silent << loopback << false << Failure::TimedOut;
+    QTest::newRow("endless answer is capped")
+        << Mode::Endless << loopback << false << Failure::TooLarge;
     QTest::newRow("refused port") << Mode::Normal << loopback << true << Failure::Connect;
-    QTest::newRow("name that does not resolve") << Mode::Normal << u"no-such-host.invalid"_s << false
-                                                << Failure::Resolve;
+    QTest::newRow("name that does not resolve")
+        << Mode::Normal << u"no-such-host.invalid"_s << false << Failure::Resolve;
 }
 
 void tst_HttpConnection::exchange()
@@ -100,7 +108,8 @@ void tst_HttpConnection::exchange()
     HttpConnection http(host.toLatin1(), refusedPort ? server.refusingPort() : server.port());
     http.setIdleLimit(700);
     QByteArrayList lines{"kept"};
-    const bool ok = http.connect() && http.sendRequest(searchHead) && http.receiveLines(&lines, "\r\n");
+    const bool ok =
+        http.connect() && http.sendRequest(searchHead) && http.receiveLines(&lines, "\r\n");
     QCOMPARE(http.failure(), failure);
     QCOMPARE(ok, failure == Failure::None);
     if (!ok) {
@@ -108,7 +117,8 @@ void tst_HttpConnection::exchange()
         QCOMPARE(lines, QByteArrayList{"kept"});
         return;
     }
-    QCOMPARE(server.requests(), QByteArrayList{searchHead + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"});
+    QCOMPARE(server.requests(),
+             QByteArrayList{searchHead + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"});
     QCOMPARE(lines.size(), 12);
     QCOMPARE(lines.at(0), "kept");
     QCOMPARE(lines.at(1), "HTTP/1.1 200 OK");

@@ -21,8 +21,7 @@ qint64 plainRead(const QString &path)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return -1;
     std::vector<char> buffer(128 * 1024);
-    while (file.read(buffer.data(), qint64(buffer.size())) > 0) {
-    }
+    while (file.read(buffer.data(), qint64(buffer.size())) > 0) { }
     return timer.nsecsElapsed() / 1000;
 }
 

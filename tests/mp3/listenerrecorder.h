@@ -9,7 +9,8 @@
 
 // Records what CheapMP3 reports and answers its stop questions: shouldContinue() says
 // false from the (stopAfter + 1)-th question on; stopAfter < 0 never stops.
-class ListenerRecorder final : public IContinueListener, public IReadedListener,
+class ListenerRecorder final : public IContinueListener,
+                               public IReadedListener,
                                public IWritedListener
 {
 public:

@@ -162,8 +162,8 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
     const QByteArray f = mpeg1Frame();
     QCOMPARE(f.size(), 417);
 
-    QTest::newRow("contiguous frames") << f + f + f << QList<qint64>{0, 417, 834}
-                                       << QList<int>(3, 417);
+    QTest::newRow("contiguous frames")
+        << f + f + f << QList<qint64>{0, 417, 834} << QList<int>(3, 417);
     QTest::newRow("invalid second byte drops one byte")
         << QByteArray(1, '\xff') + f + f << QList<qint64>{1, 418} << QList<int>(2, 417);
     // The bitrate nibble 15 is in the frame's own 0xFF: only two bytes may go.
@@ -175,9 +175,8 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
         << QByteArray::fromHex("fffb0064") + f << QList<qint64>{4} << QList<int>{417};
     QTest::newRow("junk between frames")
         << f + QByteArray("junk!") + f + f << QList<qint64>{0, 422, 839} << QList<int>(3, 417);
-    QTest::newRow("junk full of false syncs")
-        << f + QByteArray::fromHex("ff00ffe2ff12fff3ffff") + f << QList<qint64>{0, 427}
-        << QList<int>(2, 417);
+    QTest::newRow("junk full of false syncs") << f + QByteArray::fromHex("ff00ffe2ff12fff3ffff") + f
+                                              << QList<qint64>{0, 427} << QList<int>(2, 417);
     QTest::newRow("ASCII junk longer than the window")
         << QByteArray(100, 'x') + f << QList<qint64>{100} << QList<int>{417};
     QTest::newRow("header 12 bytes before the end is not indexed")
@@ -203,17 +202,16 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
     // Cover art full of frame syncs must not become entries.
     const QByteArray falseSyncs = f.left(8) + QByteArray("art");
     QTest::newRow("leading ID3v2 with false syncs")
-        << Mp3StreamBuilder::id3v2(2000, false, falseSyncs) + f + f
-        << QList<qint64>{2010, 2427} << QList<int>(2, 417);
-    QTest::newRow("leading ID3v2 with footer")
-        << Mp3StreamBuilder::id3v2(500, true, falseSyncs) + f + f << QList<qint64>{520, 937}
+        << Mp3StreamBuilder::id3v2(2000, false, falseSyncs) + f + f << QList<qint64>{2010, 2427}
         << QList<int>(2, 417);
+    QTest::newRow("leading ID3v2 with footer") << Mp3StreamBuilder::id3v2(500, true, falseSyncs) + f
+            + f << QList<qint64>{520, 937} << QList<int>(2, 417);
     QTest::newRow("ID3v2 tag that is the whole file")
         << Mp3StreamBuilder::id3v2(1000, false, falseSyncs) << QList<qint64>{} << QList<int>{};
     // Only the leading frame's Info tag is an information frame.
     QTest::newRow("Xing frame after the first frame is audio")
-        << f + Mp3StreamBuilder::xingFrame(header(), 0x1, 3, 0) + f
-        << QList<qint64>{0, 417, 834} << QList<int>(3, 417);
+        << f + Mp3StreamBuilder::xingFrame(header(), 0x1, 3, 0) + f << QList<qint64>{0, 417, 834}
+        << QList<int>(3, 417);
     QByteArray misplaced = f;
     misplaced.replace(21, 4, "Xing"); // the mono offset, in a stereo frame
     QTest::newRow("Xing at another mode's offset is audio")
@@ -230,13 +228,12 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
         << QList<int>{417, 417, 417};
     QTest::newRow("MPEG-2 plain then padded")
         << plain + padded + plain + padded << QList<qint64>{0, 417} << QList<int>{417, 417};
-    QTest::newRow("MPEG-2 both padded") << padded + padded + plain + plain << QList<qint64>{0, 418}
-                                        << QList<int>{418, 416};
+    QTest::newRow("MPEG-2 both padded")
+        << padded + padded + plain + plain << QList<qint64>{0, 418} << QList<int>{418, 416};
     QTest::newRow("MPEG-2 odd last frame is an entry of one frame")
         << plain + plain + plain << QList<qint64>{0, 416} << QList<int>{416, 208};
-    QTest::newRow("MPEG-2 junk after the first frame breaks the pair")
-        << plain + QByteArray("junk") + plain + plain << QList<qint64>{0, 212}
-        << QList<int>{208, 416};
+    QTest::newRow("MPEG-2 junk after the first frame breaks the pair") << plain + QByteArray("junk")
+            + plain + plain << QList<qint64>{0, 212} << QList<int>{208, 416};
     const QByteArray rate24k = mpeg2Frame(false, 8, 1);
     QCOMPARE(rate24k.size(), 192);
     QTest::newRow("MPEG-2 no pair across a sample rate change")
@@ -245,8 +242,8 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
         << plain + f + f << QList<qint64>{0, 208, 625} << QList<int>{208, 417, 417};
     const QByteArray bitrate80 = mpeg2Frame(false, 9);
     QCOMPARE(bitrate80.size(), 261);
-    QTest::newRow("MPEG-2 pair of two bitrates") << plain + bitrate80 + bitrate80 + plain
-                                                 << QList<qint64>{0, 469} << QList<int>{469, 469};
+    QTest::newRow("MPEG-2 pair of two bitrates")
+        << plain + bitrate80 + bitrate80 + plain << QList<qint64>{0, 469} << QList<int>{469, 469};
 }
 
 void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne()
@@ -394,11 +391,10 @@ void tst_CheapMp3::gainIsReadWhereTheSideInformationPutsIt_data()
     for (const auto &[version, versionName] : versions) {
         for (const auto &[mode, modeName] : modes) {
             for (const bool crc : {false, true}) {
-                const QByteArray name = QByteArray(versionName) + ' ' + modeName
-                    + (crc ? " with CRC" : " without CRC");
-                QTest::newRow(name.constData())
-                    << header(version, version == Mp3StreamBuilder::Mpeg1 ? 9 : 8, false, crc,
-                              mode);
+                const QByteArray name =
+                    QByteArray(versionName) + ' ' + modeName + (crc ? " with CRC" : " without CRC");
+                QTest::newRow(name.constData()) << header(
+                    version, version == Mp3StreamBuilder::Mpeg1 ? 9 : 8, false, crc, mode);
             }
         }
     }
@@ -436,14 +432,20 @@ void tst_CheapMp3::gainBytesMatchTheDocumentedPositions_data()
     QTest::addColumn<int>("gain");
 
     // (byte 9 AND 0x7F) << 1 | byte 10 >> 7
-    QTest::newRow("MPEG-1 stereo without CRC: bytes 9 and 10")
-        << QByteArray::fromHex("fffb9000" "0000000000" "5a80") << 417 << 0xB5;
+    QTest::newRow("MPEG-1 stereo without CRC: bytes 9 and 10") << QByteArray::fromHex("fffb9000"
+                                                                                      "0000000000"
+                                                                                      "5a80")
+                                                               << 417 << 0xB5;
     // (byte 10 AND 0x01) << 7 | byte 11 >> 1
-    QTest::newRow("MPEG-1 mono with CRC: bytes 10 and 11")
-        << QByteArray::fromHex("fffa90c0" "000000000000" "016c") << 417 << 0xB6;
+    QTest::newRow("MPEG-1 mono with CRC: bytes 10 and 11") << QByteArray::fromHex("fffa90c0"
+                                                                                  "000000000000"
+                                                                                  "016c")
+                                                           << 417 << 0xB6;
     // (byte 9 AND 0x03) << 6 | byte 10 >> 2
-    QTest::newRow("MPEG-2 mono with CRC: bytes 9 and 10")
-        << QByteArray::fromHex("fff280c0" "0000000000" "02d4") << 208 << 0xB5;
+    QTest::newRow("MPEG-2 mono with CRC: bytes 9 and 10") << QByteArray::fromHex("fff280c0"
+                                                                                 "0000000000"
+                                                                                 "02d4")
+                                                          << 208 << 0xB5;
 }
 
 void tst_CheapMp3::gainBytesMatchTheDocumentedPositions()
@@ -477,9 +479,8 @@ void tst_CheapMp3::leadingInfoFrameIsLeftOutOfTheIndex_data()
         << QByteArray() << Mp3StreamBuilder::xingFrame(stereo1, 0xF, 10, 4170, {}, 0, lame)
         << stereo1 << 10;
     QTest::newRow("Info, MPEG-1 mono")
-        << QByteArray()
-        << Mp3StreamBuilder::xingFrame(mono1, 0x3, 10, 4170, {}, 0, lame, "Info") << mono1
-        << 10;
+        << QByteArray() << Mp3StreamBuilder::xingFrame(mono1, 0x3, 10, 4170, {}, 0, lame, "Info")
+        << mono1 << 10;
     QTest::newRow("Xing, MPEG-2 stereo")
         << QByteArray() << Mp3StreamBuilder::xingFrame(stereo2, 0x3, 10, 2080) << stereo2 << 5;
     QTest::newRow("Info, MPEG-2 mono")
@@ -491,8 +492,7 @@ void tst_CheapMp3::leadingInfoFrameIsLeftOutOfTheIndex_data()
         << Mp3StreamBuilder::id3v2(300) << Mp3StreamBuilder::xingFrame(stereo1, 0x1, 10, 0)
         << stereo1 << 10;
     QTest::newRow("Xing after junk")
-        << QByteArray("junk") << Mp3StreamBuilder::xingFrame(stereo1, 0x1, 10, 0) << stereo1
-        << 10;
+        << QByteArray("junk") << Mp3StreamBuilder::xingFrame(stereo1, 0x1, 10, 0) << stereo1 << 10;
 }
 
 void tst_CheapMp3::leadingInfoFrameIsLeftOutOfTheIndex()
@@ -573,9 +573,13 @@ void tst_CheapMp3::randomBytesKeepIndexInvariants()
         for (int i = 0; i < 7; ++i)
             bytes += static_cast<char>(random.bounded(256));
     }
-    const QList<QByteArray> pieces{mpeg1Frame(), mpeg2Frame(), mpeg2Frame(true),
-                                   QByteArray::fromHex("fffb"), QByteArray::fromHex("fff3"),
-                                   QByteArray::fromHex("fffa"), QByteArray(1, '\xff')};
+    const QList<QByteArray> pieces{mpeg1Frame(),
+                                   mpeg2Frame(),
+                                   mpeg2Frame(true),
+                                   QByteArray::fromHex("fffb"),
+                                   QByteArray::fromHex("fff3"),
+                                   QByteArray::fromHex("fffa"),
+                                   QByteArray(1, '\xff')};
     while (bytes.size() < 20000) {
         if (random.bounded(2)) {
             QByteArray piece = pieces[random.bounded(int(pieces.size()))];
@@ -615,8 +619,7 @@ void tst_CheapMp3::realEncoderOutputIsFullyIndexed_data()
     QTest::addColumn<bool>("infoFrame");
 
     QTest::newRow("MPEG-1 VBR 44.1 kHz") << 44100 << 2 << QStringList{u"-V2"_s} << 1 << true;
-    QTest::newRow("MPEG-2 CBR 22.05 kHz")
-        << 22050 << 2 << QStringList{u"-b64"_s} << 2 << true;
+    QTest::newRow("MPEG-2 CBR 22.05 kHz") << 22050 << 2 << QStringList{u"-b64"_s} << 2 << true;
     // 104-byte frames have no room for lame's Info frame.
     QTest::newRow("MPEG-2 CBR 22.05 kHz mono")
         << 22050 << 1 << QStringList{u"-b32"_s, u"-mm"_s} << 2 << false;
@@ -640,9 +643,10 @@ void tst_CheapMp3::realEncoderOutputIsFullyIndexed()
 
     // ffprobe counts the audio frames; it leaves the Info frame out as well.
     QProcess probe;
-    probe.start(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-count_packets"_s, u"-select_streams"_s,
-                               u"a:0"_s, u"-show_entries"_s, u"stream=nb_read_packets"_s,
-                               u"-of"_s, u"default=nw=1:nk=1"_s, path});
+    probe.start(u"ffprobe"_s,
+                {u"-v"_s, u"error"_s, u"-count_packets"_s, u"-select_streams"_s, u"a:0"_s,
+                 u"-show_entries"_s, u"stream=nb_read_packets"_s, u"-of"_s, u"default=nw=1:nk=1"_s,
+                 path});
     QVERIFY(probe.waitForFinished(60000));
     bool ok = false;
     const int packets = QString::fromUtf8(probe.readAllStandardOutput()).trimmed().toInt(&ok);

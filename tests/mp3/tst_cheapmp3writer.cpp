@@ -141,7 +141,8 @@ void tst_CheapMp3Writer::writtenTrackIsLeadInAndItsEntries_data()
     // A tag and junk between frames: the scan skips them, the copy must too.
     QTest::newRow("bytes between entries are left out")
         << Mp3StreamBuilder::id3v2(300) + QByteArray("junk") << false << 5 << 30 << QByteArray();
-    QTest::newRow("longer existing target is replaced") << QByteArray() << true << 2 << 3 << QByteArray();
+    QTest::newRow("longer existing target is replaced")
+        << QByteArray() << true << 2 << 3 << QByteArray();
     const QByteArray leadIn = Mp3StreamBuilder::id3v2(2048);
     QTest::newRow("lead-in comes before the frames") << QByteArray() << false << 3 << 5 << leadIn;
     QTest::newRow("lead-in alone without entries") << QByteArray() << true << 0 << 0 << leadIn;
@@ -246,7 +247,8 @@ void tst_CheapMp3Writer::unwritableTargetFailsWithMessage()
     QVERIFY(QDir(m_dir->path()).mkpath(u"sub"_s));
     QVERIFY(QFile::link(m_sourcePath, m_dir->filePath(u"link.mp3"_s)));
     QCOMPARE(::link(QFile::encodeName(m_sourcePath).constData(),
-                    QFile::encodeName(m_dir->filePath(u"hardlink.mp3"_s)).constData()), 0);
+                    QFile::encodeName(m_dir->filePath(u"hardlink.mp3"_s)).constData()),
+             0);
     ListenerRecorder recorder;
     CheapMP3 index(&recorder, &recorder, &recorder);
     index.readFile(m_sourcePath);

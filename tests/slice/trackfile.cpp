@@ -48,8 +48,10 @@ int TrackFile::frameSize(const QByteArray &bytes, qsizetype at)
     if (static_cast<quint8>(bytes[at]) != 0xFF || (b1 & 0xE6) != 0xE2)
         return 0;
     const bool mpeg1 = (b1 & 0x18) == 0x18;
-    static const int mpeg1Rates[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
-    static const int mpeg2Rates[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    static const int mpeg1Rates[] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                     112, 128, 160, 192, 224, 256, 320, 0};
+    static const int mpeg2Rates[] = {0,  8,  16, 24,  32,  40,  48,  56,
+                                     64, 80, 96, 112, 128, 144, 160, 0};
     static const int sampleRates[] = {44100, 48000, 32000, 0};
     const int kbps = (mpeg1 ? mpeg1Rates : mpeg2Rates)[b2 >> 4];
     const int rate = sampleRates[(b2 >> 2) & 3] / (mpeg1 ? 1 : 2);

@@ -10,10 +10,10 @@ struct TrackFile
     QByteArray bytes;
     int id3v2Size = 0;
     bool hasId3v1 = false;
-    QByteArray audio;      // every frame, the Xing frame included
-    QByteArray xingFrame;  // empty when the first frame holds no "Xing"
-    QByteArray frames;     // audio without the Xing frame
-    QString artist;        // as TagLib reads them; empty when it cannot
+    QByteArray audio;     // every frame, the Xing frame included
+    QByteArray xingFrame; // empty when the first frame holds no "Xing"
+    QByteArray frames;    // audio without the Xing frame
+    QString artist;       // as TagLib reads them; empty when it cannot
     QString title;
 
     static TrackFile read(const QString &path);

@@ -28,9 +28,9 @@ struct Packet
 QList<Packet> packets(const QString &path)
 {
     QProcess probe;
-    probe.start(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-select_streams"_s, u"a:0"_s,
-                               u"-show_entries"_s, u"packet=pos,size"_s, u"-of"_s, u"csv=p=0"_s,
-                               path});
+    probe.start(u"ffprobe"_s,
+                {u"-v"_s, u"error"_s, u"-select_streams"_s, u"a:0"_s, u"-show_entries"_s,
+                 u"packet=pos,size"_s, u"-of"_s, u"csv=p=0"_s, path});
     probe.waitForFinished(60000);
     QList<Packet> result;
     for (const QByteArray &line : probe.readAllStandardOutput().split('\n')) {
@@ -113,9 +113,10 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames_data()
 
     QTest::newRow("MPEG-1 CBR 128k") << 44100 << 2 << QStringList{u"-b128"_s} << false << false;
     QTest::newRow("MPEG-1 VBR V2") << 44100 << 2 << QStringList{u"-V2"_s} << true << false;
-    QTest::newRow("MPEG-1 VBR mono 48k") << 48000 << 1 << QStringList{u"-V4"_s, u"-m"_s, u"m"_s}
-                                         << true << false;
-    QTest::newRow("MPEG-2 CBR 64k 22.05k") << 22050 << 2 << QStringList{u"-b64"_s} << false << false;
+    QTest::newRow("MPEG-1 VBR mono 48k")
+        << 48000 << 1 << QStringList{u"-V4"_s, u"-m"_s, u"m"_s} << true << false;
+    QTest::newRow("MPEG-2 CBR 64k 22.05k")
+        << 22050 << 2 << QStringList{u"-b64"_s} << false << false;
     QTest::newRow("MPEG-2 VBR 24k") << 24000 << 2 << QStringList{u"-V3"_s} << true << false;
     QTest::newRow("MPEG-1 VBR with ID3v2 picture, APE and ID3v1")
         << 44100 << 2 << QStringList{u"-V2"_s} << true << true;
@@ -162,7 +163,8 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
 
     SliceRun run;
     QVERIFY(run.open(album));
-    const int totalMs = int(qint64(run.index->frameCount()) * 1152 * 1000 / run.index->sampleRate());
+    const int totalMs =
+        int(qint64(run.index->frameCount()) * 1152 * 1000 / run.index->sampleRate());
     const TrackContainer tracks{{u"First"_s, u"Tester"_s, 1, 0, 4000},
                                 {u"Second"_s, u"Tester"_s, 2, 4000, 8000},
                                 {u"Third"_s, u"Tester"_s, 3, 8000, totalMs}};
@@ -183,8 +185,8 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
 
     QByteArray joined;
     for (const Track &track : tracks) {
-        const QString path = dir.filePath(u"%1 - Tester - %2.mp3"_s.arg(track.number, 2, 10, QChar(u'0'))
-                                              .arg(track.title));
+        const QString path = dir.filePath(
+            u"%1 - Tester - %2.mp3"_s.arg(track.number, 2, 10, QChar(u'0')).arg(track.title));
         const QString name = QFileInfo(path).fileName();
         QVERIFY2(QFile::exists(path), qPrintable(name));
         joined += packetBytes(path);
@@ -195,10 +197,13 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
         const double decodedSeconds = double(decoded.samples) / decoded.sampleRate;
         const double probed = EncodedAudio::probedDuration(path);
         QVERIFY2(qAbs(probed - decodedSeconds) <= double(tolerance) / sampleRate,
-                 qPrintable(u"%1: header says %2 s, decoded %3 s"_s.arg(name).arg(probed).arg(decodedSeconds)));
+                 qPrintable(u"%1: header says %2 s, decoded %3 s"_s.arg(name).arg(probed).arg(
+                     decodedSeconds)));
         const double expectedSeconds = (track.end - track.start) / 1000.0;
         QVERIFY2(qAbs(decodedSeconds - expectedSeconds) < 0.1,
-                 qPrintable(u"%1: %2 s decoded, %3 s expected"_s.arg(name).arg(decodedSeconds).arg(expectedSeconds)));
+                 qPrintable(u"%1: %2 s decoded, %3 s expected"_s.arg(name)
+                                .arg(decodedSeconds)
+                                .arg(expectedSeconds)));
 
         const TrackFile file = TrackFile::read(path);
         QCOMPARE(file.artist, u"Tester"_s);
@@ -213,8 +218,10 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
         const int x = TrackFile::xingOffset(file.xingFrame, 0);
         const QList<Packet> trackPackets = packets(path);
         QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, x + 4, 4) & 7u, 7u);
-        QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, x + 8, 4), quint32(trackPackets.size()));
-        QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, x + 12, 4), quint32(file.audio.size()));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, x + 8, 4),
+                 quint32(trackPackets.size()));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, x + 12, 4),
+                 quint32(file.audio.size()));
         // Each TOC entry points at the frame where that percent of the frames begins.
         const double total = file.audio.size();
         for (int i = 0; i < 100; ++i) {
@@ -227,8 +234,10 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
         // The LAME data is true for this track.
         const Lame lame = lameOf(file.xingFrame);
         QVERIFY2(lame.at > 0, qPrintable(name));
-        QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, lame.at + 28, 4), quint32(file.audio.size()));
-        QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, lame.at + 32, 2), quint32(crc16Arc(file.frames)));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, lame.at + 28, 4),
+                 quint32(file.audio.size()));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, lame.at + 32, 2),
+                 quint32(crc16Arc(file.frames)));
         QCOMPARE(Mp3StreamBuilder::bigEndian(file.xingFrame, lame.at + 34, 2),
                  quint32(crc16Arc(file.xingFrame.left(lame.at + 34))));
         QCOMPARE(lame.delay, track.number == 1 ? sourceLame.delay : 0);

@@ -123,9 +123,9 @@ void tst_SliceThreadObject::tracksAreNamedAndTagged()
     SliceRun run;
     QVERIFY(run.open(path, cbrStream(300)));
     QSignalSpy written(&run.object, &SliceThreadObject::trackWritten);
-    run.begin(m_dir->path(), {Track{u"T"_s, u"A"_s, 2, 0, 3000},
-                              Track{u"Títle ü"_s, u"AC/DC"_s, 3, 3000, 6000},
-                              Track{QString(), QString(), 4, 6000, 7000}});
+    run.begin(m_dir->path(),
+              {Track{u"T"_s, u"A"_s, 2, 0, 3000}, Track{u"Títle ü"_s, u"AC/DC"_s, 3, 3000, 6000},
+               Track{QString(), QString(), 4, 6000, 7000}});
     QVERIFY(run.waitForEnd());
     QCOMPARE(written.count(), 3);
 
@@ -153,8 +153,8 @@ void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
     SliceRun run;
     QVERIFY(run.open(path, source));
     QCOMPARE(run.index->frameCount(), frames); // the leading Xing frame is no entry
-    run.begin(m_dir->path(), {Track{u"one"_s, u"a"_s, 1, 0, 6000},
-                              Track{u"two"_s, u"a"_s, 2, 6000, 15673}});
+    run.begin(m_dir->path(),
+              {Track{u"one"_s, u"a"_s, 1, 0, 6000}, Track{u"two"_s, u"a"_s, 2, 6000, 15673}});
     QVERIFY(run.waitForEnd());
 
     const QByteArray audio = source.mid(Header{}.frameSize());
@@ -170,7 +170,8 @@ void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
         QVERIFY2(!track.xingFrame.isEmpty(), qPrintable(name));
         const int at = TrackFile::xingOffset(track.xingFrame, 0);
         QCOMPARE(Mp3StreamBuilder::bigEndian(track.xingFrame, at + 8, 4), quint32(count));
-        QCOMPARE(Mp3StreamBuilder::bigEndian(track.xingFrame, at + 12, 4), quint32(track.audio.size()));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(track.xingFrame, at + 12, 4),
+                 quint32(track.audio.size()));
         QCOMPARE(track.frames, audio.mid(from, track.frames.size()));
         QCOMPARE(track.xingFrame.mid(at + 120, 4), QByteArray("LAME"));
     }
@@ -182,14 +183,16 @@ void tst_SliceThreadObject::stopDuringSecondTrackLeavesThirdUnwritten()
     SliceRun run;
     QVERIFY(run.open(path, cbrStream(6000)));
     // Stop from the slice thread itself half way through the second track's copy.
-    connect(&run.object, &SliceThreadObject::sliceProgress, &run.object,
-            [&](SliceProgress progress) {
-                if (progress.track == 2 && progress.percent >= 50)
-                    run.object.stop();
-            }, Qt::DirectConnection);
-    run.begin(m_dir->path(), {Track{u"1"_s, u"a"_s, 1, 0, 50000},
-                              Track{u"2"_s, u"a"_s, 2, 50000, 100000},
-                              Track{u"3"_s, u"a"_s, 3, 100000, 150000}});
+    connect(
+        &run.object, &SliceThreadObject::sliceProgress, &run.object,
+        [&](SliceProgress progress) {
+            if (progress.track == 2 && progress.percent >= 50)
+                run.object.stop();
+        },
+        Qt::DirectConnection);
+    run.begin(m_dir->path(),
+              {Track{u"1"_s, u"a"_s, 1, 0, 50000}, Track{u"2"_s, u"a"_s, 2, 50000, 100000},
+               Track{u"3"_s, u"a"_s, 3, 100000, 150000}});
     QVERIFY(run.waitForEnd());
     const int perTrack = 1914 * 417; // 50 s at 44.1 kHz are 1914.06 entries
     QCOMPARE(TrackFile::read(m_dir->filePath(u"01 - a - 1.mp3"_s)).audio.size(), perTrack);
@@ -205,12 +208,13 @@ void tst_SliceThreadObject::unwritableTracksAreReportedAndNothingIsWritten_data(
     QTest::addColumn<QString>("sourceName");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<TrackContainer>("tracks");
-    QTest::newRow("missing folder, every track reported") << u"album.mp3"_s << u"missing/folder"_s
+    QTest::newRow("missing folder, every track reported")
+        << u"album.mp3"_s << u"missing/folder"_s
         << TrackContainer{Track{u"a"_s, u"b"_s, 1, 0, 2000}, Track{u"c"_s, u"b"_s, 2, 2000, 4000}};
-    QTest::newRow("track named like the source") << u"01 - A - T.mp3"_s << u"."_s
-        << TrackContainer{Track{u"T"_s, u"A"_s, 1, 0, 2000}};
-    QTest::newRow("time range past the end") << u"album.mp3"_s << u"."_s
-        << TrackContainer{Track{u"late"_s, u"a"_s, 1, 900000, 950000}};
+    QTest::newRow("track named like the source")
+        << u"01 - A - T.mp3"_s << u"."_s << TrackContainer{Track{u"T"_s, u"A"_s, 1, 0, 2000}};
+    QTest::newRow("time range past the end")
+        << u"album.mp3"_s << u"."_s << TrackContainer{Track{u"late"_s, u"a"_s, 1, 900000, 950000}};
 }
 
 void tst_SliceThreadObject::unwritableTracksAreReportedAndNothingIsWritten()
@@ -313,8 +317,8 @@ void tst_SliceThreadObject::fullDiskIsReportedAndLeavesNoPartialTrack()
     QCOMPARE(::waitpid(child, &status, 0), child);
     QVERIFY(WIFEXITED(status));
     const int code = WEXITSTATUS(status);
-    QCOMPARE(code / 16, 1);       // reported once
-    QCOMPARE((code / 4) % 4, 0);  // never as written
+    QCOMPARE(code / 16, 1);      // reported once
+    QCOMPARE((code / 4) % 4, 0); // never as written
     QVERIFY2(code & 2, "the reason names the failed write");
     const QStringList files = QDir(out).entryList(QDir::Files | QDir::Hidden);
     if (!trackKept) {
@@ -338,8 +342,9 @@ void tst_SliceThreadObject::progressIsReportedOncePerWholePercent()
             [&](SliceProgress progress) { reports.append(progress); });
     // The second track is a single entry: its only reports are 100, as the first one's last.
     const int oneEntry = 1152 * 1000 / 44100 + 1;
-    run.begin(m_dir->path(), {Track{u"a"_s, u"x"_s, 1, 0, 20000},
-                              Track{u"b"_s, u"x"_s, 2, 20000, 20000 + oneEntry}});
+    run.begin(
+        m_dir->path(),
+        {Track{u"a"_s, u"x"_s, 1, 0, 20000}, Track{u"b"_s, u"x"_s, 2, 20000, 20000 + oneEntry}});
     QVERIFY(run.waitForEnd());
     QTRY_VERIFY(!reports.isEmpty() && reports.last().percent == 100);
     QCoreApplication::sendPostedEvents(); // any report still queued

@@ -73,7 +73,8 @@ void tst_TrackName::unsafeCharactersCannotBreakThePath_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("expected");
     QTest::newRow("slash in artist") << u"AC/DC"_s << u"T.N.T."_s << u"01 - AC-DC - T.N.T..mp3"_s;
-    QTest::newRow("slashes in title") << u"A"_s << u"../../etc/x"_s << u"01 - A - ..-..-etc-x.mp3"_s;
+    QTest::newRow("slashes in title")
+        << u"A"_s << u"../../etc/x"_s << u"01 - A - ..-..-etc-x.mp3"_s;
     QTest::newRow("control characters dropped")
         << u"A\tB"_s << u"line\nbreak\x01"_s << u"01 - AB - linebreak.mp3"_s;
 }

@@ -96,12 +96,20 @@ QList<QByteArray> CddbTestServer::entryLines(const QList<int> &offsets, int disc
     QList<QByteArray> lines = {"# xmcd", "#", "# Track frame offsets:"};
     for (int offset : offsets)
         lines.append("#\t" + QByteArray::number(offset));
-    lines << "#" << "# Disc length: " + QByteArray::number(discSeconds) + " seconds" << "#"
-          << "# Revision: 3" << "# Submitted via: test 1.0" << "#" << "DISCID=7b0c0a0b"
-          << "DTITLE=" + dtitle << "DYEAR=1999" << "DGENRE=Rock";
+    lines << "#"
+          << "# Disc length: " + QByteArray::number(discSeconds) + " seconds"
+          << "#"
+          << "# Revision: 3"
+          << "# Submitted via: test 1.0"
+          << "#"
+          << "DISCID=7b0c0a0b"
+          << "DTITLE=" + dtitle << "DYEAR=1999"
+          << "DGENRE=Rock";
     for (qsizetype i = 0; i < titles.size(); ++i)
         lines.append("TTITLE" + QByteArray::number(i) + '=' + titles.at(i));
-    lines << "EXTD=" << "EXTT0=" << "PLAYORDER=";
+    lines << "EXTD="
+          << "EXTT0="
+          << "PLAYORDER=";
     return lines;
 }
 
@@ -169,9 +177,9 @@ void CddbTestServer::handle(int client)
         for (qsizetype i = 0; i < answer.size() && sendAll(answer.constData() + i, 1); ++i)
             std::this_thread::sleep_for(std::chrono::microseconds(300));
     } else if (sendAll(answer.constData(), answer.size()) && endless) {
-        const QByteArray filler = QByteArray("misc 00000000 Filler / Without End\r\n").repeated(256);
-        while (sendAll(filler.constData(), filler.size())) {
-        }
+        const QByteArray filler =
+            QByteArray("misc 00000000 Filler / Without End\r\n").repeated(256);
+        while (sendAll(filler.constData(), filler.size())) { }
     }
     ::close(client);
 }
@@ -198,14 +206,15 @@ QByteArray CddbTestServer::answerFor(const QByteArray &request, bool *endless)
                 body.append(disc.genre + ' ' + disc.discId + ' ' + disc.title);
         }
         *endless = m_mode == Mode::Endless;
-        status = body.isEmpty() && !*endless ? "202 No match found."
-                                             : "211 Found inexact matches, list follows (until terminating `.')";
+        status = body.isEmpty() && !*endless
+            ? "202 No match found."
+            : "211 Found inexact matches, list follows (until terminating `.')";
     } else if (words.size() == 4 && words.at(0) == "cddb" && words.at(1) == "read") {
         status = "401 " + words.at(2) + ' ' + words.at(3) + " No such CD entry in database.";
         for (const Disc &disc : std::as_const(m_discs)) {
             if (disc.genre == words.at(2) && disc.discId == words.at(3)) {
                 status = "210 " + disc.genre + ' ' + disc.discId
-                         + " CD database entry follows (until terminating `.')";
+                    + " CD database entry follows (until terminating `.')";
                 body = disc.entry;
             }
         }

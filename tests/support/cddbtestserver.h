@@ -28,8 +28,8 @@ public:
     {
         QByteArray genre;
         QByteArray discId;
-        QByteArray title;          // ISO-8859-1
-        QList<QByteArray> entry;   // the xmcd lines of the entry, without status and "."
+        QByteArray title;        // ISO-8859-1
+        QList<QByteArray> entry; // the xmcd lines of the entry, without status and "."
     };
 
     CddbTestServer();

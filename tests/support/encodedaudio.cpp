@@ -78,9 +78,9 @@ EncodedAudio::Decoded EncodedAudio::decode(const QString &mp3Path)
 {
     Decoded result;
     QProcess probe;
-    probe.start(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-select_streams"_s, u"a:0"_s,
-                               u"-show_entries"_s, u"stream=sample_rate,channels"_s,
-                               u"-of"_s, u"default=nw=1"_s, mp3Path});
+    probe.start(u"ffprobe"_s,
+                {u"-v"_s, u"error"_s, u"-select_streams"_s, u"a:0"_s, u"-show_entries"_s,
+                 u"stream=sample_rate,channels"_s, u"-of"_s, u"default=nw=1"_s, mp3Path});
     probe.waitForFinished(60000);
     const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput()).split(u'\n');
     for (const QString &line : lines) {
@@ -90,8 +90,9 @@ EncodedAudio::Decoded EncodedAudio::decode(const QString &mp3Path)
             result.channels = line.mid(9).toInt();
     }
     QProcess ffmpeg;
-    ffmpeg.start(u"ffmpeg"_s, {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-i"_s, mp3Path,
-                               u"-f"_s, u"s16le"_s, u"-acodec"_s, u"pcm_s16le"_s, u"-"_s});
+    ffmpeg.start(u"ffmpeg"_s,
+                 {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-i"_s, mp3Path, u"-f"_s, u"s16le"_s,
+                  u"-acodec"_s, u"pcm_s16le"_s, u"-"_s});
     qint64 bytes = 0;
     while (ffmpeg.state() != QProcess::NotRunning || ffmpeg.bytesAvailable() > 0) {
         ffmpeg.waitForReadyRead(1000);
@@ -112,8 +113,9 @@ EncodedAudio::Decoded EncodedAudio::decode(const QString &mp3Path)
 double EncodedAudio::probedDuration(const QString &mp3Path)
 {
     QProcess probe;
-    probe.start(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format=duration"_s,
-                               u"-of"_s, u"default=nw=1:nk=1"_s, mp3Path});
+    probe.start(u"ffprobe"_s,
+                {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format=duration"_s, u"-of"_s,
+                 u"default=nw=1:nk=1"_s, mp3Path});
     if (!probe.waitForFinished(60000) || probe.exitCode() != 0)
         return -1.0;
     bool ok = false;

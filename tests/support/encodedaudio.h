@@ -27,10 +27,10 @@ public:
     struct Decoded
     {
         bool ok = false;
-        qint64 samples = 0;   // per channel
+        qint64 samples = 0; // per channel
         int sampleRate = 0;
         int channels = 0;
-        QString errors;       // decoder's diagnostics, empty when it had none
+        QString errors; // decoder's diagnostics, empty when it had none
     };
     // Decodes the whole file with ffmpeg (errors shown) and counts the samples.
     static Decoded decode(const QString &mp3Path);

@@ -11,8 +11,17 @@
 class Mp3StreamBuilder
 {
 public:
-    enum Version { Mpeg1 = 1, Mpeg2 = 2, Mpeg25 = 25 };
-    enum ChannelMode { Stereo = 0, JointStereo = 1, DualChannel = 2, Mono = 3 };
+    enum Version {
+        Mpeg1 = 1,
+        Mpeg2 = 2,
+        Mpeg25 = 25
+    };
+    enum ChannelMode {
+        Stereo = 0,
+        JointStereo = 1,
+        DualChannel = 2,
+        Mono = 3
+    };
 
     struct Header
     {
@@ -27,9 +36,9 @@ public:
         quint32 value() const;
         int bitrateKbps() const;
         int sampleRate() const;
-        int frameSize() const;      // bytes, 0 for free format or invalid fields
-        int sideInfoSize() const;   // Layer III side information, bytes
-        int xingOffset() const;     // 4 + side information
+        int frameSize() const;    // bytes, 0 for free format or invalid fields
+        int sideInfoSize() const; // Layer III side information, bytes
+        int xingOffset() const;   // 4 + side information
     };
 
     // A frame of h.frameSize() bytes; the body is filled with fill, the side information

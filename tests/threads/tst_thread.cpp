@@ -3,8 +3,8 @@
 
 #include <atomic>
 
-#include "threads/ithreadobject.h"
 #include "threadrun.h"
+#include "threads/ithreadobject.h"
 #include "threads/thread.h"
 
 using namespace Qt::StringLiterals;

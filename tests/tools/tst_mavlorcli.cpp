@@ -37,7 +37,8 @@ Result runCli(const QStringList &arguments, int timeoutMs = 120000)
 double decodedSeconds(const QString &path)
 {
     const EncodedAudio::Decoded decoded = EncodedAudio::decode(path);
-    return decoded.ok && decoded.sampleRate > 0 ? double(decoded.samples) / decoded.sampleRate : -1.0;
+    return decoded.ok && decoded.sampleRate > 0 ? double(decoded.samples) / decoded.sampleRate
+                                                : -1.0;
 }
 
 QStringList mp3sIn(const QString &folder)
@@ -45,24 +46,23 @@ QStringList mp3sIn(const QString &folder)
     return QDir(folder).entryList({u"*.mp3"_s}, QDir::Files, QDir::Name);
 }
 
-const char sheet[] =
-    "REM GENRE Test\r\n"
-    "PERFORMER \"Tone Band\"\r\n"
-    "TITLE \"Three Tones\"\r\n"
-    "FILE \"album.mp3\" MP3\r\n"
-    "  TRACK 01 AUDIO\r\n"
-    "    TITLE \"Low\"\r\n"
-    "    PERFORMER \"Tone Band\"\r\n"
-    "    INDEX 01 00:00:00\r\n"
-    "  TRACK 02 AUDIO\r\n"
-    "    TITLE \"Middle\"\r\n"
-    "    PERFORMER \"Tone Band\"\r\n"
-    "    INDEX 00 00:03:50\r\n"
-    "    INDEX 01 00:04:00\r\n"
-    "  TRACK 03 AUDIO\r\n"
-    "    TITLE \"High/Loud\"\r\n"
-    "    PERFORMER \"Tone Band\"\r\n"
-    "    INDEX 01 00:07:37\r\n";
+const char sheet[] = "REM GENRE Test\r\n"
+                     "PERFORMER \"Tone Band\"\r\n"
+                     "TITLE \"Three Tones\"\r\n"
+                     "FILE \"album.mp3\" MP3\r\n"
+                     "  TRACK 01 AUDIO\r\n"
+                     "    TITLE \"Low\"\r\n"
+                     "    PERFORMER \"Tone Band\"\r\n"
+                     "    INDEX 01 00:00:00\r\n"
+                     "  TRACK 02 AUDIO\r\n"
+                     "    TITLE \"Middle\"\r\n"
+                     "    PERFORMER \"Tone Band\"\r\n"
+                     "    INDEX 00 00:03:50\r\n"
+                     "    INDEX 01 00:04:00\r\n"
+                     "  TRACK 03 AUDIO\r\n"
+                     "    TITLE \"High/Loud\"\r\n"
+                     "    PERFORMER \"Tone Band\"\r\n"
+                     "    INDEX 01 00:07:37\r\n";
 
 } // namespace
 
@@ -94,8 +94,9 @@ void tst_MavlorCli::initTestCase()
 {
     m_album = m_dir.filePath(u"album.mp3"_s);
     QString error;
-    QVERIFY2(EncodedAudio::encode(m_album, {{4.0, 330.0, 0.5}, {3.5, 550.0, 0.5}, {4.5, 770.0, 0.4}},
-                                  44100, 2, {u"-V2"_s}, &error),
+    QVERIFY2(EncodedAudio::encode(m_album,
+                                  {{4.0, 330.0, 0.5}, {3.5, 550.0, 0.5}, {4.5, 770.0, 0.4}}, 44100,
+                                  2, {u"-V2"_s}, &error),
              qPrintable(error));
     Mp3StreamBuilder builder;
     builder.appendFrames(Mp3StreamBuilder::Header{}, 200000, 120); // about 80 MB
@@ -121,8 +122,9 @@ void tst_MavlorCli::splitAtTimesWritesEveryTrack()
                                   u"--at"_s, u"00:07.50"_s, u"--quiet"_s});
     QCOMPARE(result.status, 0);
     QVERIFY(result.out.isEmpty());
-    QCOMPARE(mp3sIn(out), QStringList({u"01 - album - album.mp3"_s, u"02 - album - album.mp3"_s,
-                                       u"03 - album - album.mp3"_s}));
+    QCOMPARE(mp3sIn(out),
+             QStringList({u"01 - album - album.mp3"_s, u"02 - album - album.mp3"_s,
+                          u"03 - album - album.mp3"_s}));
     const double expected[] = {4.0, 3.5, 4.5};
     for (int i = 0; i < 3; ++i) {
         const double seconds = decodedSeconds(out + u'/' + mp3sIn(out).at(i));
@@ -141,8 +143,9 @@ void tst_MavlorCli::cueSheetGivesTitledTracksOfTheRightLength()
     const Result result = runCli({u"split"_s, m_album, u"--cue"_s, cue, u"--out"_s, out});
     QCOMPARE(result.status, 0);
     const QStringList names = mp3sIn(out);
-    QCOMPARE(names, QStringList({u"01 - Tone Band - Low.mp3"_s, u"02 - Tone Band - Middle.mp3"_s,
-                                 u"03 - Tone Band - High-Loud.mp3"_s}));
+    QCOMPARE(names,
+             QStringList({u"01 - Tone Band - Low.mp3"_s, u"02 - Tone Band - Middle.mp3"_s,
+                          u"03 - Tone Band - High-Loud.mp3"_s}));
     // Sheet times: 0, 4.000 s, 7.493 s (37 CUE frames), then the end of the file.
     const double starts[] = {0.0, 4.0, 7.0 + 37.0 / 75.0};
     const double total = decodedSeconds(m_album);
@@ -150,8 +153,10 @@ void tst_MavlorCli::cueSheetGivesTitledTracksOfTheRightLength()
         const double end = i < 2 ? starts[i + 1] : total;
         const double seconds = decodedSeconds(out + u'/' + names.at(i));
         // Within one frame of 26 ms, plus the decoder's trim of at most one frame.
-        QVERIFY2(qAbs(seconds - (end - starts[i])) <= 0.027 + 1152.0 / 44100,
-                 qPrintable(u"%1: %2 s, expected %3 s"_s.arg(names.at(i)).arg(seconds).arg(end - starts[i])));
+        QVERIFY2(
+            qAbs(seconds - (end - starts[i])) <= 0.027 + 1152.0 / 44100,
+            qPrintable(
+                u"%1: %2 s, expected %3 s"_s.arg(names.at(i)).arg(seconds).arg(end - starts[i])));
     }
 }
 
@@ -178,8 +183,9 @@ void tst_MavlorCli::trackSelectionWritesOnlyThoseTracks()
     const Result result = runCli({u"split"_s, m_album, u"--out"_s, out, u"--at"_s, u"2"_s,
                                   u"--at"_s, u"4"_s, u"--at"_s, u"6"_s, u"--tracks"_s, u"1,3-4"_s});
     QCOMPARE(result.status, 0);
-    QCOMPARE(mp3sIn(out), QStringList({u"01 - album - album.mp3"_s, u"03 - album - album.mp3"_s,
-                                       u"04 - album - album.mp3"_s}));
+    QCOMPARE(mp3sIn(out),
+             QStringList({u"01 - album - album.mp3"_s, u"03 - album - album.mp3"_s,
+                          u"04 - album - album.mp3"_s}));
 }
 
 void tst_MavlorCli::badInputGivesOneLineErrorAndFailure_data()
@@ -196,18 +202,19 @@ void tst_MavlorCli::badInputGivesOneLineErrorAndFailure_data()
     if (block.open(QIODevice::WriteOnly))
         block.write("a file where a folder should be");
 
-    QTest::newRow("missing input") << QStringList{u"info"_s, m_dir.filePath(u"nothing.mp3"_s)}
-                                   << u"cannot read"_s;
+    QTest::newRow("missing input")
+        << QStringList{u"info"_s, m_dir.filePath(u"nothing.mp3"_s)} << u"cannot read"_s;
     QTest::newRow("folder as input") << QStringList{u"info"_s, m_dir.path()} << u"cannot read"_s;
     QTest::newRow("not an MP3") << QStringList{u"info"_s, text} << u"is not an MP3 file"_s;
     QTest::newRow("unwritable folder")
         << QStringList{u"split"_s, m_album, u"--out"_s, blocker + u"/sub"_s}
         << u"cannot write into folder"_s;
-    QTest::newRow("bad time") << QStringList{u"split"_s, m_album, u"--out"_s, m_dir.path(),
-                                             u"--at"_s, u"1:2"_s}
+    QTest::newRow("bad time") << QStringList{u"split"_s,   m_album,   u"--out"_s,
+                                             m_dir.path(), u"--at"_s, u"1:2"_s}
                               << u"--at needs a time"_s;
     QTest::newRow("track out of range")
-        << QStringList{u"split"_s, m_album, u"--out"_s, m_dir.filePath(u"none"_s), u"--tracks"_s, u"9"_s}
+        << QStringList{u"split"_s,    m_album, u"--out"_s, m_dir.filePath(u"none"_s),
+                       u"--tracks"_s, u"9"_s}
         << u"there is no track 9"_s;
 }
 
@@ -254,7 +261,8 @@ void tst_MavlorCli::repairInPlaceAndToSecondFile()
 {
     // A track cut out by hand keeps the album's Xing frame: the repair must renew it.
     const QString out = m_dir.filePath(u"repair"_s);
-    QVERIFY(runCli({u"split"_s, m_album, u"--out"_s, out, u"--at"_s, u"6"_s, u"--quiet"_s}).status == 0);
+    QVERIFY(runCli({u"split"_s, m_album, u"--out"_s, out, u"--at"_s, u"6"_s, u"--quiet"_s}).status
+            == 0);
     const QString track = out + u"/02 - album - album.mp3"_s;
     QFile original(track);
     QVERIFY(original.open(QIODevice::ReadOnly));

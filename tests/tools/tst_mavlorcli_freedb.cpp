@@ -49,7 +49,8 @@ QString tagOf(const QString &path)
 double decodedSeconds(const QString &path)
 {
     const EncodedAudio::Decoded decoded = EncodedAudio::decode(path);
-    return decoded.ok && decoded.sampleRate > 0 ? double(decoded.samples) / decoded.sampleRate : -1.0;
+    return decoded.ok && decoded.sampleRate > 0 ? double(decoded.samples) / decoded.sampleRate
+                                                : -1.0;
 }
 
 // The music is 12 s: three tones of 4 s. Disc offsets are CD frames (1/75 s) after a 2 s lead-in.
@@ -82,21 +83,23 @@ void tst_MavlorCliFreedb::initTestCase()
 {
     m_album = m_dir.filePath(u"album.mp3"_s);
     QString error;
-    QVERIFY2(EncodedAudio::encode(m_album, {{4.0, 330.0, 0.5}, {4.0, 550.0, 0.5}, {4.0, 770.0, 0.4}},
-                                  44100, 2, {u"-V2"_s}, &error),
+    QVERIFY2(EncodedAudio::encode(m_album,
+                                  {{4.0, 330.0, 0.5}, {4.0, 550.0, 0.5}, {4.0, 770.0, 0.4}}, 44100,
+                                  2, {u"-V2"_s}, &error),
              qPrintable(error));
     QVERIFY2(m_server.start(&error), qPrintable(error));
     m_serverArgument = u"127.0.0.1:%1"_s.arg(m_server.port());
     const QByteArray dtitle = "Tone Band / Caf\xe9 Tones";
     m_server.addDisc({"rock", "7b0c0a0b", dtitle,
-                      CddbTestServer::entryLines({offsetAt(0), offsetAt(4), offsetAt(8)}, 20, dtitle,
-                                                 {"Low", "AC/DC", "Caf\xe9"})});
-    m_server.addDisc({"misc", "00aa00bb", "Tone Band / Longer Disc",
-                      CddbTestServer::entryLines({offsetAt(0), offsetAt(4), offsetAt(8), offsetAt(15)}, 30,
-                                                 "Tone Band / Longer Disc", {"A", "B", "C", "D"})});
+                      CddbTestServer::entryLines({offsetAt(0), offsetAt(4), offsetAt(8)}, 20,
+                                                 dtitle, {"Low", "AC/DC", "Caf\xe9"})});
+    m_server.addDisc(
+        {"misc", "00aa00bb", "Tone Band / Longer Disc",
+         CddbTestServer::entryLines({offsetAt(0), offsetAt(4), offsetAt(8), offsetAt(15)}, 30,
+                                    "Tone Band / Longer Disc", {"A", "B", "C", "D"})});
     m_server.addDisc({"misc", "00cc00dd", "Tone Band / Shorter Disc",
-                      CddbTestServer::entryLines({offsetAt(0), offsetAt(4)}, 8, "Tone Band / Shorter Disc",
-                                                 {"A", "B"})});
+                      CddbTestServer::entryLines({offsetAt(0), offsetAt(4)}, 8,
+                                                 "Tone Band / Shorter Disc", {"A", "B"})});
     m_server.addDisc({"misc", "0badf00d", "Escape \x1b[2J Band",
                       CddbTestServer::entryLines({150}, 10, "Escape", {"A"})});
 }
@@ -109,26 +112,28 @@ void tst_MavlorCliFreedb::search_data()
     QTest::addColumn<QString>("err");
 
     const QString server = u"--server"_s;
-    QTest::newRow("discs found")
-            << QStringList{u"freedb"_s, u"search"_s, u"tone band"_s, server, m_serverArgument} << 0
-            << u"1  rock/7b0c0a0b  Tone Band / Caf\u00e9 Tones\n2  misc/00aa00bb  Tone Band / Longer Disc\n"
-               u"3  misc/00cc00dd  Tone Band / Shorter Disc\n"_s
-            << QString();
+    QTest::newRow("discs found") << QStringList{u"freedb"_s, u"search"_s, u"tone band"_s, server,
+                                                m_serverArgument}
+                                 << 0
+                                 << u"1  rock/7b0c0a0b  Tone Band / Caf\u00e9 Tones\n2  "
+                                    u"misc/00aa00bb  Tone Band / Longer Disc\n"
+                                    u"3  misc/00cc00dd  Tone Band / Shorter Disc\n"_s
+                                 << QString();
     QTest::newRow("control characters escaped")
-            << QStringList{u"freedb"_s, u"search"_s, u"escape"_s, server, m_serverArgument} << 0
-            << u"1  misc/0badf00d  Escape \\x1B[2J Band\n"_s << QString();
-    QTest::newRow("no disc") << QStringList{u"freedb"_s, u"search"_s, u"nothing"_s, server, m_serverArgument}
+        << QStringList{u"freedb"_s, u"search"_s, u"escape"_s, server, m_serverArgument} << 0
+        << u"1  misc/0badf00d  Escape \\x1B[2J Band\n"_s << QString();
+    QTest::newRow("no disc") << QStringList{u"freedb"_s, u"search"_s, u"nothing"_s, server,
+                                            m_serverArgument}
                              << 1 << QString() << QString();
-    QTest::newRow("refused")
-            << QStringList{u"freedb"_s, u"search"_s, u"tone"_s, server,
-                           u"127.0.0.1:%1"_s.arg(m_server.refusingPort())}
-            << 2 << QString() << u"Connection refused"_s;
-    QTest::newRow("not resolved")
-            << QStringList{u"freedb"_s, u"search"_s, u"tone"_s, server, u"no-such-host.invalid"_s} << 2
-            << QString() << u"Cannot resolve no-such-host.invalid"_s;
+    QTest::newRow("refused") << QStringList{u"freedb"_s, u"search"_s, u"tone"_s, server,
+                                            u"127.0.0.1:%1"_s.arg(m_server.refusingPort())}
+                             << 2 << QString() << u"Connection refused"_s;
+    QTest::newRow("not resolved") << QStringList{u"freedb"_s, u"search"_s, u"tone"_s, server,
+                                                 u"no-such-host.invalid"_s}
+                                  << 2 << QString() << u"Cannot resolve no-such-host.invalid"_s;
     QTest::newRow("bad server argument")
-            << QStringList{u"freedb"_s, u"search"_s, u"tone"_s, server, u"host:99999"_s} << 2 << QString()
-            << u"--server"_s;
+        << QStringList{u"freedb"_s, u"search"_s, u"tone"_s, server, u"host:99999"_s} << 2
+        << QString() << u"--server"_s;
 }
 
 void tst_MavlorCliFreedb::search()
@@ -157,25 +162,26 @@ void tst_MavlorCliFreedb::splitFromDisc_data()
 
     const QString artist = u"Tone Band - Caf\u00e9 Tones"_s;
     QTest::newRow("disc as long as the music, last ends at the MP3's end")
-            << u"rock/7b0c0a0b"_s << QString() << 0 << QString()
-            << QStringList{u"01 - %1 - Low.mp3|%1|Low|4"_s.arg(artist),
-                           u"02 - %1 - AC-DC.mp3|%1|AC/DC|4"_s.arg(artist),
-                           u"03 - %1 - Caf\u00e9.mp3|%1|Caf\u00e9|4"_s.arg(artist)};
+        << u"rock/7b0c0a0b"_s << QString() << 0 << QString()
+        << QStringList{u"01 - %1 - Low.mp3|%1|Low|4"_s.arg(artist),
+                       u"02 - %1 - AC-DC.mp3|%1|AC/DC|4"_s.arg(artist),
+                       u"03 - %1 - Caf\u00e9.mp3|%1|Caf\u00e9|4"_s.arg(artist)};
     QTest::newRow("selected track only")
-            << u"rock/7b0c0a0b"_s << u"2"_s << 0 << QString() << QStringList{u"02 - %1 - AC-DC.mp3|%1|AC/DC|4"_s.arg(artist)};
+        << u"rock/7b0c0a0b"_s << u"2"_s << 0 << QString()
+        << QStringList{u"02 - %1 - AC-DC.mp3|%1|AC/DC|4"_s.arg(artist)};
     QTest::newRow("disc with more tracks than the music")
-            << u"misc/00aa00bb"_s << QString() << 0 << u"track 4 starts after the end"_s
-            << QStringList{u"01 - Tone Band - Longer Disc - A.mp3|Tone Band - Longer Disc|A|4"_s,
-                           u"02 - Tone Band - Longer Disc - B.mp3|Tone Band - Longer Disc|B|4"_s,
-                           u"03 - Tone Band - Longer Disc - C.mp3|Tone Band - Longer Disc|C|4"_s};
+        << u"misc/00aa00bb"_s << QString() << 0 << u"track 4 starts after the end"_s
+        << QStringList{u"01 - Tone Band - Longer Disc - A.mp3|Tone Band - Longer Disc|A|4"_s,
+                       u"02 - Tone Band - Longer Disc - B.mp3|Tone Band - Longer Disc|B|4"_s,
+                       u"03 - Tone Band - Longer Disc - C.mp3|Tone Band - Longer Disc|C|4"_s};
     QTest::newRow("disc with fewer tracks than the music")
-            << u"misc/00cc00dd"_s << QString() << 0 << QString()
-            << QStringList{u"01 - Tone Band - Shorter Disc - A.mp3|Tone Band - Shorter Disc|A|4"_s,
-                           u"02 - Tone Band - Shorter Disc - B.mp3|Tone Band - Shorter Disc|B|8"_s};
-    QTest::newRow("disc not in the database") << u"rock/ffffffff"_s << QString() << 2
-                                              << u"CDDB error 401"_s << QStringList{};
-    QTest::newRow("not GENRE/DISCID") << u"rock 7b0c0a0b"_s << QString() << 2 << u"--freedb"_s
-                                     << QStringList{};
+        << u"misc/00cc00dd"_s << QString() << 0 << QString()
+        << QStringList{u"01 - Tone Band - Shorter Disc - A.mp3|Tone Band - Shorter Disc|A|4"_s,
+                       u"02 - Tone Band - Shorter Disc - B.mp3|Tone Band - Shorter Disc|B|8"_s};
+    QTest::newRow("disc not in the database")
+        << u"rock/ffffffff"_s << QString() << 2 << u"CDDB error 401"_s << QStringList{};
+    QTest::newRow("not GENRE/DISCID")
+        << u"rock 7b0c0a0b"_s << QString() << 2 << u"--freedb"_s << QStringList{};
 }
 
 void tst_MavlorCliFreedb::splitFromDisc()
@@ -187,8 +193,8 @@ void tst_MavlorCliFreedb::splitFromDisc()
     QFETCH(QStringList, tracks);
 
     const QString out = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
-    QStringList arguments{u"split"_s, m_album, u"--freedb"_s, disc, u"--server"_s, m_serverArgument,
-                          u"--out"_s, out, u"--quiet"_s};
+    QStringList arguments{u"split"_s,       m_album,    u"--freedb"_s, disc,        u"--server"_s,
+                          m_serverArgument, u"--out"_s, out,           u"--quiet"_s};
     if (!selection.isEmpty())
         arguments << u"--tracks"_s << selection;
     const Result result = runCli(arguments);

@@ -229,8 +229,8 @@ void tst_ListModel::itemsDeletedByModel()
 {
     int alive = 0;
     {
-        ListModel model(itemsOf(std::make_unique<CountedItem>(&alive),
-                                std::make_unique<CountedItem>(&alive)));
+        ListModel model(
+            itemsOf(std::make_unique<CountedItem>(&alive), std::make_unique<CountedItem>(&alive)));
         model.appendItem(std::make_unique<CountedItem>(&alive));
         model.appendItem(std::make_unique<CountedItem>(&alive));
         QCOMPARE(alive, 4);

@@ -47,7 +47,8 @@ struct ModalDriver
                 return;
             found = true;
             windowTitle = dialog->windowTitle();
-            for (const char *name : {"artistLineEdit", "titleLineEdit", "startLineEdit", "endLineEdit"})
+            for (const char *name :
+                 {"artistLineEdit", "titleLineEdit", "startLineEdit", "endLineEdit"})
                 shown << dialog->findChild<QLineEdit *>(QLatin1StringView(name))->text();
             acted = user(dialog);
         })
@@ -228,7 +229,8 @@ void tst_TrackDataDialog::waveformClickFillsTrackUnderIt()
     QFETCH(Fields, shown);
     QFETCH(int, countAfterOk);
     {
-        ModalDriver driver([](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Cancel); });
+        ModalDriver driver(
+            [](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Cancel); });
         QVERIFY(!TrackDataDialog::editTrackAt(nullptr, u"Add"_s, ms));
         QVERIFY(driver.acted);
         QCOMPARE(driver.windowTitle, u"Add"_s);
@@ -236,7 +238,8 @@ void tst_TrackDataDialog::waveformClickFillsTrackUnderIt()
         QCOMPARE(TrackList::instance()->count(), 3);
     }
 
-    ModalDriver accepting([](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Ok); });
+    ModalDriver accepting(
+        [](TrackDataDialog *dialog) { return press(dialog, QDialogButtonBox::Ok); });
     TrackDataDialog::editTrackAt(nullptr, u"Add"_s, ms);
     QVERIFY(accepting.acted);
     QCOMPARE(TrackList::instance()->count(), countAfterOk);
@@ -309,8 +312,8 @@ void tst_TrackDataDialog::acceptedEditReachesTheList_data()
                           Track{u"Three"_s, u"Band"_s, 3, 20000, 60000}};
     QTest::newRow("empty dialog adds the filled track")
         << int(TrackDataDialog::NoRow)
-        << QStringList{u"artistLineEdit"_s, u"Guest"_s, u"titleLineEdit"_s, u"Interlude"_s,
-                       u"startLineEdit"_s, u"00:05.00"_s, u"endLineEdit"_s, u"00:15.00"_s}
+        << QStringList{u"artistLineEdit"_s, u"Guest"_s,    u"titleLineEdit"_s, u"Interlude"_s,
+                       u"startLineEdit"_s,  u"00:05.00"_s, u"endLineEdit"_s,   u"00:15.00"_s}
         << TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 5000},
                           Track{u"Interlude"_s, u"Guest"_s, 2, 5000, 15000},
                           Track{u"Two"_s, u"Band"_s, 3, 15000, 20000},

@@ -52,7 +52,8 @@ void tst_TrackHeader::init()
     model = new ListModel({}, view.get());
     model->setHeaderListener(header);
     for (int i = 0; i < 3; ++i)
-        model->appendItem(TrackItem::forTrack(Track{u"T"_s, u"A"_s, i + 1, i * 1000, i * 1000 + 1000}));
+        model->appendItem(
+            TrackItem::forTrack(Track{u"T"_s, u"A"_s, i + 1, i * 1000, i * 1000 + 1000}));
     view->setModel(model);
     view->resize(600, 200);
     view->show();

@@ -25,7 +25,8 @@ struct CallRecorder final : TracksUpdateListener
     void tracksChanged(int first, int last) override { record(u"changed"_s, first, last); }
     void record(const QString &what, int first, int last)
     {
-        calls << u"%1 %2-%3 of %4"_s.arg(what).arg(first).arg(last).arg(TrackList::instance()->count());
+        calls << u"%1 %2-%3 of %4"_s.arg(what).arg(first).arg(last).arg(
+            TrackList::instance()->count());
     }
 };
 
@@ -150,8 +151,8 @@ void tst_TrackList::setTracksReportsOldRowsGoneThenNewRows()
     TrackList *list = TrackList::instance();
     list->setTracks(tracksFrom({{0, 5000}, {5000, 9000}}));
     list->setTracks(tracksFrom({{0, 1000}, {1000, 2000}, {2000, 3000}}));
-    QCOMPARE(recorder.calls, (QStringList{u"inserted 0-1 of 2"_s, u"removed 0-1 of 2"_s,
-                                          u"inserted 0-2 of 3"_s}));
+    QCOMPARE(recorder.calls,
+             (QStringList{u"inserted 0-1 of 2"_s, u"removed 0-1 of 2"_s, u"inserted 0-2 of 3"_s}));
     list->setTracks({});
     QCOMPARE(recorder.calls.last(), u"removed 0-2 of 3"_s);
     QCOMPARE(list->count(), 0);
@@ -163,8 +164,8 @@ void tst_TrackList::addToEmptyListFillsFileAroundTrack_data()
     QTest::addColumn<int>("end");
     QTest::addColumn<Spans>("spans");
     QTest::addColumn<int>("userRow");
-    QTest::newRow("inside the file") << 10000 << 20000
-                                     << Spans{{0, 10000}, {10000, 20000}, {20000, 60000}} << 1;
+    QTest::newRow("inside the file")
+        << 10000 << 20000 << Spans{{0, 10000}, {10000, 20000}, {20000, 60000}} << 1;
     QTest::newRow("from the start") << 0 << 20000 << Spans{{0, 20000}, {20000, 60000}} << 0;
     QTest::newRow("to the end") << 10000 << 60000 << Spans{{0, 10000}, {10000, 60000}} << 1;
     QTest::newRow("whole file") << 0 << 60000 << Spans{{0, 60000}} << 0;
@@ -189,7 +190,8 @@ void tst_TrackList::addToEmptyListFillsFileAroundTrack()
         QCOMPARE(track.title, name);
         QCOMPARE(track.artist, artist);
     }
-    QCOMPARE(recorder.calls, QStringList{u"inserted 0-%1 of %2"_s.arg(spans.size() - 1).arg(spans.size())});
+    QCOMPARE(recorder.calls,
+             QStringList{u"inserted 0-%1 of %2"_s.arg(spans.size() - 1).arg(spans.size())});
 }
 
 void tst_TrackList::addWithSameTimesOnlyRenames()
@@ -337,11 +339,12 @@ void tst_TrackList::removeTrackGivesTimeToNeighbourUnlessLastOrBad_data()
     QTest::newRow("middle goes to the previous")
         << Spans{{0, 5000}, {5000, 9000}, {9000, 60000}} << 1 << Spans{{0, 9000}, {9000, 60000}}
         << QStringList{u"removed 1-1 of 2"_s, u"changed 0-0 of 2"_s};
-    QTest::newRow("only track is kept") << Spans{{0, 60000}} << 0 << Spans{{0, 60000}} << QStringList{};
+    QTest::newRow("only track is kept")
+        << Spans{{0, 60000}} << 0 << Spans{{0, 60000}} << QStringList{};
     QTest::newRow("past the end ignored")
         << Spans{{0, 5000}, {5000, 60000}} << 2 << Spans{{0, 5000}, {5000, 60000}} << QStringList{};
-    QTest::newRow("negative ignored")
-        << Spans{{0, 5000}, {5000, 60000}} << -1 << Spans{{0, 5000}, {5000, 60000}} << QStringList{};
+    QTest::newRow("negative ignored") << Spans{{0, 5000}, {5000, 60000}} << -1
+                                      << Spans{{0, 5000}, {5000, 60000}} << QStringList{};
 }
 
 void tst_TrackList::removeTrackGivesTimeToNeighbourUnlessLastOrBad()

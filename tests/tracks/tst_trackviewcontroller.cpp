@@ -64,7 +64,8 @@ void tst_TrackViewController::init()
         model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model->setHeaderListener(header);
     for (int i = 0; i < 4; ++i)
-        model->appendItem(TrackItem::forTrack(Track{u"T"_s, u"A"_s, i + 1, i * 1000, i * 1000 + 1000}));
+        model->appendItem(
+            TrackItem::forTrack(Track{u"T"_s, u"A"_s, i + 1, i * 1000, i * 1000 + 1000}));
     view->setModel(model);
     slice = new QAction(u"Slice"_s, window.get());
     controller = new TrackViewController(header, view, model, slice, window.get());
@@ -187,8 +188,10 @@ void tst_TrackViewController::menuActionsToggleColumns_data()
     QTest::newRow("hide artist") << QList<int>{1} << QList<int>{1};
     QTest::newRow("hide and show artist") << QList<int>{1, 1} << QList<int>{};
     QTest::newRow("hide all but one") << QList<int>{1, 3, 4, 5} << QList<int>{1, 3, 4, 5};
-    QTest::newRow("hide all but one, then show one") << QList<int>{1, 3, 4, 5, 4} << QList<int>{1, 3, 5};
-    QTest::newRow("last visible text column stays") << QList<int>{1, 3, 4, 5, 2} << QList<int>{1, 3, 4, 5};
+    QTest::newRow("hide all but one, then show one")
+        << QList<int>{1, 3, 4, 5, 4} << QList<int>{1, 3, 5};
+    QTest::newRow("last visible text column stays")
+        << QList<int>{1, 3, 4, 5, 2} << QList<int>{1, 3, 4, 5};
 }
 
 void tst_TrackViewController::menuActionsToggleColumns()

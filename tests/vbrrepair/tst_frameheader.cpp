@@ -21,7 +21,8 @@ private slots:
         QTest::addColumn<int>("frameSize");
         QTest::addColumn<int>("xingOffset");
         QTest::newRow("MPEG-1 L3 128k joint") << 0xFFFB9064u << 1 << 3 << 44100 << 128 << 417 << 36;
-        QTest::newRow("MPEG-1 L3 128k padded") << 0xFFFB9264u << 1 << 3 << 44100 << 128 << 418 << 36;
+        QTest::newRow("MPEG-1 L3 128k padded")
+            << 0xFFFB9264u << 1 << 3 << 44100 << 128 << 418 << 36;
         QTest::newRow("MPEG-1 L3 stereo") << 0xFFFB9004u << 1 << 3 << 44100 << 128 << 417 << 36;
         QTest::newRow("MPEG-1 L3 mono") << 0xFFFB90C4u << 1 << 3 << 44100 << 128 << 417 << 21;
         QTest::newRow("MPEG-2 L3 64k joint") << 0xFFF38064u << 2 << 3 << 22050 << 64 << 208 << 21;

@@ -52,7 +52,8 @@ bool readStructure(const QByteArray &bytes, Structure &out, bool skipFree = fals
         out.error = text;
     }
     for (const auto &object : reader.objects())
-        out.objects.append({int(object->type()), qint64(object->filePosition()), qint64(object->size())});
+        out.objects.append(
+            {int(object->type()), qint64(object->filePosition()), qint64(object->size())});
     return true;
 }
 
@@ -112,21 +113,27 @@ private slots:
         QTest::addColumn<QByteArray>("info");    // one info message; empty: not checked
         const QByteArray f = Mp3StreamBuilder::frame(h128());
         const QByteArray f160 = Mp3StreamBuilder::frame(h160());
-        QTest::newRow("empty file") << QByteArray() << QByteArrayList() << QByteArray() << QByteArray();
-        QTest::newRow("frames only") << f.repeated(7) << frames128(7) << QByteArray() << QByteArray();
-        QTest::newRow("5 stray bytes") << "abcde" + f.repeated(3) << QByteArrayList{"0:5"} + frames128(3)
+        QTest::newRow("empty file")
+            << QByteArray() << QByteArrayList() << QByteArray() << QByteArray();
+        QTest::newRow("frames only")
+            << f.repeated(7) << frames128(7) << QByteArray() << QByteArray();
+        QTest::newRow("5 stray bytes")
+            << "abcde" + f.repeated(3) << QByteArrayList{"0:5"} + frames128(3)
             << QByteArray("unknown data 0 to 5 , size = 5 (abcde)") << QByteArray();
-        QTest::newRow("25 stray bytes") << "0123456789abcdefghijklmno" + f.repeated(3)
-            << QByteArrayList{"0:25"} + frames128(3)
-            << QByteArray("unknown data 0 to 25 , size = 25 (0123456789  ...  fghijklmno)") << QByteArray();
-        QTest::newRow("bytes between frames") << f + f + "ABC" + f + f
-            << frames128(2) + QByteArrayList{"0:3"} + frames128(2)
-            << QByteArray("unknown data 834 to 837 , size = 3 (ABC)") << QByteArray();
-        QTest::newRow("garbage after the last frame") << f + f + QByteArray(40, 'z')
-            << frames128(2) + QByteArrayList{"0:40"} << QByteArray("unknown data 834 to 874 , size = 40 (")
+        QTest::newRow("25 stray bytes")
+            << "0123456789abcdefghijklmno" + f.repeated(3) << QByteArrayList{"0:25"} + frames128(3)
+            << QByteArray("unknown data 0 to 25 , size = 25 (0123456789  ...  fghijklmno)")
             << QByteArray();
-        QTest::newRow("frame running off the end") << f + f.left(100) << QByteArrayList{"1:417", "0:100"}
-            << QByteArray("A Frame Runs off the end of the file, treating as unknown data") << QByteArray();
+        QTest::newRow("bytes between frames")
+            << f + f + "ABC" + f + f << frames128(2) + QByteArrayList{"0:3"} + frames128(2)
+            << QByteArray("unknown data 834 to 837 , size = 3 (ABC)") << QByteArray();
+        QTest::newRow("garbage after the last frame")
+            << f + f + QByteArray(40, 'z') << frames128(2) + QByteArrayList{"0:40"}
+            << QByteArray("unknown data 834 to 874 , size = 40 (") << QByteArray();
+        QTest::newRow("frame running off the end")
+            << f + f.left(100) << QByteArrayList{"1:417", "0:100"}
+            << QByteArray("A Frame Runs off the end of the file, treating as unknown data")
+            << QByteArray();
 
         // Between frames, a tag is one object of its own measure.
         const QList<std::tuple<const char *, QByteArray, QByteArray, QByteArray>> tags{
@@ -138,13 +145,14 @@ private slots:
             {"Lyrics3 v1", Mp3StreamBuilder::lyrics3v1(4000), "6:4020", "Found Lytics3 v1 Tag"},
             {"Lyrics3 v2", Mp3StreamBuilder::lyrics3v2(300), "6:326", "Found Lyrics3 v2 Tag"}};
         for (const auto &[name, tag, object, info] : tags)
-            QTest::newRow(name) << f + f + tag + f160 << frames128(2) + QByteArrayList{object, "1:522"}
-                                << QByteArray() << info;
+            QTest::newRow(name) << f + f + tag + f160
+                                << frames128(2) + QByteArrayList{object, "1:522"} << QByteArray()
+                                << info;
         // LYRICSEND 6000 bytes in is past the version 1 limit; the scan goes on to LYRICS200.
         const QByteArray lyrics = QByteArray("LYRICSBEGIN") + QByteArray(6000, 'l') + "LYRICSEND"
             + QByteArray(20, 'm') + "LYRICS200";
-        QTest::newRow("Lyrics3 v1 end marker past 5100 bytes") << lyrics
-            << QByteArrayList{"6:" + QByteArray::number(lyrics.size())} << QByteArray()
+        QTest::newRow("Lyrics3 v1 end marker past 5100 bytes")
+            << lyrics << QByteArrayList{"6:" + QByteArray::number(lyrics.size())} << QByteArray()
             << QByteArray("Found Lyrics3 v2 Tag");
 
         // Doubtful tags after a frame become unknown data.
@@ -154,22 +162,30 @@ private slots:
             {Mp3StreamBuilder::id3v2(300).left(200),
              "Found an Id3v2 Tag over the end of the file, treating as unknown data"},
             {Mp3StreamBuilder::apeTag(1000, 40, false),
-             "The repair engine doesn't currently support headerless ApeTags, treating as unknown data"},
-            {Mp3StreamBuilder::apeTag(3000, 40), "APE tag with unknown version found, treating as unknown data"},
-            {Mp3StreamBuilder::apeTag(2000, 400).left(100), "APE tag goes off end of the file, treating as unknown data"},
+             "The repair engine doesn't currently support headerless ApeTags, treating as unknown "
+             "data"},
+            {Mp3StreamBuilder::apeTag(3000, 40),
+             "APE tag with unknown version found, treating as unknown data"},
+            {Mp3StreamBuilder::apeTag(2000, 400).left(100),
+             "APE tag goes off end of the file, treating as unknown data"},
             // An APE header cut at 20 bytes.
             {QByteArray("APETAGEX") + QByteArray::fromHex("d0070000") + QByteArray(8, '\0'),
              "APE tag goes off end of the file, treating as unknown data"},
-            {QByteArray("LYRICSBEGIN") + QByteArray(50, 'l'), "Partial LYRICSTAG detected, treating as unknown data"},
+            {QByteArray("LYRICSBEGIN") + QByteArray(50, 'l'),
+             "Partial LYRICSTAG detected, treating as unknown data"},
             {QByteArray("LYRICSBEGIN") + QByteArray(50, 'l') + char(0xFF) + "LYRICS200",
-             "Partial LYRICSTAG detected(byte value 255 found in the data), treating as unknown data"}};
+             "Partial LYRICSTAG detected(byte value 255 found in the data), treating as unknown "
+             "data"}};
         for (const auto &[bytes, warning] : doubtful)
-            QTest::addRow("%d bytes: %s", int(bytes.size()), warning.constData()) << f + bytes
-                << QByteArrayList{"1:417", "0:" + QByteArray::number(bytes.size())} << warning << QByteArray();
+            QTest::addRow("%d bytes: %s", int(bytes.size()), warning.constData())
+                << f + bytes << QByteArrayList{"1:417", "0:" + QByteArray::number(bytes.size())}
+                << warning << QByteArray();
         // An ID3v2 header out of bounds is silently unknown data.
-        for (const char *header : {"4944330400000000000a", "49443304000000000280", "494433ff000000000201"})
-            QTest::addRow("ID3v2 header %s", header) << QByteArray::fromHex(header) + QByteArray(400, '\0')
-                << QByteArrayList{"0:410"} << QByteArray("unknown data 0 to 410 , size = 410 (") << QByteArray();
+        for (const char *header :
+             {"4944330400000000000a", "49443304000000000280", "494433ff000000000201"})
+            QTest::addRow("ID3v2 header %s", header)
+                << QByteArray::fromHex(header) + QByteArray(400, '\0') << QByteArrayList{"0:410"}
+                << QByteArray("unknown data 0 to 410 , size = 410 (") << QByteArray();
     }
     void objectsTileTheFile()
     {
@@ -197,8 +213,9 @@ private slots:
             QCOMPARE(s.stats.percentUnderstood(), 100);
         QCOMPARE(s.stats.progress, 100);
         const QByteArrayList warnings = s.feedBack.texts(FeedBackInterface::Warning);
-        const bool warned = std::any_of(warnings.begin(), warnings.end(),
-                                        [&](const QByteArray &text) { return text.startsWith(warning); });
+        const bool warned =
+            std::any_of(warnings.begin(), warnings.end(),
+                        [&](const QByteArray &text) { return text.startsWith(warning); });
         QVERIFY2(warning.isEmpty() ? warnings.isEmpty() : warned, warnings.join('|').constData());
         if (bytes.isEmpty())
             QVERIFY(s.feedBack.messages.empty());
@@ -291,8 +308,9 @@ private slots:
     {
         QRandomGenerator random(1234);
         // 0xFF is followed by 0x00 so that no frame header can form.
-        const QList<QByteArray> pieces = {"LYRICSBEGIN", "LYRICSEND", "LYRICS200", QByteArray("\xFF\x00", 2),
-                                          "xx", QByteArray(3000, 'q'), "LYRICS", "TAG"};
+        const QList<QByteArray> pieces = {
+            "LYRICSBEGIN", "LYRICSEND",           "LYRICS200", QByteArray("\xFF\x00", 2),
+            "xx",          QByteArray(3000, 'q'), "LYRICS",    "TAG"};
         for (int round = 0; round < 40; ++round) {
             QByteArray file;
             const int count = 5 + int(random.bounded(30));

@@ -23,7 +23,8 @@ namespace {
 
 const QByteArray kUntouched("previous output");
 
-H makeHeader(Mp3StreamBuilder::Version version, Mp3StreamBuilder::ChannelMode mode, int bitrateIndex)
+H makeHeader(Mp3StreamBuilder::Version version, Mp3StreamBuilder::ChannelMode mode,
+             int bitrateIndex)
 {
     H h;
     h.version = version;
@@ -33,7 +34,8 @@ H makeHeader(Mp3StreamBuilder::Version version, Mp3StreamBuilder::ChannelMode mo
 }
 
 // count frames alternating between two bitrates, so the stream is VBR.
-QByteArray vbrFrames(int count, H low = makeHeader(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::JointStereo, 9),
+QByteArray vbrFrames(int count,
+                     H low = makeHeader(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::JointStereo, 9),
                      int highIndex = 10)
 {
     H high = low;
@@ -103,18 +105,23 @@ private slots:
         QTest::addColumn<QByteArray>("message");
         Mp3StreamBuilder cbr;
         cbr.appendFrames(H{}, 10);
-        QTest::newRow("constant bitrate") << cbr.bytes() << false << 99 << true
-            << int(FeedBackInterface::Info) << QByteArray("Skipping as the file is not vbr");
+        QTest::newRow("constant bitrate")
+            << cbr.bytes() << false << 99 << true << int(FeedBackInterface::Info)
+            << QByteArray("Skipping as the file is not vbr");
         // 96 junk bytes in 4791 are 2.0%: 98% understood.
         const QByteArray twoPercent = vbrFrames(10) + QByteArray(96, 'z');
-        QTest::newRow("2% unknown") << twoPercent << false << 99 << true << int(FeedBackInterface::Error)
+        QTest::newRow("2% unknown")
+            << twoPercent << false << 99 << true << int(FeedBackInterface::Error)
             << QByteArray("Only 98% understood, minimum allowed is 99%; skipping");
-        QTest::newRow("no frames, some bytes") << QByteArray(500, 'z') << false << 99 << true
-            << int(FeedBackInterface::Error) << QByteArray("Only 0% understood, minimum allowed is 99%; skipping");
-        QTest::newRow("always skip") << vbrFrames(10) << true << 99 << true
-            << int(FeedBackInterface::Info) << QByteArray("Always Skip is on; skipping file");
-        QTest::newRow("no frames at all") << Mp3StreamBuilder::id3v1() << false << 0 << false
-            << int(FeedBackInterface::Error) << QByteArray("The mp3 has no identified frames ; skipping");
+        QTest::newRow("no frames, some bytes")
+            << QByteArray(500, 'z') << false << 99 << true << int(FeedBackInterface::Error)
+            << QByteArray("Only 0% understood, minimum allowed is 99%; skipping");
+        QTest::newRow("always skip")
+            << vbrFrames(10) << true << 99 << true << int(FeedBackInterface::Info)
+            << QByteArray("Always Skip is on; skipping file");
+        QTest::newRow("no frames at all")
+            << Mp3StreamBuilder::id3v1() << false << 0 << false << int(FeedBackInterface::Error)
+            << QByteArray("The mp3 has no identified frames ; skipping");
     }
     void skipRulesLeaveOutputUntouched()
     {
@@ -140,7 +147,8 @@ private slots:
     void newXingReplacesOldBetweenTheTags_data()
     {
         QTest::addColumn<QByteArray>("oldHeader");
-        QTest::newRow("old Xing frame") << Mp3StreamBuilder::xingFrame(H{}, 15, 3, 999, QByteArray(100, 7), 57, Mp3StreamBuilder::lameExtension());
+        QTest::newRow("old Xing frame") << Mp3StreamBuilder::xingFrame(
+            H{}, 15, 3, 999, QByteArray(100, 7), 57, Mp3StreamBuilder::lameExtension());
         QTest::newRow("VBRI frame") << Mp3StreamBuilder::vbriFrame(H{});
     }
     void newXingReplacesOldBetweenTheTags()
@@ -161,8 +169,9 @@ private slots:
         QCOMPARE(run.output.mid(id3v2.size() + xingSize, audio.size()), audio);
         QCOMPARE(run.output.right(id3v1.size()), id3v1);
         const QByteArray xing = run.output.mid(id3v2.size(), xingSize);
-        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 44, 4), 20u);                              // frames
-        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 48, 4), quint32(audio.size() + xingSize)); // bytes
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 44, 4), 20u); // frames
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 48, 4),
+                 quint32(audio.size() + xingSize)); // bytes
         const QByteArray sizes = "New File Size = " + QByteArray::number(run.output.size())
             + ", Audio Stream Size = " + QByteArray::number(audio.size() + xingSize);
         QVERIFY(run.feedBack.has(FeedBackInterface::Info, sizes));
@@ -186,11 +195,17 @@ private slots:
         QTest::addColumn<QByteArray>("error");
         QByteArray free = Mp3StreamBuilder::frame(H{});
         free[2] = char(free[2] & 0x0F);
-        QTest::newRow("free format") << vbrFrames(4) + free << QByteArray("Frame uses free bitrate, not supported");
-        QTest::newRow("Info tag") << Mp3StreamBuilder::xingFrame(H{}, 15, 1, 2, {}, 0, {}, "Info") + vbrFrames(4)
-            << QByteArray("The repair engine doesn't currently support Lame 'Info' tags as this is usually associated with CBR files");
-        QTest::newRow("Lyrics3 without ID3v1") << vbrFrames(10) + Mp3StreamBuilder::lyrics3v2(100)
-            << QByteArray("Resultant mp3 has a Lyrics3 tag but no Id3v1 tag. Please add an Id3v1 tag or choose to remove the Lyrics tag");
+        QTest::newRow("free format")
+            << vbrFrames(4) + free << QByteArray("Frame uses free bitrate, not supported");
+        QTest::newRow("Info tag") << Mp3StreamBuilder::xingFrame(H{}, 15, 1, 2, {}, 0, {}, "Info")
+                + vbrFrames(4)
+                                  << QByteArray(
+                                         "The repair engine doesn't currently support Lame 'Info' "
+                                         "tags as this is usually associated with CBR files");
+        QTest::newRow("Lyrics3 without ID3v1")
+            << vbrFrames(10) + Mp3StreamBuilder::lyrics3v2(100)
+            << QByteArray("Resultant mp3 has a Lyrics3 tag but no Id3v1 tag. Please add an Id3v1 "
+                          "tag or choose to remove the Lyrics tag");
     }
     void inputErrorsFailWithTheirText()
     {
@@ -214,7 +229,8 @@ private slots:
         // A 32 kbit/s frame (104 bytes) cannot hold the fields its flags announce; as the
         // last thing in the file they would be read past its end.
         QTest::newRow("Xing fields past the frame end") << Mp3StreamBuilder::xingFrame(
-            makeHeader(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::JointStereo, 1), 15, 1, 2) << false;
+            makeHeader(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::JointStereo, 1), 15, 1, 2)
+                                                        << false;
     }
     void oddFramesAtTheEndAreCopiedAsAudio()
     {
@@ -263,7 +279,8 @@ private slots:
             RepairSettings settings;
             VbrRepairer repairer(feedBack, settings);
             repairer.fix(in.toStdString(), out.toStdString());
-            const bool sizeReported = std::any_of(feedBack.messages.begin(), feedBack.messages.end(),
+            const bool sizeReported = std::any_of(
+                feedBack.messages.begin(), feedBack.messages.end(),
                 [](const FeedBackMessage &m) { return m.text.rfind("New File Size", 0) == 0; });
             const bool writeError = feedBack.has(FeedBackInterface::Error, "File Write error");
             // The loop must end at the first failed write, long before the 2000 frames.
@@ -297,9 +314,11 @@ private slots:
         QTest::addColumn<int>("stopIn");
         QTest::addColumn<int>("questions");
         QTest::addColumn<bool>("touched");
-        QTest::newRow("while reading: nothing is written") << int(VbrRepairer::Reading) << 5 << false;
+        QTest::newRow("while reading: nothing is written")
+            << int(VbrRepairer::Reading) << 5 << false;
         // The first stop check follows the first object written.
-        QTest::newRow("while writing: the first object is") << int(VbrRepairer::Writing) << 0 << true;
+        QTest::newRow("while writing: the first object is")
+            << int(VbrRepairer::Writing) << 0 << true;
     }
     void stopKeepsWhatWasWritten()
     {
@@ -310,10 +329,11 @@ private slots:
         RepairFixture fixture;
         Run run;
         int asked = 0;
-        QVERIFY(fixture.run(id3v2 + vbrFrames(40), RepairSettings(), run, [&](const VbrRepairer &r) {
-            asked += r.state() == stopIn; // a stop, once asked for, stays asked for
-            return asked > questions;
-        }));
+        QVERIFY(
+            fixture.run(id3v2 + vbrFrames(40), RepairSettings(), run, [&](const VbrRepairer &r) {
+                asked += r.state() == stopIn; // a stop, once asked for, stays asked for
+                return asked > questions;
+            }));
         QCOMPARE(run.state, int(VbrRepairer::Stopped));
         QCOMPARE(run.touched, touched);
         QCOMPARE(run.output, touched ? id3v2 : kUntouched);
@@ -322,7 +342,8 @@ private slots:
     void repairingTwiceEqualsRepairingOnce()
     {
         const QByteArray input = Mp3StreamBuilder::id3v2(50)
-            + Mp3StreamBuilder::xingFrame(H{}, 15, 3, 999, {}, 57, Mp3StreamBuilder::lameExtension())
+            + Mp3StreamBuilder::xingFrame(H{}, 15, 3, 999, {}, 57,
+                                          Mp3StreamBuilder::lameExtension())
             + vbrFrames(60) + Mp3StreamBuilder::apeTag(2000, 30) + Mp3StreamBuilder::id3v1();
         RepairSettings settings;
         settings.skipIfXingUnchanged = false;
@@ -338,7 +359,8 @@ private slots:
         Run byDefault;
         QVERIFY(fixture.run(once.output, RepairSettings(), byDefault));
         QCOMPARE(byDefault.state, int(VbrRepairer::Skipped));
-        QVERIFY(byDefault.feedBack.has(FeedBackInterface::Info, "Original Xing Frame looks OK - skipping"));
+        QVERIFY(byDefault.feedBack.has(FeedBackInterface::Info,
+                                       "Original Xing Frame looks OK - skipping"));
         QCOMPARE(byDefault.output, kUntouched);
     }
 
@@ -346,8 +368,8 @@ private slots:
     {
         const QByteArray before = Mp3StreamBuilder::id3v2(80) + QByteArray(3, 'j');
         const QByteArray oldXing = Mp3StreamBuilder::xingFrame(H{}, 7, 3, 999, QByteArray(100, 1));
-        const QByteArray after = vbrFrames(150) + QByteArray(2, 'k') + Mp3StreamBuilder::lyrics3v1(40)
-            + Mp3StreamBuilder::id3v1();
+        const QByteArray after = vbrFrames(150) + QByteArray(2, 'k')
+            + Mp3StreamBuilder::lyrics3v1(40) + Mp3StreamBuilder::id3v1();
         RepairSettings settings;
         settings.minPercentUnderstood = 0;
         RepairFixture fixture;
@@ -385,12 +407,16 @@ private slots:
         QFETCH(int, xingOffset);
         QFETCH(bool, keepDelay);
         QFETCH(bool, keepPadding);
-        const H low = makeHeader(Mp3StreamBuilder::Version(version), Mp3StreamBuilder::ChannelMode(mode), bitrateIndex);
+        const H low = makeHeader(Mp3StreamBuilder::Version(version),
+                                 Mp3StreamBuilder::ChannelMode(mode), bitrateIndex);
         QByteArray lame = Mp3StreamBuilder::lameExtension(576, 1000, 123456789);
         // Peak, radio (track) gain and audiophile (album) gain of the whole encoding.
-        lame.replace(11, 8, QByteArray::fromHex("3f800000" "2c71" "4c72"));
-        const QByteArray oldXing = Mp3StreamBuilder::xingFrame(low, 15, 900, 9999, QByteArray(100, 3), 78,
-                                                               lame + QByteArray(60, 'L'));
+        lame.replace(11, 8,
+                     QByteArray::fromHex("3f800000"
+                                         "2c71"
+                                         "4c72"));
+        const QByteArray oldXing = Mp3StreamBuilder::xingFrame(
+            low, 15, 900, 9999, QByteArray(100, 3), 78, lame + QByteArray(60, 'L'));
         const QByteArray audio = vbrFrames(30, low, bitrateIndex + 1);
         const QByteArray id3v2 = Mp3StreamBuilder::id3v2(20);
         RepairSettings settings;
@@ -404,15 +430,19 @@ private slots:
         const QByteArray xing = run.output.mid(id3v2.size(), xingSize);
         QCOMPARE(xing.mid(xingOffset, 4), QByteArray("Xing"));
         QCOMPARE(Mp3StreamBuilder::bigEndian(xing, xingOffset + 4, 4), 15u);
-        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, xingOffset + 116, 4), 78u); // quality carried over
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, xingOffset + 116, 4),
+                 78u); // quality carried over
         const int lameAt = xingOffset + 120;
         QCOMPARE(xing.mid(lameAt, 9), QByteArray("LAME3.100"));
-        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, lameAt + 28, 4), quint32(xingSize + audio.size()));
-        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, lameAt + 32, 2)), ReferenceCrc::arc(audio));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, lameAt + 28, 4),
+                 quint32(xingSize + audio.size()));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, lameAt + 32, 2)),
+                 ReferenceCrc::arc(audio));
         const quint32 delayPadding = Mp3StreamBuilder::bigEndian(xing, lameAt + 21, 3);
         QCOMPARE(int(delayPadding >> 12), keepDelay ? 576 : 0);
         QCOMPARE(int(delayPadding & 0xFFF), keepPadding ? 1000 : 0);
-        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, lameAt + 34, 2)), ReferenceCrc::arc(xing.left(lameAt + 34)));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, lameAt + 34, 2)),
+                 ReferenceCrc::arc(xing.left(lameAt + 34)));
         // The rest of the LAME data is carried as it was.
         const QByteArray rest = oldXing.mid(lameAt + 36);
         QVERIFY(rest.startsWith("LLLL"));
@@ -461,8 +491,10 @@ private slots:
         Run run;
         QVERIFY(fixture.run(oldXing + audio, settings, run));
         QCOMPARE(run.state, int(VbrRepairer::Fixed));
-        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(run.output, 188, 2)), ReferenceCrc::arc(audio));
-        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(run.output, 190, 2)), ReferenceCrc::arc(run.output.left(190)));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(run.output, 188, 2)),
+                 ReferenceCrc::arc(audio));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(run.output, 190, 2)),
+                 ReferenceCrc::arc(run.output.left(190)));
         // Music length stays the album's: the unmended modes leave it alone.
         QCOMPARE(Mp3StreamBuilder::bigEndian(run.output, 156 + 28, 4), 0u);
     }
@@ -476,8 +508,9 @@ private slots:
     void fallbackFrameSuppliesLameDataForTracks()
     {
         QFETCH(bool, withFallback);
-        const QByteArray album = Mp3StreamBuilder::xingFrame(H{}, 15, 5000, 2000000, QByteArray(100, 9), 66,
-                                                             Mp3StreamBuilder::lameExtension(576, 800, 2000000), "Info");
+        const QByteArray album =
+            Mp3StreamBuilder::xingFrame(H{}, 15, 5000, 2000000, QByteArray(100, 9), 66,
+                                        Mp3StreamBuilder::lameExtension(576, 800, 2000000), "Info");
         const QByteArray audio = vbrFrames(30);
         RepairSettings settings;
         settings.keepEncoderDelay = false;
@@ -496,10 +529,12 @@ private slots:
         QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 40, 4), 15u);
         QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 152, 4), 66u);
         QCOMPARE(xing.mid(156, 4), QByteArray("LAME"));
-        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 156 + 28, 4), quint32(xing.size() + audio.size()));
+        QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 156 + 28, 4),
+                 quint32(xing.size() + audio.size()));
         QCOMPARE(int(Mp3StreamBuilder::bigEndian(xing, 156 + 21, 3) >> 12), 0);
         QCOMPARE(int(Mp3StreamBuilder::bigEndian(xing, 156 + 21, 3) & 0xFFF), 800);
-        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, 190, 2)), ReferenceCrc::arc(xing.left(190)));
+        QCOMPARE(quint16(Mp3StreamBuilder::bigEndian(xing, 190, 2)),
+                 ReferenceCrc::arc(xing.left(190)));
     }
 
     void realLameTrackDecodesWithTrueHeader();
@@ -510,8 +545,10 @@ namespace {
 // MPEG-1 Layer III frame length, from ISO/IEC 11172-3 (the only kind lame -V2 at 44.1 kHz writes).
 int mpeg1Layer3Size(const QByteArray &bytes, qsizetype at)
 {
-    static const int kbps[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
-    if (at + 4 > bytes.size() || quint8(bytes[at]) != 0xFF || (quint8(bytes[at + 1]) & 0xFE) != 0xFA)
+    static const int kbps[16] = {0,   32,  40,  48,  56,  64,  80,  96,
+                                 112, 128, 160, 192, 224, 256, 320, 0};
+    if (at + 4 > bytes.size() || quint8(bytes[at]) != 0xFF
+        || (quint8(bytes[at + 1]) & 0xFE) != 0xFA)
         return 0;
     const int rate = kbps[quint8(bytes[at + 2]) >> 4];
     const bool padding = quint8(bytes[at + 2]) & 0x02;
@@ -617,7 +654,8 @@ void tst_VbrRepairer::realLameTrackDecodesWithTrueHeader()
     QCOMPARE(run.state, int(VbrRepairer::Fixed));
     QVERIFY(run.output.startsWith(id3v2));
     QVERIFY(run.output.endsWith(frames + trailer));
-    const QByteArray xing = run.output.mid(id3v2.size(), run.output.size() - id3v2.size() - frames.size() - trailer.size());
+    const QByteArray xing = run.output.mid(
+        id3v2.size(), run.output.size() - id3v2.size() - frames.size() - trailer.size());
     QCOMPARE(xing.mid(36, 4), QByteArray("Xing"));
     QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 44, 4), 200u);
     QCOMPARE(Mp3StreamBuilder::bigEndian(xing, 48, 4), quint32(xing.size() + frames.size()));

@@ -18,7 +18,8 @@ using H = Mp3StreamBuilder::Header;
 
 namespace {
 
-H header(Mp3StreamBuilder::Version version, Mp3StreamBuilder::ChannelMode mode, int bitrateIndex = 9)
+H header(Mp3StreamBuilder::Version version, Mp3StreamBuilder::ChannelMode mode,
+         int bitrateIndex = 9)
 {
     H h;
     h.version = version;
@@ -70,27 +71,36 @@ private slots:
             << QByteArray("Found Xing Header Frame with LAME info") << 52;
         QByteArray misplaced = Mp3StreamBuilder::xingFrame(stereo, 3, 10, 4170);
         misplaced.replace(156, 4, "LAME");
-        QTest::newRow("flags 3, LAME at 156") << misplaced << 0
-            << QByteArray("Unknown error with LAME info") << -1;
+        QTest::newRow("flags 3, LAME at 156")
+            << misplaced << 0 << QByteArray("Unknown error with LAME info") << -1;
         QTest::newRow("no LAME") << Mp3StreamBuilder::xingFrame(stereo, 15, 10, 4170) << 2
-            << QByteArray("Found Xing Header Frame") << -1;
+                                 << QByteArray("Found Xing Header Frame") << -1;
         QTest::newRow("Info tag")
             << Mp3StreamBuilder::xingFrame(stereo, 15, 10, 4170, {}, 0, lame, "Info") << 0
-            << QByteArray("The repair engine doesn't currently support Lame 'Info' tags as this is usually associated with CBR files") << -1;
+            << QByteArray("The repair engine doesn't currently support Lame 'Info' tags as this is "
+                          "usually associated with CBR files")
+            << -1;
         QTest::newRow("MPEG-1 mono at 21")
-            << Mp3StreamBuilder::xingFrame(header(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::Mono), 15, 1, 2, {}, 0, lame)
+            << Mp3StreamBuilder::xingFrame(header(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::Mono),
+                                           15, 1, 2, {}, 0, lame)
             << 2 << QByteArray("Found Xing Header Frame with LAME info") << 141;
-        QTest::newRow("MPEG-2 mono at 13")
-            << Mp3StreamBuilder::xingFrame(header(Mp3StreamBuilder::Mpeg2, Mp3StreamBuilder::Mono, 8), 15, 1, 2, {}, 0, lame)
-            << 2 << QByteArray("Found Xing Header Frame with LAME info") << 133;
+        QTest::newRow("MPEG-2 mono at 13") << Mp3StreamBuilder::xingFrame(
+            header(Mp3StreamBuilder::Mpeg2, Mp3StreamBuilder::Mono, 8), 15, 1, 2, {}, 0, lame)
+                                           << 2
+                                           << QByteArray("Found Xing Header Frame with LAME info")
+                                           << 133;
         QTest::newRow("Xing at the stereo offset of a mono frame")
-            << Mp3StreamBuilder::xingFrame(stereo, 15, 1, 2).replace(0, 4, QByteArray::fromHex("fffb90c4"))
+            << Mp3StreamBuilder::xingFrame(stereo, 15, 1, 2)
+                   .replace(0, 4, QByteArray::fromHex("fffb90c4"))
             << 1 << QByteArray() << -1;
-        QTest::newRow("VBRI at 36") << Mp3StreamBuilder::vbriFrame(stereo) << 3 << QByteArray() << -1;
-        QByteArray longLame = Mp3StreamBuilder::xingFrame(header(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::JointStereo, 14), 15, 1, 2, {}, 0, lame);
+        QTest::newRow("VBRI at 36")
+            << Mp3StreamBuilder::vbriFrame(stereo) << 3 << QByteArray() << -1;
+        QByteArray longLame = Mp3StreamBuilder::xingFrame(
+            header(Mp3StreamBuilder::Mpeg1, Mp3StreamBuilder::JointStereo, 14), 15, 1, 2, {}, 0,
+            lame);
         longLame[156 + 300] = 'x';
-        QTest::newRow("LAME data past 228 bytes") << longLame << 0
-            << QByteArray("Unexpectedly long LAME info tag") << -1;
+        QTest::newRow("LAME data past 228 bytes")
+            << longLame << 0 << QByteArray("Unexpectedly long LAME info tag") << -1;
     }
     void recognisesXingFrames()
     {
@@ -128,7 +138,8 @@ private slots:
             return;
         }
         QCOMPARE(qsizetype(xing.lameData.size()), frame.size() - lameStart);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(xing.lameData.data()), 4), QByteArray("LAME"));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(xing.lameData.data()), 4),
+                 QByteArray("LAME"));
     }
 
     void tocOfThousandEqualFrames()
@@ -181,7 +192,8 @@ private slots:
         }
         QFETCH(int, kbps);
         if (kbps < 0) {
-            QCOMPARE(error, QByteArray("Can't create an Xing Header Big enough to encapsulate the data"));
+            QCOMPARE(error,
+                     QByteArray("Can't create an Xing Header Big enough to encapsulate the data"));
             return;
         }
         QVERIFY(error.isEmpty());
@@ -199,8 +211,10 @@ private slots:
         QTest::newRow("L3, default drops it") << 0xFFFA9064u << 0 << false << QByteArray();
         QTest::newRow("L3, mode 1 keeps it") << 0xFFFA9064u << 1 << true << QByteArray();
         QTest::newRow("L2, mode 1 drops it") << 0xFFFC9004u << 1 << false << QByteArray();
-        QTest::newRow("L2, mode 2 cannot write it") << 0xFFFC9004u << 2 << true
-            << QByteArray("Xing Frame Crc update not supported on this type of mpeg audio file, please alter the options");
+        QTest::newRow("L2, mode 2 cannot write it")
+            << 0xFFFC9004u << 2 << true
+            << QByteArray("Xing Frame Crc update not supported on this type of mpeg audio file, "
+                          "please alter the options");
     }
     void crcOfNewFrameFollowsSetting()
     {
@@ -236,8 +250,11 @@ private slots:
         QTest::addColumn<quint32>("dominant");
         QTest::addColumn<QByteArray>("error");
         QTest::newRow("MPEG-1 stereo") << 0xFFFB9064u << QByteArray();
-        QTest::newRow("MPEG-1 mono") << 0xFFFB90C4u
-            << QByteArray("This type of Lame Info is unsupported, Recalculation of LameCrc cannot be performed. Try turrning off Lame CRC recalculation or logging a bug.");
+        QTest::newRow("MPEG-1 mono")
+            << 0xFFFB90C4u
+            << QByteArray(
+                   "This type of Lame Info is unsupported, Recalculation of LameCrc cannot be "
+                   "performed. Try turrning off Lame CRC recalculation or logging a bug.");
     }
     void literalLameCrcOnlyKnowsTheStereoMpeg1Layout()
     {

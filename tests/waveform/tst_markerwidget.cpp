@@ -125,8 +125,9 @@ void TestMarkerWidget::hoverPlacesOnBoundary()
     QCOMPARE(m_marker->size(), QSize(56, 20));
     // The hot spot lies on the boundary line at the pointer's height.
     const QPoint hotSpot = m_marker->positionInView() + QPoint(28, 10);
-    QCOMPARE(hotSpot, QPoint(m_view->pixelAtTime(TrackList::instance()->startOf(track)) - offset,
-                             pointer.y()));
+    QCOMPARE(
+        hotSpot,
+        QPoint(m_view->pixelAtTime(TrackList::instance()->startOf(track)) - offset, pointer.y()));
 }
 
 void TestMarkerWidget::hidesWhenBoundaryMovesAway_data()
@@ -145,9 +146,15 @@ void TestMarkerWidget::hidesWhenBoundaryMovesAway()
     QTest::mouseMove(m_view, QPoint(395, 100));
     QVERIFY(m_marker->isVisible());
     switch (action) {
-    case 0: m_view->zoomIn(); break;
-    case 1: m_view->scrollBy(40); break;
-    case 2: m_window->resize(700, 240); break;
+    case 0:
+        m_view->zoomIn();
+        break;
+    case 1:
+        m_view->scrollBy(40);
+        break;
+    case 2:
+        m_window->resize(700, 240);
+        break;
     }
     QVERIFY(!m_marker->isVisible());
 }
@@ -220,14 +227,14 @@ void TestMarkerWidget::menuReachesTrackList()
 
     QString dialogTitle;
     QString shownTitle;
-    const bool opened = answerDialog(
-        [&] { (edit ? m_marker->editAction() : m_marker->deleteAction())->trigger(); },
-        [&](TrackDataDialog *dialog) {
-            dialogTitle = dialog->windowTitle();
-            shownTitle = dialog->title();
-            dialog->setTitle(u"Renamed"_s);
-            dialog->accept();
-        });
+    const bool opened =
+        answerDialog([&] { (edit ? m_marker->editAction() : m_marker->deleteAction())->trigger(); },
+                     [&](TrackDataDialog *dialog) {
+                         dialogTitle = dialog->windowTitle();
+                         shownTitle = dialog->title();
+                         dialog->setTitle(u"Renamed"_s);
+                         dialog->accept();
+                     });
 
     QCOMPARE(opened, edit);
     QVERIFY(!m_marker->isVisible());

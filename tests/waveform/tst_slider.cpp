@@ -57,8 +57,8 @@ void TestSlider::clickPlacesHandle_data()
     QTest::newRow("near the end stops at the end") << -1 << 0 << 490 << 400 << QList<int>{400};
     QTest::newRow("on the handle starts a drag") << -1 << 300 << 350 << 300 << QList<int>{};
     // The view scrolled away after the first click; the second click must bring it back.
-    QTest::newRow("back to the last reported value") << 160 << 300 << 160 << 110
-                                                     << QList<int>{110, 110};
+    QTest::newRow("back to the last reported value")
+        << 160 << 300 << 160 << 110 << QList<int>{110, 110};
 }
 
 void TestSlider::clickPlacesHandle()
@@ -133,8 +133,8 @@ void TestSlider::trackTicksOnlyWhenShownAndDefined()
     QFETCH(int, lastEnd);
     QFETCH(bool, tick);
 
-    TrackList::instance()->setTracks({Track{u"a"_s, u"x"_s, 1, 0, 10000},
-                                      Track{u"b"_s, u"x"_s, 2, 10000, lastEnd}});
+    TrackList::instance()->setTracks(
+        {Track{u"a"_s, u"x"_s, 1, 0, 10000}, Track{u"b"_s, u"x"_s, 2, 10000, lastEnd}});
     m_slider->setValue(300);
     m_slider->setShowTrackMarks(show);
     const QImage image = m_slider->grab().toImage();

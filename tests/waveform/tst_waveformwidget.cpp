@@ -129,13 +129,16 @@ void TestWaveformWidget::normalisationStaysDefined()
     QFETCH(float, minimum);
     QFETCH(float, maximum);
 
-    load(entries, [gains](int i) { return gains == u"ramp"_s ? i / 4 : gains == u"constant"_s ? 200 : 0; });
+    load(entries, [gains](int i) {
+        return gains == u"ramp"_s ? i / 4 : gains == u"constant"_s ? 200 : 0;
+    });
     const float value = m_view->levelValue(1, entry);
     QVERIFY2(value >= minimum && value <= maximum, qPrintable(QString::number(value)));
     for (int z = 0; z < WaveformWidget::LevelCount; ++z) {
         for (int j = 0; j < m_view->levelWidth(z); ++j) {
             const float v = m_view->levelValue(z, j);
-            QVERIFY2(v >= 0.0f && v <= 1.0f, qPrintable(u"level %1 column %2: %3"_s.arg(z).arg(j).arg(v)));
+            QVERIFY2(v >= 0.0f && v <= 1.0f,
+                     qPrintable(u"level %1 column %2: %3"_s.arg(z).arg(j).arg(v)));
         }
     }
 }
@@ -253,20 +256,25 @@ void TestWaveformWidget::clickOffersTrackDragOnlyScrolls()
         start = dialog->start();
     };
 
-    QVERIFY(answerDialog([&] { QTest::mouseClick(m_view.get(), Qt::LeftButton, {}, {300, 100}); },
-                         read));
+    QVERIFY(answerDialog(
+        [&] {
+            QTest::mouseClick(m_view.get(), Qt::LeftButton, {}, {300, 100});
+        },
+        read));
     QCOMPARE(title, u"Add"_s);
     QCOMPARE(start, TimeText::format(m_view->timeAtPixel(350)));
 
-    QVERIFY(!answerDialog([&] {
-        QTest::mousePress(m_view.get(), Qt::LeftButton, {}, {300, 100});
-        QTest::mouseMove(m_view.get(), {310, 100});
-        QTest::mouseMove(m_view.get(), {320, 100});
-        QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, {320, 100});
-        QTest::mousePress(m_view.get(), Qt::LeftButton, {}, {300, 100});
-        QTest::mouseMove(m_view.get(), {290, 100});
-        QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, {300, 100});
-    }, read));
+    QVERIFY(!answerDialog(
+        [&] {
+            QTest::mousePress(m_view.get(), Qt::LeftButton, {}, {300, 100});
+            QTest::mouseMove(m_view.get(), {310, 100});
+            QTest::mouseMove(m_view.get(), {320, 100});
+            QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, {320, 100});
+            QTest::mousePress(m_view.get(), Qt::LeftButton, {}, {300, 100});
+            QTest::mouseMove(m_view.get(), {290, 100});
+            QTest::mouseRelease(m_view.get(), Qt::LeftButton, {}, {300, 100});
+        },
+        read));
     // Dragging right shows earlier audio, five columns per move; left, later audio.
     QCOMPARE(m_view->scrollOffset(), 45);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mp3/cheapmp3.h"
 #include "modalanswerer.h"
+#include "mp3/cheapmp3.h"
 #include "mp3streambuilder.h"
 #include "tracks/trackdatadialog.h"
 

@@ -36,8 +36,8 @@ private:
 void addInterleaved(CommandManager &manager, QStringList *log, int *destroyed = nullptr)
 {
     const QList<std::pair<CommandType, QString>> commands{
-        {BeginRead, u"read+1"_s},   {EndSlice, u"slice-1"_s}, {EndRead, u"read-1"_s},
-        {BeginSlice, u"slice+1"_s}, {EndRead, u"read-2"_s},   {BeginRead, u"read+2"_s},
+        {BeginRead, u"read+1"_s},   {EndSlice, u"slice-1"_s},   {EndRead, u"read-1"_s},
+        {BeginSlice, u"slice+1"_s}, {EndRead, u"read-2"_s},     {BeginRead, u"read+2"_s},
         {EndSlice, u"slice-2"_s},   {BeginSlice, u"slice+2"_s},
     };
     for (const auto &[type, tag] : commands)
@@ -87,8 +87,9 @@ void tst_CommandManager::executeRunsEveryCommandInOrder()
     CommandManager manager;
     addInterleaved(manager, &log);
     manager.execute();
-    QCOMPARE(log, (QStringList{u"read+1"_s, u"slice-1"_s, u"read-1"_s, u"slice+1"_s, u"read-2"_s,
-                               u"read+2"_s, u"slice-2"_s, u"slice+2"_s}));
+    QCOMPARE(log,
+             (QStringList{u"read+1"_s, u"slice-1"_s, u"read-1"_s, u"slice+1"_s, u"read-2"_s,
+                          u"read+2"_s, u"slice-2"_s, u"slice+2"_s}));
     // Running through the interface does the same.
     log.clear();
     static_cast<ICommand &>(manager).execute();

@@ -3,8 +3,8 @@
 #include <QTest>
 
 #include <atomic>
-#include <thread>
 #include <memory>
+#include <thread>
 
 #include "encodedaudio.h"
 #include "mp3/cheapmp3.h"
@@ -87,12 +87,15 @@ void tst_Mp3Manager::countCommands(Mp3Manager &manager)
 
 void tst_Mp3Manager::holdFirstProgress(Mp3Manager &manager)
 {
-    connect(&manager, &Mp3Manager::readProgress, &manager, [this](float) {
-        if (m_held.exchange(true))
-            return;
-        while (!m_release.load())
-            QThread::usleep(200);
-    }, Qt::DirectConnection);
+    connect(
+        &manager, &Mp3Manager::readProgress, &manager,
+        [this](float) {
+            if (m_held.exchange(true))
+                return;
+            while (!m_release.load())
+                QThread::usleep(200);
+        },
+        Qt::DirectConnection);
 }
 
 void tst_Mp3Manager::readsRealFileAndDeliversIndexOnMainThread()
@@ -123,7 +126,8 @@ void tst_Mp3Manager::readProgressOncePerWholePercent()
 {
     Mp3Manager manager;
     QList<float> reported;
-    connect(&manager, &Mp3Manager::readProgress, this, [&](float percent) { reported.append(percent); });
+    connect(&manager, &Mp3Manager::readProgress, this,
+            [&](float percent) { reported.append(percent); });
     connect(&manager, &Mp3Manager::readyCheapMP3, this, [](CheapMP3 *index) { delete index; });
     QSignalSpy ready(&manager, &Mp3Manager::readyCheapMP3);
     manager.openMp3(m_large);
