@@ -11,12 +11,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "callbackcommand.h"
 #include "interruptnotifier.h"
 #include "mp3/cheapmp3.h"
 #include "terminaltext.h"
 #include "tracks/timetext.h"
 #include "tracks/tracklist.h"
+#include "work/callbackcommand.h"
 #include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;

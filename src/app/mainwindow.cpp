@@ -26,7 +26,6 @@
 #include "app/buttonlineedit.h"
 #include "app/enablingcommands.h"
 #include "app/freedbsearchwidget.h"
-#include "app/guardedcallbackcommand.h"
 #include "app/progresswidget.h"
 #include "app/welcomepanel.h"
 #include "cue/cuedialog.h"
@@ -42,6 +41,7 @@
 #include "waveform/markerwidget.h"
 #include "waveform/slider.h"
 #include "waveform/waveformwidget.h"
+#include "work/callbackcommand.h"
 #include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
@@ -348,7 +348,7 @@ void MainWindow::registerCommands()
         addSliceEnablingCommands(*m_manager, action);
     addProgressWidgetCommands(*m_manager, m_progressPanel);
     m_manager->addCommand(
-        std::make_unique<GuardedCallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
+        std::make_unique<CallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
 }
 
 QString MainWindow::baseName(const QString &path)

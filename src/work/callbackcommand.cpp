@@ -1,4 +1,4 @@
-#include "callbackcommand.h"
+#include "work/callbackcommand.h"
 
 CallbackCommand::CallbackCommand(CommandType commandType, QObject *guard,
                                  std::function<void()> callback)

@@ -6,8 +6,8 @@
 
 #include "work/command.h"
 
-// A command that calls back into an object of the command line's, as long as that object
-// still exists.
+// Calls back into an object while it still exists: the work manager may outlive the window
+// or job that registered the command.
 class CallbackCommand final : public Command
 {
 public:
