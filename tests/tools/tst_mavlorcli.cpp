@@ -7,39 +7,13 @@
 
 #include <csignal>
 
+#include "clirun.h"
 #include "encodedaudio.h"
 #include "mp3streambuilder.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct Result
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &arguments, int timeoutMs = 120000)
-{
-    QProcess cli;
-    cli.start(QStringLiteral(MAVLOR_CLI_PATH), arguments);
-    Result result;
-    if (!cli.waitForFinished(timeoutMs))
-        return result;
-    result.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    result.out = QString::fromUtf8(cli.readAllStandardOutput());
-    result.err = QString::fromUtf8(cli.readAllStandardError());
-    return result;
-}
-
-double decodedSeconds(const QString &path)
-{
-    const EncodedAudio::Decoded decoded = EncodedAudio::decode(path);
-    return decoded.ok && decoded.sampleRate > 0 ? double(decoded.samples) / decoded.sampleRate
-                                                : -1.0;
-}
 
 QStringList mp3sIn(const QString &folder)
 {
@@ -107,7 +81,7 @@ void tst_MavlorCli::initTestCase()
 
 void tst_MavlorCli::infoDescribesTheFile()
 {
-    const Result result = runCli({u"info"_s, m_album});
+    const CliResult result = runCli({u"info"_s, m_album});
     QCOMPARE(result.status, 0);
     QVERIFY(result.out.contains(u"Sample rate:     44100 Hz"_s));
     QVERIFY(result.out.contains(u"Channels:        2"_s));
@@ -118,8 +92,8 @@ void tst_MavlorCli::infoDescribesTheFile()
 void tst_MavlorCli::splitAtTimesWritesEveryTrack()
 {
     const QString out = m_dir.filePath(u"at"_s);
-    const Result result = runCli({u"split"_s, m_album, u"--out"_s, out, u"--at"_s, u"4"_s,
-                                  u"--at"_s, u"00:07.50"_s, u"--quiet"_s});
+    const CliResult result = runCli({u"split"_s, m_album, u"--out"_s, out, u"--at"_s, u"4"_s,
+                                     u"--at"_s, u"00:07.50"_s, u"--quiet"_s});
     QCOMPARE(result.status, 0);
     QVERIFY(result.out.isEmpty());
     QCOMPARE(mp3sIn(out),
@@ -140,7 +114,7 @@ void tst_MavlorCli::cueSheetGivesTitledTracksOfTheRightLength()
     file.write(sheet);
     file.close();
     const QString out = m_dir.filePath(u"cue"_s);
-    const Result result = runCli({u"split"_s, m_album, u"--cue"_s, cue, u"--out"_s, out});
+    const CliResult result = runCli({u"split"_s, m_album, u"--cue"_s, cue, u"--out"_s, out});
     QCOMPARE(result.status, 0);
     const QStringList names = mp3sIn(out);
     QCOMPARE(names,
@@ -170,7 +144,7 @@ void tst_MavlorCli::sheetBesideTheFileIsUsedWithoutBeingNamed()
     file.write(sheet);
     file.close();
     const QString out = m_dir.filePath(u"beside-out"_s);
-    const Result result = runCli({u"split"_s, folder + u"/album.mp3"_s, u"--out"_s, out});
+    const CliResult result = runCli({u"split"_s, folder + u"/album.mp3"_s, u"--out"_s, out});
     QCOMPARE(result.status, 0);
     QVERIFY(result.out.contains(u"album.cue"_s));
     QCOMPARE(mp3sIn(out).size(), 3);
@@ -180,8 +154,9 @@ void tst_MavlorCli::sheetBesideTheFileIsUsedWithoutBeingNamed()
 void tst_MavlorCli::trackSelectionWritesOnlyThoseTracks()
 {
     const QString out = m_dir.filePath(u"selection"_s);
-    const Result result = runCli({u"split"_s, m_album, u"--out"_s, out, u"--at"_s, u"2"_s,
-                                  u"--at"_s, u"4"_s, u"--at"_s, u"6"_s, u"--tracks"_s, u"1,3-4"_s});
+    const CliResult result =
+        runCli({u"split"_s, m_album, u"--out"_s, out, u"--at"_s, u"2"_s, u"--at"_s, u"4"_s,
+                u"--at"_s, u"6"_s, u"--tracks"_s, u"1,3-4"_s});
     QCOMPARE(result.status, 0);
     QCOMPARE(mp3sIn(out),
              QStringList({u"01 - album - album.mp3"_s, u"03 - album - album.mp3"_s,
@@ -222,7 +197,7 @@ void tst_MavlorCli::badInputGivesOneLineErrorAndFailure()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
-    const Result result = runCli(arguments);
+    const CliResult result = runCli(arguments);
     QVERIFY(result.status > 0);
     QVERIFY2(result.err.startsWith(u"mavlor-cli: "_s), qPrintable(result.err));
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
@@ -270,7 +245,7 @@ void tst_MavlorCli::repairInPlaceAndToSecondFile()
     original.close();
 
     const QString copy = out + u"/copy.mp3"_s;
-    Result result = runCli({u"repair"_s, track, copy, u"--verbose"_s});
+    CliResult result = runCli({u"repair"_s, track, copy, u"--verbose"_s});
     QCOMPARE(result.status, 0);
     QVERIFY2(result.out.contains(u"Starting Fix : "_s), qPrintable(result.out));
     QVERIFY(result.out.contains(u"Detail: Found MP3 headers: "_s));
@@ -336,7 +311,7 @@ void tst_MavlorCli::repairWritesThroughALinkAndEscapesFileBytes()
     QVERIFY(Mp3StreamBuilder().append(QByteArray("old")).save(target));
     QVERIFY(QFile::link(target, link));
 
-    const Result result = runCli({u"repair"_s, in, link, u"--verbose"_s});
+    const CliResult result = runCli({u"repair"_s, in, link, u"--verbose"_s});
     QCOMPARE(result.status, 0);
     QVERIFY2(result.out.contains(u"\\x1B[2J\\x07"_s), qPrintable(result.out));
     QVERIFY(!result.out.contains(QChar(0x1B)) && !result.out.contains(QChar(0x07)));
@@ -358,7 +333,7 @@ void tst_MavlorCli::failedTrackIsNamedAndPathsEscaped()
     sheetFile.write("TRACK 01 AUDIO\n  TITLE \"Fine\"\n  INDEX 01 00:00:00\n"
                     "TRACK 02 AUDIO\n  TITLE \"Gone\"\n  INDEX 01 59:00:00\n");
     sheetFile.close();
-    const Result result = runCli({u"split"_s, m_album, u"--cue"_s, cue, u"--out"_s, out});
+    const CliResult result = runCli({u"split"_s, m_album, u"--cue"_s, cue, u"--out"_s, out});
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains(u"track 2"_s), qPrintable(result.err));
     QVERIFY2(result.out.contains(u"fail\\x1B[31m/01"_s), qPrintable(result.out));

@@ -2,7 +2,6 @@
 // file made by lame; names and tags read back with TagLib, lengths judged by ffmpeg.
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,31 +9,12 @@
 #include <taglib/tag.h>
 
 #include "cddbtestserver.h"
+#include "clirun.h"
 #include "encodedaudio.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct Result
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Result runCli(const QStringList &arguments)
-{
-    QProcess cli;
-    cli.start(QStringLiteral(MAVLOR_CLI_PATH), arguments);
-    Result result;
-    if (!cli.waitForFinished(120000))
-        return result;
-    result.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    result.out = QString::fromUtf8(cli.readAllStandardOutput());
-    result.err = QString::fromUtf8(cli.readAllStandardError());
-    return result;
-}
 
 // "artist|title" of the file's tag, empty when TagLib cannot read one.
 QString tagOf(const QString &path)
@@ -44,13 +24,6 @@ QString tagOf(const QString &path)
         return {};
     return QString::fromStdWString(file.tag()->artist().toWString()) + u'|'
         + QString::fromStdWString(file.tag()->title().toWString());
-}
-
-double decodedSeconds(const QString &path)
-{
-    const EncodedAudio::Decoded decoded = EncodedAudio::decode(path);
-    return decoded.ok && decoded.sampleRate > 0 ? double(decoded.samples) / decoded.sampleRate
-                                                : -1.0;
 }
 
 // The music is 12 s: three tones of 4 s. Disc offsets are CD frames (1/75 s) after a 2 s lead-in.
@@ -143,7 +116,7 @@ void tst_MavlorCliFreedb::search()
     QFETCH(QString, out);
     QFETCH(QString, err);
 
-    const Result result = runCli(arguments);
+    const CliResult result = runCli(arguments);
     QCOMPARE(result.status, status);
     QCOMPARE(result.out, out);
     QVERIFY2(result.err.contains(err), qPrintable(result.err));
@@ -197,7 +170,7 @@ void tst_MavlorCliFreedb::splitFromDisc()
                           m_serverArgument, u"--out"_s, out,           u"--quiet"_s};
     if (!selection.isEmpty())
         arguments << u"--tracks"_s << selection;
-    const Result result = runCli(arguments);
+    const CliResult result = runCli(arguments);
     QVERIFY2(result.status == status, qPrintable(result.err));
     QVERIFY2(result.err.contains(err), qPrintable(result.err));
     QCOMPARE(result.err.isEmpty(), err.isEmpty());
