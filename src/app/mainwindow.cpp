@@ -428,7 +428,13 @@ void MainWindow::onReadProgress(float percent)
     const int whole = static_cast<int>(percent);
     if (whole == m_lastReadPercent)
         return;
-    m_progressPanel->progressBar()->setValue(whole);
+    // setValue() repaints at once, and a fast read queues a hundred values within a few
+    // milliseconds: let them fold into the next paint instead of stalling the event loop.
+    QProgressBar *bar = m_progressPanel->progressBar();
+    bar->setUpdatesEnabled(false);
+    bar->setValue(whole);
+    bar->setUpdatesEnabled(true);
+    bar->update();
     m_lastReadPercent = whole;
 }
 
