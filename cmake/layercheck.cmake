@@ -33,12 +33,12 @@ file(GLOB_RECURSE sources RELATIVE "${ROOT}"
 set(violations "")
 foreach(source IN LISTS sources)
   # src/<folder>/..., tests/<folder>/... or tools/...
-  string(REPLACE "/" ";" parts "${source}")
-  list(GET parts 0 top)
+  string(REPLACE "/" ";" pathItems "${source}")
+  list(GET pathItems 0 top)
   if(top STREQUAL "tools")
     set(own tools)
   else()
-    list(GET parts 1 own)
+    list(GET pathItems 1 own)
   endif()
   if(NOT DEFINED rank_${own})
     continue() # test support and the like belong to no layer
