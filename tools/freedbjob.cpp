@@ -45,12 +45,7 @@ FreedbJob::FreedbJob(const Freedb::Server &server, QObject *parent)
 FreedbJob::~FreedbJob()
 {
     // run() returns only after the thread stopped; this guards an early exit all the same.
-    if (m_thread->isRunning())
-        m_object->stop();
-    while (m_thread->isRunning()) {
-        m_thread->quit();
-        m_thread->wait(10);
-    }
+    m_thread->stopAndWait();
     m_object.reset();
     m_thread.reset();
 }

@@ -76,12 +76,7 @@ FreedbSearchWidget::~FreedbSearchWidget()
     m_model->setHeaderListener(nullptr);
     // The object may still be inside a network wait on its thread: stop it (the wait ends
     // within a slice), let the thread end, and only then delete the object and the thread.
-    if (m_thread->isRunning())
-        m_threadObject->stop();
-    while (m_thread->isRunning()) {
-        m_thread->quit();
-        m_thread->wait(10);
-    }
+    m_thread->stopAndWait();
     m_threadObject.reset();
     m_thread.reset();
 }

@@ -38,6 +38,18 @@ bool Thread::startWork()
     return true;
 }
 
+void Thread::stopAndWait()
+{
+    if (!isRunning())
+        return;
+    if (auto *threadObject = qobject_cast<IThreadObject *>(m_object))
+        threadObject->stop();
+    while (isRunning()) {
+        quit();
+        wait(10);
+    }
+}
+
 void Thread::onFinish()
 {
     // The worker may not have entered its event loop when the first quit() arrives, and a

@@ -20,6 +20,10 @@ public:
     // Starts a run unless one is under way or there is no object; returns whether it started.
     bool startWork();
 
+    // For an owner's teardown: asks the object to stop and quits the loop until the thread
+    // has ended, without waiting for onFinish(), which may never be delivered again.
+    void stopAndWait();
+
 signals:
     void stopped();
 

@@ -74,16 +74,9 @@ Mp3Manager::Mp3Manager(QObject *parent)
 Mp3Manager::~Mp3Manager()
 {
     for (Worker &worker : m_workers) {
-        if (!worker.thread->isRunning())
-            continue;
-        worker.object->stop();
-        // The work ends at its next check and emits finished(); onFinish() will never be
-        // delivered now, so quit the loop ourselves until the thread is gone.
+        // The work ends at its next check; its end must not reach this half-destroyed manager.
         worker.thread->disconnect(this);
-        while (worker.thread->isRunning()) {
-            worker.thread->quit();
-            worker.thread->wait(10);
-        }
+        worker.thread->stopAndWait();
     }
     // Objects first, then their threads, as the thread protocol asks: no object is left
     // attached to a thread that is already gone.
