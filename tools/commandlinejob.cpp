@@ -7,7 +7,6 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -16,8 +15,8 @@
 #include "terminaltext.h"
 #include "tracks/timetext.h"
 #include "tracks/tracklist.h"
-#include "work/callbackcommand.h"
 #include "work/mp3manager.h"
+#include "work/session.h"
 
 using namespace Qt::StringLiterals;
 
@@ -69,10 +68,7 @@ CommandLineJob::CommandLineJob(const Options &options, QObject *parent)
 {
 }
 
-CommandLineJob::~CommandLineJob()
-{
-    TrackList::instance()->setCalculater(nullptr);
-}
+CommandLineJob::~CommandLineJob() = default;
 
 int CommandLineJob::run()
 {
@@ -93,38 +89,31 @@ int CommandLineJob::run()
         }
     }
 
-    Mp3Manager *manager = Mp3Manager::instance();
-    connect(manager, &Mp3Manager::readProgress, this,
-            [this](float percent) { m_progress.show(u"Reading"_s, static_cast<int>(percent)); });
-    connect(manager, &Mp3Manager::readyCheapMP3, this, &CommandLineJob::onReadyCheapMP3);
-    connect(manager, &Mp3Manager::readyCueFiles, this, &CommandLineJob::onReadyCueFiles);
-    connect(manager, &Mp3Manager::cueSearchEnded, this, &CommandLineJob::onCueSearchEnded);
-    connect(manager, &Mp3Manager::readyTracks, this, &CommandLineJob::onReadyTracks);
-    connect(manager, &Mp3Manager::cueParseEnded, this, &CommandLineJob::onCueParseEnded);
-    connect(manager, &Mp3Manager::sliceProgress, this, &CommandLineJob::onSliceProgress);
-    connect(manager, &Mp3Manager::trackWritten, this, &CommandLineJob::onTrackWritten);
-    connect(manager, &Mp3Manager::trackFailed, this, &CommandLineJob::onTrackFailed);
-    manager->addCommand(
-        std::make_unique<CallbackCommand>(EndRead, this, [this] { onReadEnded(); }));
-    manager->addCommand(
-        std::make_unique<CallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
+    m_session = std::make_unique<Session>(Mp3Manager::instance());
+    const bool givenSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty()
+        || !m_options.tracks.isEmpty();
+    // Nobody is asked here: only the MP3's own sheet is taken, and none when tracks are given.
+    m_session->setSheetRule(givenSource || m_options.mode == Mode::Info
+                                ? Session::SheetRule::None
+                                : Session::SheetRule::OwnOnly);
+    connect(m_session.get(), &Session::readProgress, this,
+            [this](int percent) { m_progress.show(u"Reading"_s, percent); });
+    connect(m_session.get(), &Session::fileOpened, this, &CommandLineJob::onFileOpened);
+    connect(m_session.get(), &Session::openFailed, this, &CommandLineJob::onOpenFailed);
+    connect(m_session.get(), &Session::tracksBuilt, this, &CommandLineJob::onTracksBuilt);
+    connect(m_session.get(), &Session::sliceProgress, this, &CommandLineJob::onSliceProgress);
+    connect(m_session.get(), &Session::trackWritten, this, &CommandLineJob::onTrackWritten);
+    connect(m_session.get(), &Session::trackFailed, this, &CommandLineJob::onTrackFailed);
+    connect(m_session.get(), &Session::sliceEnded, this, &CommandLineJob::onSliceEnded);
 
     m_interrupt = std::make_unique<InterruptNotifier>();
     connect(m_interrupt.get(), &InterruptNotifier::interruptRequested, this,
             &CommandLineJob::onInterrupt);
 
-    manager->openMp3(QFileInfo(m_options.input).absoluteFilePath());
-    if (m_stage != Stage::Done)
+    m_session->open(QFileInfo(m_options.input).absoluteFilePath());
+    if (!m_done)
         QCoreApplication::exec();
     return m_status;
-}
-
-int CommandLineJob::totalLength() const
-{
-    if (!m_index || m_index->sampleRate() <= 0)
-        return 0;
-    return static_cast<int>(qint64(m_index->frameCount()) * CheapMP3::SAMPLES_PER_ENTRY * 1000
-                            / m_index->sampleRate());
 }
 
 bool CommandLineJob::parseTrackSelection(const QString &text, QSet<int> *selection)
@@ -170,162 +159,96 @@ bool CommandLineJob::parseTime(const QString &text, int *milliseconds)
     return true;
 }
 
-void CommandLineJob::onReadyCheapMP3(CheapMP3 *index)
+void CommandLineJob::onFileOpened()
 {
-    m_index.reset(index);
-}
-
-void CommandLineJob::onReadyCueFiles(const FileFinder::FileList &files)
-{
-    m_cueFiles = files;
-}
-
-void CommandLineJob::onReadEnded()
-{
-    if (m_stage != Stage::Reading && m_stage != Stage::ReadingSearchEnded)
-        return;
-    const bool cueSearchEnded = m_stage == Stage::ReadingSearchEnded;
-    m_stage = Stage::Searching;
     m_progress.finish();
-    if (m_interrupt->interrupted() || !m_index) {
-        fail(u"stopped"_s);
-        return;
-    }
-    if (m_index->frameCount() == 0 || m_index->sampleRate() <= 0) {
-        fail(u"%1 is not an MP3 file: no MPEG audio frames found"_s.arg(m_options.input));
-        return;
-    }
     if (m_options.mode == Mode::Info) {
         printInfo();
         finish(0);
         return;
     }
-    buildTracks(cueSearchEnded);
+    if (!m_session->sheet().isEmpty() && !m_options.quiet)
+        printLine(stdout, u"Using CUE sheet %1"_s.arg(m_session->sheet()));
 }
 
-void CommandLineJob::onCueSearchEnded()
+void CommandLineJob::onOpenFailed(const QString &, const QString &reason)
 {
-    if (m_stage == Stage::Reading)
-        m_stage = Stage::ReadingSearchEnded;
-    else if (m_stage == Stage::Searching)
-        buildTracks(true);
+    m_progress.finish();
+    if (reason.isEmpty() || (m_interrupt && m_interrupt->interrupted()))
+        fail(u"stopped"_s);
+    else
+        fail(u"%1 is not an MP3 file: no MPEG audio frames found"_s.arg(m_options.input));
 }
 
-void CommandLineJob::buildTracks(bool cueSearchEnded)
+void CommandLineJob::onTracksBuilt(const QString &note)
 {
-    const bool explicitSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty()
-        || !m_options.tracks.isEmpty();
-    if (!explicitSource && !cueSearchEnded)
+    if (m_done || m_options.mode != Mode::Split)
         return;
-
-    if (!m_options.tracks.isEmpty()) {
-        sliceListTracks(m_options.tracks);
-        return;
-    }
-
-    if (!m_options.cueSheet.isEmpty()) {
-        m_stage = Stage::ParsingCue;
-        Mp3Manager::instance()->parseCue(m_options.cueSheet);
-        return;
-    }
-
-    if (m_options.cutTimes.isEmpty()) {
-        // The window's rule: one sheet whose base name is the MP3's is taken without asking.
-        if (m_cueFiles.size() == 1
-            && QFileInfo(m_cueFiles.first()).baseName() == QFileInfo(m_options.input).baseName()) {
-            m_options.cueSheet = m_cueFiles.first();
-            if (!m_options.quiet)
-                printLine(stdout, u"Using CUE sheet %1"_s.arg(m_options.cueSheet));
-            m_stage = Stage::ParsingCue;
-            Mp3Manager::instance()->parseCue(m_options.cueSheet);
+    if (!m_sourceApplied) {
+        m_sourceApplied = true;
+        if (!applyTrackSource())
             return;
-        }
+    } else if (!note.isEmpty()) {
+        fail(u"no tracks found in CUE sheet %1"_s.arg(m_options.cueSheet));
+        return;
     }
-
-    const int total = totalLength();
-    QList<int> cuts;
-    for (int t : std::as_const(m_options.cutTimes)) {
-        if (t > 0 && t < total && !cuts.contains(t))
-            cuts.append(t);
-    }
-    std::sort(cuts.begin(), cuts.end());
-    cuts.prepend(0);
-    cuts.append(total);
-    TrackContainer tracks;
-    const QString name = baseName();
-    for (int i = 0; i + 1 < cuts.size(); ++i)
-        tracks.append(Track{name, name, i + 1, cuts[i], cuts[i + 1]});
-    sliceTracks(tracks);
+    sliceTracks();
 }
 
-void CommandLineJob::onReadyTracks(const TrackContainer &tracks)
+bool CommandLineJob::applyTrackSource()
 {
-    if (m_stage == Stage::ParsingCue)
-        sliceListTracks(tracks);
-}
-
-void CommandLineJob::sliceListTracks(const TrackContainer &tracks)
-{
-    TrackList *list = TrackList::instance();
-    list->setCalculater(this);
-    list->setSourcePath(m_options.input);
-    list->setTracks(tracks);
-    TrackContainer filled;
-    for (int i = 0; i < list->count(); ++i) {
+    if (!m_options.cueSheet.isEmpty()) {
+        m_session->takeSheet(m_options.cueSheet);
+        return false; // its tracks come with the next tracksBuilt()
+    }
+    if (!m_options.tracks.isEmpty()) {
         // A freedb disc longer than the music is the user's choice, not a failure: its tracks
-        // past the end have nothing to hold. A sheet's such track still fails by name.
-        const Track track = list->trackAt(i);
-        if (!m_options.tracks.isEmpty() && track.start >= totalLength()) {
+        // past the end have nothing to hold.
+        QList<int> leftOut;
+        m_session->replaceTracks(m_options.tracks, &leftOut);
+        for (int number : std::as_const(leftOut))
             printLine(stderr,
                       u"mavlor-cli: track %1 starts after the end of the music; not written"_s.arg(
-                          track.number));
-            continue;
+                          number));
+        return true;
+    }
+    if (!m_options.cutTimes.isEmpty()) {
+        QString why;
+        if (!m_session->cutAt(m_options.cutTimes, &why)) {
+            fail(why);
+            return false;
         }
-        filled.append(track);
     }
-    sliceTracks(filled);
+    return true;
 }
 
-void CommandLineJob::onCueParseEnded()
+void CommandLineJob::sliceTracks()
 {
-    if (m_stage == Stage::ParsingCue)
-        fail(u"no tracks found in CUE sheet %1"_s.arg(m_options.cueSheet));
-}
-
-void CommandLineJob::sliceTracks(const TrackContainer &tracks)
-{
+    const TrackContainer tracks = TrackList::instance()->allTracks();
     const QSet<int> &selection = m_options.trackSelection;
-    TrackContainer chosen;
-    for (const Track &track : tracks) {
-        if (selection.isEmpty() || selection.contains(track.number))
-            chosen.append(track);
-    }
     for (int number : std::as_const(selection)) {
         if (number > tracks.size()) {
             fail(u"there is no track %1; the file has %2 tracks"_s.arg(number).arg(tracks.size()));
             return;
         }
     }
-    m_tracksToWrite = chosen.size();
-    m_stage = Stage::Slicing;
-    Mp3Manager::instance()->slice(QDir(m_options.outputFolder).absolutePath(), chosen,
-                                  m_index.get());
+    TrackContainer chosen;
+    for (const Track &track : tracks) {
+        if (selection.isEmpty() || selection.contains(track.number))
+            chosen.append(track);
+    }
+    QString why;
+    if (!m_session->slice(QDir(m_options.outputFolder).absolutePath(), chosen, &why))
+        fail(why);
 }
 
-void CommandLineJob::onSliceProgress(SliceProgress progress)
+void CommandLineJob::onSliceProgress(int percent, int track)
 {
-    if (m_tracksToWrite <= 0)
-        return;
-    const double share = 100.0 / m_tracksToWrite;
-    const int done = std::clamp(m_tracksWritten + m_tracksFailed, 0, m_tracksToWrite);
-    m_progress.show(u"Writing track %1"_s.arg(progress.track),
-                    static_cast<int>(share * done + progress.percent / 100.0 * share));
+    m_progress.show(u"Writing track %1"_s.arg(track), percent);
 }
 
-void CommandLineJob::onTrackWritten(int track, const QString &path)
+void CommandLineJob::onTrackWritten(int, const QString &path)
 {
-    Q_UNUSED(track);
-    ++m_tracksWritten;
     if (!m_options.quiet) {
         m_progress.finish();
         printLine(stdout, path);
@@ -334,32 +257,31 @@ void CommandLineJob::onTrackWritten(int track, const QString &path)
 
 void CommandLineJob::onTrackFailed(int track, const QString &path, const QString &reason)
 {
-    ++m_tracksFailed;
     m_progress.finish();
     printLine(stderr, u"mavlor-cli: track %1 (%2) not written: %3"_s.arg(track).arg(path, reason));
 }
 
 void CommandLineJob::onSliceEnded()
 {
-    if (m_stage != Stage::Slicing)
-        return;
     m_progress.finish();
+    const Session::SliceSummary summary = m_session->lastSlice();
     if (m_interrupt->interrupted()) {
-        fail(u"stopped; %1 of %2 tracks written"_s.arg(m_tracksWritten).arg(m_tracksToWrite));
+        fail(u"stopped; %1 of %2 tracks written"_s.arg(summary.written).arg(summary.asked));
         return;
     }
-    finish(m_tracksWritten == m_tracksToWrite ? 0 : 1);
+    finish(summary.written == summary.asked ? 0 : 1);
 }
 
 void CommandLineJob::onInterrupt()
 {
-    Mp3Manager::instance()->onStopAnyWork();
+    if (m_session)
+        m_session->stop();
 }
 
 void CommandLineJob::printInfo()
 {
-    const CheapMP3 &index = *m_index;
-    const qint64 ms = totalLength();
+    const CheapMP3 &index = *m_session->frameIndex();
+    const qint64 ms = index.lengthMs();
     printLine(stdout, u"File:            %1"_s.arg(m_options.input));
     printLine(stdout,
               u"Frames:          %1 (of %2 samples each)"_s.arg(index.frameCount())
@@ -383,17 +305,12 @@ void CommandLineJob::fail(const QString &message)
 
 void CommandLineJob::finish(int status)
 {
-    if (m_stage == Stage::Done)
+    if (m_done)
         return;
-    m_stage = Stage::Done;
+    m_done = true;
     m_status = status;
     // Leave the loop only once the worker that may still run has been told to stop.
-    if (m_interrupt)
-        Mp3Manager::instance()->onStopAnyWork();
+    if (m_session)
+        m_session->stop();
     QCoreApplication::exit(status);
-}
-
-QString CommandLineJob::baseName() const
-{
-    return QFileInfo(m_options.input).completeBaseName();
 }

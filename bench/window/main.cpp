@@ -25,6 +25,7 @@
 #include "tracks/tracklist.h"
 #include "waveform/waveformwidget.h"
 #include "work/mp3manager.h"
+#include "work/session.h"
 
 using namespace Qt::StringLiterals;
 
@@ -190,7 +191,7 @@ int main(int argc, char *argv[])
             u"%1 ms, event %2"_s.arg(application.slowestMs, 0, 'f', 2).arg(application.slowest);
         application.slowestMs = 0;
 
-        const int total = window.totalLength();
+        const int total = window.session()->totalLength();
         TrackContainer tracks;
         for (int i = 0; i < trackCount; ++i)
             tracks.append(Track{u"Track %1"_s.arg(i + 1), u"Bench"_s, i + 1, total * i / trackCount,

@@ -19,12 +19,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <filesystem>
-#include <system_error>
-
 #include "app/aboutdialog.h"
 #include "app/buttonlineedit.h"
-#include "app/enablingcommands.h"
 #include "app/freedbsearchwidget.h"
 #include "app/progresswidget.h"
 #include "app/welcomepanel.h"
@@ -41,8 +37,8 @@
 #include "waveform/markerwidget.h"
 #include "waveform/slider.h"
 #include "waveform/waveformwidget.h"
-#include "work/callbackcommand.h"
 #include "work/mp3manager.h"
+#include "work/session.h"
 
 using namespace Qt::StringLiterals;
 
@@ -101,6 +97,7 @@ constexpr int trackColumnLength = 5;
 MainWindow::MainWindow(QWidget *parent)
     : DroppableWindow(parent)
     , m_manager(Mp3Manager::instance())
+    , m_session(new Session(Mp3Manager::instance(), this))
     , m_progressPanel(new ProgressWidget(this))
 {
     // main() keeps the manager's scope around the window; tests make one of their own.
@@ -132,19 +129,23 @@ MainWindow::MainWindow(QWidget *parent)
     createMenusAndToolBar();
     createPanes();
 
-    connect(m_trackModel.get(), &QAbstractItemModel::dataChanged, this,
-            &MainWindow::onTrackModelDataChanged);
-    connect(m_progressPanel, &ProgressWidget::stopped, m_manager, &Mp3Manager::onStopAnyWork);
-    connect(m_manager, &Mp3Manager::readyCheapMP3, this, &MainWindow::onReadyCheapMP3);
-    connect(m_manager, &Mp3Manager::readProgress, this, &MainWindow::onReadProgress);
-    connect(m_manager, &Mp3Manager::readyCueFiles, this, &MainWindow::onCueFilesFinded);
-    connect(m_manager, &Mp3Manager::readyTracks, this, &MainWindow::onReadyTracks);
-    connect(m_manager, &Mp3Manager::sliceProgress, this, &MainWindow::onSliceProgress);
-    connect(m_manager, &Mp3Manager::trackFailed, this, &MainWindow::onTrackFailed);
-    connect(m_manager, &Mp3Manager::trackWritten, this, &MainWindow::onTrackWritten);
-    connect(m_manager, &Mp3Manager::cueParseEnded, this, &MainWindow::onCueParseEnded);
+    // Ticks change what Slice can do; the header box follows the rows.
+    connect(m_trackModel.get(), &QAbstractItemModel::dataChanged, this, [this] {
+        updateHeaderCheckState();
+        updateActions();
+    });
+    connect(m_trackView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::updateActions);
+    connect(m_progressPanel, &ProgressWidget::stopped, m_session, &Session::stop);
+    connect(m_session, &Session::stateChanged, this, &MainWindow::updateActions);
+    connect(m_session, &Session::fileOpened, this, &MainWindow::onFileOpened);
+    connect(m_session, &Session::openFailed, this, &MainWindow::onOpenFailed);
+    connect(m_session, &Session::sheetChoiceNeeded, this, &MainWindow::onSheetChoiceNeeded);
+    connect(m_session, &Session::tracksBuilt, this, &MainWindow::onTracksBuilt);
+    connect(m_session, &Session::readProgress, this, &MainWindow::onReadProgress);
+    connect(m_session, &Session::sliceProgress, this, &MainWindow::onSliceProgress);
+    connect(m_session, &Session::sliceEnded, this, &MainWindow::onSliceEnded);
 
-    registerCommands();
     restoreSettings();
 
     m_welcomePanel = new WelcomePanel(m_actionOpen, centralWidget());
@@ -153,15 +154,14 @@ MainWindow::MainWindow(QWidget *parent)
     addSuffix("mp3");
     connect(this, &DroppableWindow::filesDropped, this, &MainWindow::onDroppedFiles);
 
-    TrackList::instance()->setCalculater(this);
     TrackList::instance()->setUpdateListener(this);
+    updateActions();
 }
 
 MainWindow::~MainWindow()
 {
     // The track list outlives the window; it must not call back into it. The work manager
     // may already be gone at this point and is not touched.
-    TrackList::instance()->setCalculater(nullptr);
     TrackList::instance()->setUpdateListener(nullptr);
     m_trackView->setModel(nullptr);
 }
@@ -175,6 +175,7 @@ void MainWindow::createActions()
     m_actionExit->setShortcut(QKeySequence::Quit);
     m_actionAbout = makeAction(this, "actionAbout", tr("About"), u":/about"_s);
     m_actionSlice = makeAction(this, "actionSlice", tr("Slice"), u":/slice"_s);
+    m_actionSlice->setShortcuts({QKeySequence(u"Ctrl+Return"_s), QKeySequence(u"Ctrl+Enter"_s)});
     setTip(m_actionSlice, tr("Write the ticked tracks into the folder"));
     m_actionAdd = makeAction(this, "actionAdd", tr("Add"), u":/add"_s);
     setTip(m_actionAdd, tr("Add a track"));
@@ -186,7 +187,6 @@ void MainWindow::createActions()
     setTip(m_actionEdit, tr("Edit the selected track"));
     m_actionFreedbSearch = makeAction(this, "actionFreedbSearch", tr("Search..."), u":/search"_s);
     m_actionFreedbSearch->setCheckable(true);
-    m_actionFreedbSearch->setEnabled(false);
     m_actionFreedbSearch->setToolTip(tr("freedb search"));
 
     // Shortcuts only, not in the menus: the waveform's wheel does the same.
@@ -196,11 +196,6 @@ void MainWindow::createActions()
     m_actionZoomOut->setShortcut(QKeySequence::ZoomOut);
     addAction(m_actionZoomIn);
     addAction(m_actionZoomOut);
-
-    // Nothing to act on before the first file has been read.
-    for (QAction *action : {m_actionSlice, m_actionAdd, m_actionRemove, m_actionEdit,
-                            m_actionZoomIn, m_actionZoomOut})
-        action->setEnabled(false);
 
     connect(m_actionOpen, &QAction::triggered, this, &MainWindow::onOpenFile);
     connect(m_actionExit, &QAction::triggered, this, &QWidget::close);
@@ -296,11 +291,10 @@ void MainWindow::createPanes()
     m_trackView->setHeader(m_trackHeader);
     // setHeader() leaves the sections unclickable, and the check box needs the clicks.
     m_trackHeader->setSectionsClickable(true);
+    m_trackView->setSelectionMode(QAbstractItemView::SingleSelection);
     connect(m_trackView, &QAbstractItemView::doubleClicked, this, &MainWindow::onEdit);
-    connect(m_trackView, &QAbstractItemView::clicked, this, &MainWindow::onTrackViewClicked);
-    connect(m_trackView, &QAbstractItemView::entered, this, &MainWindow::onTrackViewClicked);
-    m_trackViewController = new TrackViewController(m_trackHeader, m_trackView, m_trackModel.get(),
-                                                    m_actionSlice, this);
+    m_trackViewController =
+        new TrackViewController(m_trackHeader, m_trackView, m_trackModel.get(), this);
 
     auto *folderLabel = new QLabel(tr("Save files in folder"), m_controlPane);
     folderLabel->setContentsMargins(1, 6, 1, 3);
@@ -308,10 +302,10 @@ void MainWindow::createPanes()
     m_saveFolderEdit->setObjectName(u"saveFolderEdit"_s);
     m_saveFolderEdit->setContentsMargins(0, 0, 0, 2);
     connect(m_saveFolderEdit, &ButtonLineEdit::clicked, this, &MainWindow::onChooseSaveFolder);
-    // Return in the field slices through the Slice action's signal, even while the action
-    // itself is disabled (a click on the only row disables it).
-    connect(m_saveFolderEdit, &ButtonLineEdit::enterPressed, m_actionSlice,
-            [this] { emit m_actionSlice->triggered(); });
+    connect(m_saveFolderEdit, &ButtonLineEdit::enterPressed, this, [this] {
+        if (m_actionSlice->isEnabled())
+            m_actionSlice->trigger();
+    });
     auto *folderLayout = new QHBoxLayout;
     folderLayout->setSpacing(0);
     folderLayout->setContentsMargins(0, 0, 0, 0);
@@ -336,81 +330,44 @@ void MainWindow::createPanes()
     m_hoverMarker->setWaveform(m_waveformView);
 }
 
-void MainWindow::registerCommands()
+QString MainWindow::currentFile() const
 {
-    for (QAction *action :
-         {m_actionOpen, m_actionFreedbSearch, m_actionAdd, m_hoverMarker->editAction(),
-          m_hoverMarker->deleteAction(), m_actionZoomIn, m_actionZoomOut})
-        addDisablingCommands(*m_manager, action);
-    for (QWidget *widget : {m_topPane, m_controlPane, static_cast<QWidget *>(m_saveFolderEdit)})
-        addDisablingCommands(*m_manager, widget);
-    for (QAction *action : {m_actionEdit, m_actionRemove, m_actionSlice})
-        addSliceEnablingCommands(*m_manager, action);
-    addProgressWidgetCommands(*m_manager, m_progressPanel);
-    m_manager->addCommand(
-        std::make_unique<CallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
+    return m_session->currentFile();
 }
 
-QString MainWindow::baseName(const QString &path)
+QString MainWindow::recentFile() const
 {
-    return QFileInfo(path).completeBaseName();
+    return currentFile().isEmpty() ? m_recentFile : currentFile();
 }
 
-void MainWindow::setCurrentFile(const QString &path)
+int MainWindow::selectedRow() const
 {
-    m_cueFile.clear();
-    m_currentFile = path;
-    TrackList::instance()->setSourcePath(path);
-    m_selectedRow = NoRow;
-    m_saveFolderEdit->setText(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    const QModelIndexList rows = m_trackView->selectionModel()->selectedRows();
+    return rows.isEmpty() ? NoRow : rows.first().row();
 }
 
 bool MainWindow::openFile(const QString &path)
 {
-    // A new index would replace, and free, the one a running slice copies from; a running
-    // read would deliver the old file's index under the new file's name.
-    if (m_slicing || m_manager->isSlicing()) {
-        QMessageBox::information(this, tr("Mavlor"),
-                                 tr("Tracks are being written. Open %1 when the slice has "
-                                    "finished.")
-                                     .arg(QFileInfo(path).fileName()));
-        return false;
-    }
-    if (m_manager->isReading()) {
-        QMessageBox::information(
-            this, tr("Mavlor"),
-            tr("A file is being read. Open %1 when it is done.").arg(QFileInfo(path).fileName()));
-        return false;
-    }
     if (!QFileInfo(path).isFile()) {
         QMessageBox::warning(
             this, tr("Mavlor"),
             tr("Cannot open %1: there is no such file.").arg(QDir::toNativeSeparators(path)));
         return false;
     }
-
-    if (!m_mainSplitter->isVisible()) {
-        while (QLayoutItem *item = m_centralLayout->takeAt(0)) {
-            if (QWidget *widget = item->widget())
-                widget->hide();
-            delete item;
-        }
-        delete m_welcomePanel;
-        m_centralLayout->addWidget(m_mainSplitter);
-        m_mainSplitter->show();
+    QString why;
+    if (!m_session->open(path, &why)) {
+        QMessageBox::information(this, tr("Mavlor"), why);
+        return false;
     }
-    setCurrentFile(path);
-    m_freedbPanel->setSourceFile(path);
     statusBar()->clearMessage();
     m_progressPanel->label()->setText(tr("Opening..."));
-    m_manager->openMp3(path);
     return true;
 }
 
 void MainWindow::onOpenFile()
 {
-    const QString folder =
-        m_currentFile.isEmpty() ? QDir::homePath() : QFileInfo(m_currentFile).absolutePath();
+    const QString known = recentFile();
+    const QString folder = known.isEmpty() ? QDir::homePath() : QFileInfo(known).absolutePath();
     const QString path =
         QFileDialog::getOpenFileName(this, tr("Select MP3"), folder, tr("MP3 files (*.mp3)"));
     if (!path.isEmpty())
@@ -419,118 +376,109 @@ void MainWindow::onOpenFile()
 
 void MainWindow::onDroppedFiles(const DroppableWindow::FileList &files)
 {
-    if (!files.isEmpty())
-        openFile(files.first());
+    if (files.isEmpty())
+        return;
+    // After the drop has returned: a message box inside it would hold the drag source.
+    const QString path = files.first();
+    QMetaObject::invokeMethod(
+        this, [this, path] { openFile(path); }, Qt::QueuedConnection);
 }
 
-void MainWindow::onReadProgress(float percent)
+void MainWindow::showPanes()
 {
-    const int whole = static_cast<int>(percent);
-    if (whole == m_lastReadPercent)
+    if (m_mainSplitter->isVisible())
         return;
+    while (QLayoutItem *item = m_centralLayout->takeAt(0)) {
+        if (QWidget *widget = item->widget())
+            widget->hide();
+        delete item;
+    }
+    delete m_welcomePanel;
+    m_centralLayout->addWidget(m_mainSplitter);
+    m_mainSplitter->show();
+    m_controlPane->show();
+    // First run: the waveform gets the larger share, the table keeps room for rows.
+    if (!m_splitterRestored) {
+        const int height = m_mainSplitter->height();
+        m_mainSplitter->setSizes({height * 3 / 5, height - height * 3 / 5});
+    }
+}
+
+void MainWindow::onFileOpened()
+{
+    const QString path = currentFile();
+    showPanes();
+    m_waveformView->setFrameIndex(m_session->sharedFrameIndex());
+    m_waveformView->updateSliderRange();
+    m_slider->setShowTrackMarks(false);
+    m_saveFolderEdit->setText(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    m_freedbPanel->setSourceFile(path);
+    setWindowTitle(tr("%1 — Mavlor").arg(QFileInfo(path).fileName()));
+    statusBar()->clearMessage();
+}
+
+void MainWindow::onOpenFailed(const QString &path, const QString &reason)
+{
+    if (reason.isEmpty()) {
+        statusBar()->showMessage(
+            tr("Stopped reading %1.").arg(QDir::toNativeSeparators(QFileInfo(path).fileName())));
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, reason] { QMessageBox::warning(this, tr("Mavlor"), reason); },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::onSheetChoiceNeeded(const QStringList &sheets)
+{
+    // Out of the session's signal: the dialog runs an event loop of its own.
+    QMetaObject::invokeMethod(
+        this,
+        [this, sheets] {
+            CueDialog dialog(this);
+            for (const QString &file : sheets)
+                dialog.addFile(file);
+            dialog.resize(300, 300);
+            const QRect frame = geometry();
+            dialog.move(frame.left() + frame.width() / 2 - 150, frame.top() + 75);
+            dialog.exec();
+            m_session->chooseSheet(dialog.selectedFile());
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::onTracksBuilt(const QString &note)
+{
+    updateHeaderCheckState();
+    m_slider->setShowTrackMarks(TrackList::instance()->count() > 1);
+    if (!note.isEmpty())
+        statusBar()->showMessage(note);
+}
+
+void MainWindow::onReadyTracks(const TrackContainer &tracks)
+{
+    m_session->replaceTracks(tracks);
+    updateHeaderCheckState();
+    m_slider->setShowTrackMarks(true);
+}
+
+void MainWindow::onReadProgress(int percent)
+{
     // setValue() repaints at once, and a fast read queues a hundred values within a few
     // milliseconds: let them fold into the next paint instead of stalling the event loop.
     QProgressBar *bar = m_progressPanel->progressBar();
+    if (bar->value() == percent)
+        return;
     bar->setUpdatesEnabled(false);
-    bar->setValue(whole);
+    bar->setValue(percent);
     bar->setUpdatesEnabled(true);
     bar->update();
-    m_lastReadPercent = whole;
 }
 
-void MainWindow::onCueFilesFinded(const FileFinder::FileList &files)
+void MainWindow::onSliceProgress(int percent, int track)
 {
-    if (files.size() == 1 && baseName(files.first()) == baseName(m_currentFile)) {
-        m_cueFile = files.first();
-        if (m_waveformView->frameIndex())
-            buildTracks();
-        return;
-    }
-
-    CueDialog dialog(this);
-    for (const QString &file : files)
-        dialog.addFile(file);
-    const bool panelShown = m_progressPanel->isVisible();
-    const QPoint panelAt = m_progressPanel->pos();
-    // Side by side: the sheets on the left half, the panel on the right half.
-    const QRect frame = geometry();
-    const int centre = frame.left() + frame.width() / 2;
-    if (panelShown) {
-        m_cueDialogShown = true;
-        m_progressPanel->move(width() / 2 + 10, panelAt.y());
-    }
-    dialog.resize(300, 300);
-    dialog.move(centre - 310, frame.top() + 75);
-    dialog.exec();
-    m_cueDialogShown = false;
-    if (panelShown)
-        m_progressPanel->move(panelAt);
-
-    m_cueFile = dialog.selectedFile();
-    buildTracks();
-}
-
-void MainWindow::onReadyCheapMP3(CheapMP3 *pCheapMP3)
-{
-    m_actionFreedbSearch->setEnabled(true);
-    // The view owns the index from here on.
-    m_waveformView->setFrameIndex(std::unique_ptr<CheapMP3>(pCheapMP3));
-    m_trackModel->clear();
-    if (m_trackHeader->checkBoxState() != Qt::Unchecked)
-        m_trackHeader->setCheckState(Qt::Unchecked);
-    m_slider->setShowTrackMarks(false);
-    if (m_slider->isHidden())
-        m_slider->show();
-    m_actionZoomIn->setEnabled(true);
-    m_actionZoomOut->setEnabled(true);
-    buildTracks();
-    m_waveformView->updateSliderRange();
-    if (pCheapMP3 && pCheapMP3->frameCount() == 0) {
-        QMessageBox::warning(this, tr("Mavlor"),
-                             tr("%1 holds no MP3 audio that Mavlor can read.")
-                                 .arg(QDir::toNativeSeparators(m_currentFile)));
-    }
-}
-
-void MainWindow::buildTracks()
-{
-    if (m_controlPane->isHidden()) {
-        m_controlPane->show();
-        // First run: the waveform gets the larger share, the table keeps room for rows.
-        if (!m_splitterRestored) {
-            const int height = m_mainSplitter->height();
-            m_mainSplitter->setSizes({height * 3 / 5, height - height * 3 / 5});
-        }
-    }
-    if (!m_cueFile.isEmpty()) {
-        if (m_waveformView->frameIndex()) {
-            m_actionSlice->setEnabled(true);
-            m_awaitingCueTracks = true;
-            m_manager->parseCue(m_cueFile);
-        }
-        return;
-    }
-    Track track;
-    track.title = baseName(m_currentFile);
-    track.artist = track.title;
-    track.number = 0;
-    track.start = 0;
-    track.end = totalLength();
-    TrackList::instance()->setTracks(TrackContainer{track});
-    m_trackHeader->setCheckState(Qt::Checked);
-}
-
-void MainWindow::onCueParseEnded()
-{
-    if (!m_awaitingCueTracks)
-        return;
-    // A sheet without a single track would leave the previous file's tracks in the list
-    // behind an empty table; the whole file becomes one track instead.
-    m_awaitingCueTracks = false;
-    const QString sheet = QFileInfo(m_cueFile).fileName();
-    m_cueFile.clear();
-    buildTracks();
-    statusBar()->showMessage(tr("%1 holds no tracks; the whole file is one track.").arg(sheet));
+    m_progressPanel->progressBar()->setValue(percent);
+    m_progressPanel->label()->setText(tr("Writing %1 track.").arg(track));
 }
 
 void MainWindow::onFreedbSearch(bool on)
@@ -548,27 +496,6 @@ void MainWindow::onFreedbSearchClose()
     m_actionFreedbSearch->setChecked(false);
 }
 
-void MainWindow::onReadyTracks(const TrackContainer &tracks)
-{
-    if (!m_waveformView->frameIndex())
-        return;
-    m_awaitingCueTracks = false;
-    m_waveformView->update();
-    TrackList::instance()->setTracks(tracks);
-    if (m_trackHeader->checkBoxState() != Qt::Checked)
-        m_trackHeader->setCheckState(Qt::Checked);
-    m_slider->setShowTrackMarks(true);
-}
-
-void MainWindow::onSliceProgress(SliceProgress progress)
-{
-    const int count = qMax(1, TrackList::instance()->count());
-    const double share = 100.0 / count;
-    const double value = share * (progress.track - 1) + progress.percent / 100.0 * share;
-    m_progressPanel->progressBar()->setValue(static_cast<int>(value));
-    m_progressPanel->label()->setText(tr("Writing %1 track.").arg(progress.track));
-}
-
 void MainWindow::onChooseSaveFolder()
 {
     const QString text = m_saveFolderEdit->text();
@@ -579,22 +506,60 @@ void MainWindow::onChooseSaveFolder()
         m_saveFolderEdit->setText(QDir::toNativeSeparators(folder));
 }
 
-void MainWindow::onTrackModelDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight)
+int MainWindow::tickedCount() const
 {
-    if (topLeft.internalPointer() != bottomRight.internalPointer())
-        return;
     int checked = 0;
     for (int row = 0; row < m_trackModel->rowCount(); ++row) {
         if (m_trackModel->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked)
             ++checked;
     }
-    const int count = TrackList::instance()->count();
+    return checked;
+}
+
+void MainWindow::updateHeaderCheckState()
+{
+    const int checked = tickedCount();
+    const int count = m_trackModel->rowCount();
     const int state = checked == 0 ? Qt::Unchecked
         : checked == count         ? Qt::Checked
                                    : Qt::PartiallyChecked;
-    // Only the box follows the rows here; Slice and the rows stay as they are.
+    // Only the box follows the rows here.
     const QSignalBlocker blocker(m_trackHeader);
     m_trackHeader->setCheckState(state);
+}
+
+void MainWindow::updateActions()
+{
+    const bool busy = m_session->isBusy();
+    const bool open = m_session->frameIndex() != nullptr;
+    const bool idleWithFile = open && !busy;
+    const bool rowSelected = selectedRow() != NoRow;
+
+    m_actionOpen->setEnabled(!busy);
+    m_actionSlice->setEnabled(m_session->canSlice() && tickedCount() > 0);
+    m_actionAdd->setEnabled(idleWithFile);
+    m_actionEdit->setEnabled(idleWithFile && rowSelected);
+    m_actionRemove->setEnabled(idleWithFile && rowSelected && TrackList::instance()->count() > 1);
+    m_actionFreedbSearch->setEnabled(idleWithFile);
+    m_actionZoomIn->setEnabled(idleWithFile);
+    m_actionZoomOut->setEnabled(idleWithFile);
+    m_hoverMarker->editAction()->setEnabled(idleWithFile);
+    m_hoverMarker->deleteAction()->setEnabled(idleWithFile);
+    for (QWidget *pane : {m_topPane, m_controlPane, static_cast<QWidget *>(m_saveFolderEdit)})
+        pane->setEnabled(!busy);
+
+    // The progress panel shows while work runs, its bar starting from nothing.
+    if (busy && !m_wasBusy) {
+        m_progressPanel->progressBar()->setValue(0);
+        if (m_session->state() == Session::State::Slicing)
+            m_progressPanel->label()->setText(tr("Writing 1 track."));
+        centreProgressPanel();
+        m_progressPanel->show();
+        m_progressPanel->raise();
+    } else if (!busy && m_wasBusy) {
+        m_progressPanel->hide();
+    }
+    m_wasBusy = busy;
 }
 
 void MainWindow::onAbout()
@@ -603,106 +568,44 @@ void MainWindow::onAbout()
     dialog.exec();
 }
 
-bool MainWindow::prepareFolder(const QString &folder)
-{
-    const QFileInfo info(folder);
-    if (info.exists() && !info.isDir()) {
-        QMessageBox::warning(this, tr("Mavlor"),
-                             tr("Cannot save the tracks in %1: it is a file, not a folder.")
-                                 .arg(QDir::toNativeSeparators(folder)));
-        return false;
-    }
-    if (info.isDir())
-        return true;
-    std::error_code error;
-    std::filesystem::create_directories(
-        std::filesystem::path(QFile::encodeName(folder).toStdString()), error);
-    if (error || !QFileInfo(folder).isDir()) {
-        const QString reason =
-            error ? QString::fromLocal8Bit(error.message().c_str()) : tr("it could not be made");
-        QMessageBox::warning(
-            this, tr("Mavlor"),
-            tr("Cannot create the folder %1: %2").arg(QDir::toNativeSeparators(folder), reason));
-        return false;
-    }
-    return true;
-}
-
 void MainWindow::onSlice()
 {
-    if (m_slicing)
-        return;
-    QString text = QDir::fromNativeSeparators(m_saveFolderEdit->text().trimmed());
-    if (text == u"~"_s || text.startsWith(u"~/"_s))
-        text = QDir::homePath() + text.mid(1);
-    QString folder = QDir::cleanPath(text);
-    // A relative folder is taken beside the MP3, not in wherever Mavlor was started from.
-    if (!folder.isEmpty() && QDir::isRelativePath(folder) && !m_currentFile.isEmpty())
-        folder = QDir::cleanPath(QFileInfo(m_currentFile).absoluteDir().filePath(folder));
-
-    QList<int> rows;
+    TrackContainer tracks;
     for (int row = 0; row < m_trackModel->rowCount(); ++row) {
         if (m_trackModel->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked)
-            rows.append(row);
+            tracks.append(TrackList::instance()->trackAt(row));
     }
-    if (rows.isEmpty() || !m_waveformView->frameIndex()) {
-        statusBar()->showMessage(tr("Tick the tracks to write first."));
-        return;
-    }
-    if (folder.isEmpty()) {
-        statusBar()->showMessage(tr("Choose a folder to save the tracks in."));
+    QString why;
+    if (m_session->slice(m_saveFolderEdit->text(), tracks, &why)) {
+        statusBar()->clearMessage();
         return;
     }
-    if (!prepareFolder(folder))
-        return;
-
-    TrackContainer tracks;
-    for (int row : std::as_const(rows))
-        tracks.append(TrackList::instance()->trackAt(row));
-    m_slicing = true;
-    m_sliceFolder = folder;
-    m_sliceCount = static_cast<int>(tracks.size());
-    m_writtenCount = 0;
-    m_failures.clear();
-    statusBar()->clearMessage();
-    m_manager->slice(folder, tracks, m_waveformView->frameIndex());
-}
-
-void MainWindow::onTrackFailed(int track, const QString &path, const QString &reason)
-{
-    if (!m_slicing)
-        return;
-    m_failures.append(tr("Track %1 (%2): %3").arg(track).arg(QFileInfo(path).fileName(), reason));
-}
-
-void MainWindow::onTrackWritten(int, const QString &)
-{
-    if (m_slicing)
-        ++m_writtenCount;
+    // A folder that cannot be used needs the user's attention; a missing choice does not.
+    if (why.startsWith(tr("Cannot")))
+        QMessageBox::warning(this, tr("Mavlor"), why);
+    else
+        statusBar()->showMessage(why);
 }
 
 void MainWindow::onSliceEnded()
 {
-    if (!m_slicing)
-        return;
-    m_slicing = false;
-    const QString folder = QDir::toNativeSeparators(m_sliceFolder);
-    const QString written = m_writtenCount == 1
+    const Session::SliceSummary summary = m_session->lastSlice();
+    const QString folder = QDir::toNativeSeparators(summary.folder);
+    const QString written = summary.written == 1
         ? tr("1 track written to %1").arg(folder)
-        : tr("%1 tracks written to %2").arg(m_writtenCount).arg(folder);
-    if (m_failures.isEmpty() && m_writtenCount < m_sliceCount) {
+        : tr("%1 tracks written to %2").arg(summary.written).arg(folder);
+    if (summary.failures.isEmpty() && summary.written < summary.asked) {
         statusBar()->showMessage(tr("Stopped: %1 of %2 tracks written to %3")
-                                     .arg(m_writtenCount)
-                                     .arg(m_sliceCount)
+                                     .arg(summary.written)
+                                     .arg(summary.asked)
                                      .arg(folder));
         return;
     }
     statusBar()->showMessage(written);
-    if (m_failures.isEmpty())
+    if (summary.failures.isEmpty())
         return;
-    const QString text =
-        tr("These tracks were not written:\n\n%1\n\n%2.").arg(m_failures.join(u'\n'), written);
-    // After the other end-of-slice commands have enabled the window again.
+    const QString text = tr("These tracks were not written:\n\n%1\n\n%2.")
+                             .arg(summary.failures.join(u'\n'), written);
     QMetaObject::invokeMethod(
         this, [this, text] { QMessageBox::warning(this, tr("Mavlor"), text); },
         Qt::QueuedConnection);
@@ -715,40 +618,28 @@ void MainWindow::onAdd()
 
 void MainWindow::onEdit()
 {
-    TrackDataDialog::editTrack(this, tr("Edit"), m_selectedRow, QString(), QString(), QString(),
-                               QString());
+    const int row = selectedRow();
+    if (row != NoRow)
+        TrackDataDialog::editTrack(this, tr("Edit"), row, QString(), QString(), QString(),
+                                   QString());
 }
 
 void MainWindow::onRemove()
 {
-    TrackList *list = TrackList::instance();
-    list->removeTrack(m_selectedRow);
-    const int left = list->count();
-    m_actionSlice->setEnabled(left > 1);
-    if (left == 1)
-        m_actionRemove->setEnabled(false);
-    if (m_selectedRow == left)
-        --m_selectedRow;
-}
-
-void MainWindow::onTrackViewClicked(const QModelIndex &index)
-{
-    if (!m_actionEdit->isEnabled())
-        m_actionEdit->setEnabled(true);
-    const bool several = m_trackModel->rowCount() > 1;
-    m_actionRemove->setEnabled(several);
-    m_actionSlice->setEnabled(several);
-    m_selectedRow = index.row();
-}
-
-int MainWindow::totalLength() const
-{
-    return m_waveformView->totalLength();
+    const int row = selectedRow();
+    if (row == NoRow)
+        return;
+    TrackList::instance()->removeTrack(row);
+    // The neighbour that took over the time is the one highlighted next.
+    const int next = std::min(row, TrackList::instance()->count() - 1);
+    m_trackView->setCurrentIndex(m_trackModel->index(next, 0));
 }
 
 void MainWindow::tracksRemoved(int first, int last)
 {
     m_trackModel->removeRows(first, last - first + 1);
+    m_waveformView->update();
+    updateActions();
 }
 
 void MainWindow::tracksInserted(int first, int last)
@@ -758,6 +649,9 @@ void MainWindow::tracksInserted(int first, int last)
         m_trackModel->appendItem(TrackItem::forTrack(list->trackAt(i)));
     m_slider->setShowTrackMarks(true);
     m_slider->update();
+    m_waveformView->update();
+    updateHeaderCheckState();
+    updateActions();
 }
 
 void MainWindow::tracksChanged(int first, int last)
@@ -778,14 +672,19 @@ void MainWindow::tracksChanged(int first, int last)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     saveSettings();
+    // Quitting stops the work and waits for it: a track half written is finished or removed,
+    // never left under a temporary name.
+    if (m_session->isBusy()) {
+        m_session->stop();
+        m_manager->stopAndWait(10000);
+    }
     DroppableWindow::closeEvent(event);
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     DroppableWindow::resizeEvent(event);
-    if (!m_cueDialogShown)
-        centreProgressPanel();
+    centreProgressPanel();
 }
 
 void MainWindow::centreProgressPanel()
@@ -810,7 +709,7 @@ void MainWindow::saveSettings()
     }
     settings.endGroup();
     settings.endGroup();
-    settings.setValue(u"recent.file"_s, m_currentFile);
+    settings.setValue(u"recent.file"_s, recentFile());
 }
 
 void MainWindow::restoreSettings()
@@ -835,7 +734,7 @@ void MainWindow::restoreSettings()
     }
     settings.endGroup();
     settings.endGroup();
-    m_currentFile = settings.value(u"recent.file"_s, QString()).toString();
+    m_recentFile = settings.value(u"recent.file"_s, QString()).toString();
     // The saved state may show the dock; the panel always starts closed, like its action.
     m_freedbPanel->hide();
 }

@@ -8,18 +8,17 @@
 #include "app/droppablewindow.h"
 #include "app/welcomepanel.h"
 #include "cue/filefinder.h"
-#include "slice/sliceprogress.h"
+#include "mp3/cheapmp3.h"
 #include "tracks/track.h"
-#include "tracks/trackcalculaterlistener.h"
 #include "tracks/tracksupdatelistener.h"
 
 class ButtonLineEdit;
-class CheapMP3;
 class FreedbSearchWidget;
 class ListModel;
 class ListView;
 class MarkerWidget;
 class Mp3Manager;
+class Session;
 class ProgressWidget;
 class QAction;
 class QModelIndex;
@@ -30,14 +29,12 @@ class TrackHeader;
 class TrackViewController;
 class WaveformWidget;
 
-// The application's only top-level window: turns the user's actions into work for the work
-// manager, keeps the track table and the waveform in step with the track list, and decides
-// what is enabled. Needs a live Mp3ManagerScope, which must outlive it. Registers itself with
-// the track list while it exists; owns neither the manager nor the list. Restores its settings at the end of construction and saves them when
-// closed.
-class MainWindow final : public DroppableWindow,
-                         public TrackCalculaterListener,
-                         public TracksUpdateListener
+// The application's only top-level window: a view and controller over the session. It renders
+// the session's state (file, index, tracks, work under way), keeps the track table and the
+// waveform in step with the track list, and forwards the user's acts; every rule about the
+// file lives in the session. Needs a live Mp3ManagerScope, which must outlive it. Restores its
+// settings at the end of construction and saves them when closed.
+class MainWindow final : public DroppableWindow, public TracksUpdateListener
 {
     Q_OBJECT
 
@@ -51,13 +48,13 @@ public:
     // The road of one file; the open dialog, drops and the command line all come here.
     // Refused with a message while a file is read or sliced. Returns whether reading began.
     bool openFile(const QString &path);
-    // The name without its last suffix: "Live 2024.05.01.mp3" gives "Live 2024.05.01".
-    static QString baseName(const QString &path);
 
-    QString currentFile() const { return m_currentFile; }
-    void setCurrentFile(const QString &path);
-    QString cueFile() const { return m_cueFile; }
-    int selectedRow() const { return m_selectedRow; }
+    Session *session() const { return m_session; }
+    QString currentFile() const;
+    // The file the open dialog starts from: the open one, or the last of the previous run.
+    QString recentFile() const;
+    // The highlighted row of the table, or NoRow.
+    int selectedRow() const;
 
     ProgressWidget *progressPanel() const { return m_progressPanel; }
     QSplitter *mainSplitter() const { return m_mainSplitter; }
@@ -73,28 +70,21 @@ public:
     FreedbSearchWidget *freedbPanel() const { return m_freedbPanel; }
     QAction *freedbSearchAction() const { return m_actionFreedbSearch; }
 
-    int totalLength() const override;
     void tracksRemoved(int first, int last) override;
     void tracksInserted(int first, int last) override;
     void tracksChanged(int first, int last) override;
 
 public slots:
-    void onReadProgress(float percent);
-    void onSliceProgress(SliceProgress progress);
-    void onReadyCheapMP3(CheapMP3 *pCheapMP3);
-    // Also the receiver of a freedb disc's tracks.
+    // A freedb disc's tracks.
     void onReadyTracks(const TrackContainer &tracks);
-    void onCueFilesFinded(const FileFinder::FileList &files);
     void onDroppedFiles(const DroppableWindow::FileList &files);
     void onOpenFile();
     void onChooseSaveFolder();
-    void onTrackModelDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
     void onAbout();
     void onSlice();
     void onAdd();
     void onEdit();
     void onRemove();
-    void onTrackViewClicked(const QModelIndex &index);
     void onFreedbSearch(bool on);
     void onFreedbSearchClose();
 
@@ -106,18 +96,25 @@ private:
     void createActions();
     void createMenusAndToolBar();
     void createPanes();
-    void registerCommands();
     void saveSettings();
     void restoreSettings();
     void centreProgressPanel();
-    void buildTracks();
+    void showPanes();
+    // What is enabled and shown follows from the session's state and the table, here only.
+    void updateActions();
+    int tickedCount() const;
+    void updateHeaderCheckState();
+
+    void onFileOpened();
+    void onOpenFailed(const QString &path, const QString &reason);
+    void onSheetChoiceNeeded(const QStringList &sheets);
+    void onTracksBuilt(const QString &note);
+    void onReadProgress(int percent);
+    void onSliceProgress(int percent, int track);
     void onSliceEnded();
-    void onCueParseEnded();
-    bool prepareFolder(const QString &folder);
-    void onTrackFailed(int track, const QString &path, const QString &reason);
-    void onTrackWritten(int track, const QString &path);
 
     Mp3Manager *m_manager;
+    Session *m_session;
     QAction *m_actionOpen = nullptr;
     QAction *m_actionExit = nullptr;
     QAction *m_actionAbout = nullptr;
@@ -132,12 +129,9 @@ private:
     WaveformWidget *m_waveformView = nullptr;
     Slider *m_slider = nullptr;
     ButtonLineEdit *m_saveFolderEdit = nullptr;
-    QString m_cueFile;
-    QString m_currentFile;
     ProgressWidget *m_progressPanel;
     QWidget *m_topPane = nullptr;
     MarkerWidget *m_hoverMarker = nullptr;
-    int m_selectedRow = NoRow;
     QPointer<WelcomePanel> m_welcomePanel;
     QVBoxLayout *m_centralLayout = nullptr;
     QSplitter *m_mainSplitter = nullptr;
@@ -148,17 +142,8 @@ private:
     ListView *m_trackView = nullptr;
     TrackViewController *m_trackViewController = nullptr;
 
-    int m_lastReadPercent = -1;
-    // The CUE dialog is open: the panel stays where it was moved to.
-    bool m_cueDialogShown = false;
+    // The file to open when no file was read yet: the last one of the previous run.
+    QString m_recentFile;
     bool m_splitterRestored = false;
-    // A sheet is being parsed for the current file; its tracks have not come yet.
-    bool m_awaitingCueTracks = false;
-
-    // The running slice: where it writes, what it was given and what came back.
-    bool m_slicing = false;
-    QString m_sliceFolder;
-    int m_sliceCount = 0;
-    int m_writtenCount = 0;
-    QStringList m_failures;
+    bool m_wasBusy = false;
 };

@@ -323,6 +323,13 @@ void CheapMP3::releaseEntries()
     std::vector<quint8>().swap(m_frameGains);
 }
 
+int CheapMP3::lengthMs() const
+{
+    if (m_sampleRate <= 0)
+        return 0;
+    return static_cast<int>(qint64(m_frameCount) * SAMPLES_PER_ENTRY * 1000 / m_sampleRate);
+}
+
 bool CheapMP3::isSource(const QString &path) const
 {
     // Another name for the file (a symbolic or hard link) must count as the file too.
@@ -332,7 +339,7 @@ bool CheapMP3::isSource(const QString &path) const
 }
 
 bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
-                         const QByteArray &leadIn, QString *error)
+                         const QByteArray &leadIn, QString *error) const
 {
     if (error)
         error->clear();
@@ -342,7 +349,8 @@ bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
                     translated("Cannot write %1: it is the file being sliced.")
                         .arg(QDir::toNativeSeparators(path)));
     }
-    if (!m_file.isOpen())
+    QFile source(m_file.fileName());
+    if (source.fileName().isEmpty() || !source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return fail(error,
                     translated("Cannot write %1: no source file is open.")
                         .arg(QDir::toNativeSeparators(path)));
@@ -352,7 +360,8 @@ bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
                     translated("Cannot create %1: %2")
                         .arg(QDir::toNativeSeparators(path), out.errorString()));
     }
-    if (!writeEntries(out, firstEntry, entryCount, leadIn, {}, error))
+    if (!writeEntries(source, out, firstEntry, entryCount, leadIn, {},
+                      {m_continueListener, m_writeListener}, error))
         return false;
     out.close();
     if (out.error() != QFileDevice::NoError)
@@ -360,12 +369,13 @@ bool CheapMP3::writeFile(const QString &path, int firstEntry, int entryCount,
     return true;
 }
 
-bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
-                            const QByteArray &leadIn, const EntrySink &sink, QString *error)
+bool CheapMP3::writeEntries(QFile &source, QFileDevice &out, int firstEntry, int entryCount,
+                            const QByteArray &leadIn, const EntrySink &sink,
+                            const CopyListeners &listeners, QString *error) const
 {
     if (error)
         error->clear();
-    if (!m_file.isOpen())
+    if (!source.isOpen())
         return fail(error,
                     translated("Cannot write %1: no source file is open.")
                         .arg(QDir::toNativeSeparators(out.fileName())));
@@ -374,8 +384,10 @@ bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
         std::min<qint64>(static_cast<qint64>(firstEntry) + std::max(entryCount, 0), m_frameCount);
     const qint64 count = std::max<qint64>(last - first, 0);
 
-    auto shouldStop = [this] {
-        return m_continueListener && !m_continueListener->shouldContinue();
+    IContinueListener *const continueListener = listeners.continueListener;
+    IWritedListener *const writeListener = listeners.writeListener;
+    auto shouldStop = [continueListener] {
+        return continueListener && !continueListener->shouldContinue();
     };
     // The stop points of a slice are asked once per entry before the copy as well.
     for (qint64 i = 0; i < count; ++i) {
@@ -405,7 +417,7 @@ bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
     };
 
     // Contiguous entries come out of one block read and go out in one large write.
-    BlockReader reader(&m_file);
+    BlockReader reader(&source);
     for (qint64 i = 0; i < count; ++i) {
         if (shouldStop())
             return writePending() ? false : fail(error, writeError(out));
@@ -414,16 +426,16 @@ bool CheapMP3::writeEntries(QFileDevice &out, int firstEntry, int entryCount,
             return fail(
                 error,
                 translated("Cannot read %1: %2")
-                    .arg(QDir::toNativeSeparators(m_file.fileName()), m_file.errorString()));
+                    .arg(QDir::toNativeSeparators(source.fileName()), source.errorString()));
         if (static_cast<qint64>(pending.size()) >= kCopyChunk && !writePending())
             return fail(error, writeError(out));
-        if (m_writeListener)
-            m_writeListener->writed(static_cast<float>((i + 1) * 100.0 / count));
+        if (writeListener)
+            writeListener->writed(static_cast<float>((i + 1) * 100.0 / count));
     }
     if (!writePending() || !out.flush())
         return fail(error, writeError(out));
-    if (m_writeListener)
-        m_writeListener->writed(100.0f);
+    if (writeListener)
+        writeListener->writed(100.0f);
     return true;
 }
 

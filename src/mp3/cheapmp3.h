@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QFile>
+#include <QMetaType>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class BlockReader;
@@ -12,10 +14,10 @@ class IReadedListener;
 class IWritedListener;
 
 // Frame index of one MP3: offset, length and an 8-bit gain per entry. Built once by
-// readFile() on the opener thread; keeps the source open so writeFile() can copy runs
-// of entries out of it. Every entry stands for SAMPLES_PER_ENTRY samples (an MPEG-2
-// entry spans two frames). Offsets are 64-bit so files over 2 GiB index correctly.
-// Not thread-safe: one thread uses it at a time. Owns its arrays and file, not its listeners.
+// readFile() on the opener thread, then shared read-only (CheapMP3Ptr): every copy opens
+// the source on its own, so a slice and a paint may read one index at once. Every entry
+// stands for SAMPLES_PER_ENTRY samples (an MPEG-2 entry spans two frames). Offsets are
+// 64-bit so files over 2 GiB index correctly. Owns its arrays, not its listeners.
 class CheapMP3
 {
 public:
@@ -36,24 +38,34 @@ public:
     void readFile(const QString &path);
 
     // Copies entries [firstEntry, firstEntry + entryCount) into path, clipped to the index,
-    // after the bytes of leadIn. Returns false when the target cannot be created or written,
-    // when it is the source itself, or when stopped; error then says why (empty when
-    // stopped).
+    // after the bytes of leadIn, asking the index's own continue and write listeners.
+    // Returns false when the target cannot be created or written, when it is the source
+    // itself, or when stopped; error then says why (empty when stopped).
     bool writeFile(const QString &path, int firstEntry, int entryCount,
-                   const QByteArray &leadIn = {}, QString *error = nullptr);
+                   const QByteArray &leadIn = {}, QString *error = nullptr) const;
 
     // Receives the copied bytes in runs of whole entries, in order, each before it is written.
     using EntrySink = std::function<void(const uchar *bytes, qsizetype size)>;
-    // writeFile() into an open device, which is flushed but stays open; the caller checks
-    // that it is not the source. Returns false when stopped (error empty) or on failure.
-    bool writeEntries(QFileDevice &out, int firstEntry, int entryCount, const QByteArray &leadIn,
-                      const EntrySink &sink, QString *error);
+    // Who is asked to go on and told the progress of one copy; neither is owned.
+    struct CopyListeners
+    {
+        IContinueListener *continueListener = nullptr;
+        IWritedListener *writeListener = nullptr;
+    };
+    // writeFile() from the caller's open source into an open device, which is flushed but
+    // stays open; the caller checks that it is not the source. Returns false when stopped
+    // (error empty) or on failure.
+    bool writeEntries(QFile &source, QFileDevice &out, int firstEntry, int entryCount,
+                      const QByteArray &leadIn, const EntrySink &sink,
+                      const CopyListeners &listeners, QString *error) const;
     // True when path names the source file, under any name.
     bool isSource(const QString &path) const;
 
     struct Frame;
 
     int frameCount() const { return m_frameCount; }
+    // The indexed audio's length: entries × samples per entry ÷ sample rate, in whole ms.
+    int lengthMs() const;
     qint64 frameOffset(int entry) const { return m_frameOffsets[entry]; }
     int frameLength(int entry) const { return m_frameLengths[entry]; }
     int frameGain(int entry) const { return m_frameGains[entry]; }
@@ -118,3 +130,7 @@ private:
     IReadedListener *m_readListener = nullptr;
     IWritedListener *m_writeListener = nullptr;
 };
+
+// An index once read: shared by the session, the view and a running slice, never changed.
+using CheapMP3Ptr = std::shared_ptr<const CheapMP3>;
+Q_DECLARE_METATYPE(CheapMP3Ptr)

@@ -114,11 +114,8 @@ void SliceThreadObject::start()
     }
     commitPending();
 
-    if (m_index) {
-        m_index->setContinueListener(nullptr);
-        m_index->setWriteListener(nullptr);
-    }
     m_source.close();
+    m_index.reset();
     m_tracks.clear();
     m_outputFolder.clear();
     m_currentTrack = 0;
@@ -141,8 +138,11 @@ bool SliceThreadObject::writeTrack(const Track &track)
 
     const int first =
         std::clamp(entryAt(track.start, m_index->sampleRate()), 0, m_index->frameCount());
-    const int last =
-        std::clamp(entryAt(track.end, m_index->sampleRate()), 0, m_index->frameCount());
+    // A track that ends at the file's end takes every frame left, whatever the rounding of
+    // its end to milliseconds.
+    const int last = track.end >= m_index->lengthMs()
+        ? m_index->frameCount()
+        : std::clamp(entryAt(track.end, m_index->sampleRate()), 0, m_index->frameCount());
     if (last <= first)
         return failed(tr("The track holds no audio frames."));
     if (m_index->isSource(path))
@@ -219,8 +219,9 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const Repair
         tally.frameSizes.push_back(xing->size());
     }
     const auto sink = [&tally](const uchar *bytes, qsizetype size) { tally.add(bytes, size); };
-    if (!m_index->writeEntries(file, first, last - first, leadIn,
-                               xing ? CheapMP3::EntrySink(sink) : CheapMP3::EntrySink(), error)
+    if (!m_index->writeEntries(m_source, file, first, last - first, leadIn,
+                               xing ? CheapMP3::EntrySink(sink) : CheapMP3::EntrySink(),
+                               {this, this}, error)
         && !error->isEmpty()) {
         return false;
     }

@@ -7,13 +7,13 @@
 #include <memory>
 #include <vector>
 
+#include "mp3/cheapmp3.h"
 #include "mp3/iwritedlistener.h"
 #include "slice/sliceprogress.h"
 #include "threads/ithreadobject.h"
 #include "tracks/track.h"
 #include "vbrrepair/feedbackinterface.h"
 
-class CheapMP3;
 class QTemporaryFile;
 class RepairSettings;
 class XingFrame;
@@ -23,8 +23,8 @@ Q_DECLARE_INTERFACE(IWritedListener, "IWritedListener")
 
 // Writes each given track of an indexed MP3 into its own file on the slice thread: copy the
 // track's entries, tag artist and title, then rebuild its VBR header. A track that cannot be
-// written is reported through trackFailed() and the job goes on with the next one. The index
-// is borrowed and must outlive the job.
+// written is reported through trackFailed() and the job goes on with the next one. The job
+// holds its own reference to the index until it ends.
 class SliceThreadObject final : public IThreadObject,
                                 public FeedBackInterface,
                                 public IWritedListener
@@ -38,10 +38,10 @@ public:
 
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
     void setTracks(const TrackContainer &tracks) { m_tracks = tracks; }
-    void setIndex(CheapMP3 *index) { m_index = index; }
+    void setIndex(CheapMP3Ptr index) { m_index = std::move(index); }
     QString outputFolder() const { return m_outputFolder; }
     TrackContainer tracks() const { return m_tracks; }
-    CheapMP3 *index() const { return m_index; }
+    const CheapMP3 *index() const { return m_index.get(); }
     int currentTrack() const { return m_currentTrack; }
 
     // First and one-past-last index entry of a track, by rounding its times to the nearest
@@ -89,7 +89,7 @@ private:
     bool tagFile(const QString &path, const Track &track);
 
     QString m_outputFolder;
-    CheapMP3 *m_index = nullptr;
+    CheapMP3Ptr m_index;
     TrackContainer m_tracks;
     int m_currentTrack = 0;
     std::vector<unsigned char> m_infoFrame;

@@ -17,13 +17,11 @@ constexpr int viewButtonSection = 6;
 } // namespace
 
 TrackViewController::TrackViewController(TrackHeader *trackHeader, QTreeView *trackView,
-                                         QAbstractItemModel *trackModel, QAction *slice,
-                                         QObject *parent)
+                                         QAbstractItemModel *trackModel, QObject *parent)
     : QObject(parent)
     , m_header(trackHeader)
     , m_view(trackView)
     , m_model(trackModel)
-    , m_sliceAction(slice)
 {
     if (m_header) {
         connect(m_header, &TrackHeader::checkBoxClicked, this,
@@ -47,8 +45,6 @@ QMenu *TrackViewController::columnMenu() const
 
 void TrackViewController::onTrackHeaderCheckBox(bool checked)
 {
-    if (m_sliceAction)
-        m_sliceAction->setEnabled(checked);
     if (!m_model)
         return;
     const int state = checked ? Qt::Checked : Qt::Unchecked;

@@ -9,8 +9,7 @@ class QAbstractItemModel;
 class QTreeView;
 class TrackHeader;
 
-// The track table's reactions to its header: tick or untick every row (and enable Slice
-// accordingly), and the menu that shows or hides columns 1 to 5. Nothing is owned; the
+// The track table's reactions to its header: tick or untick every row, and the menu that shows or hides columns 1 to 5. Nothing is owned; the
 // menu is created on first use as a child of the header. Connects the header itself.
 class TrackViewController final : public QObject
 {
@@ -18,7 +17,7 @@ class TrackViewController final : public QObject
 
 public:
     TrackViewController(TrackHeader *trackHeader, QTreeView *trackView,
-                        QAbstractItemModel *trackModel, QAction *slice, QObject *parent = nullptr);
+                        QAbstractItemModel *trackModel, QObject *parent = nullptr);
     ~TrackViewController() override;
 
     // Null until the view button was pressed once.
@@ -37,6 +36,5 @@ private:
     QPointer<TrackHeader> m_header;
     QPointer<QTreeView> m_view;
     QPointer<QAbstractItemModel> m_model;
-    QPointer<QAction> m_sliceAction;
     QPointer<QMenu> m_menu;
 };

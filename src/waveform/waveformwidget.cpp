@@ -44,7 +44,7 @@ WaveformWidget::WaveformWidget(QWidget *parent)
 
 WaveformWidget::~WaveformWidget() = default;
 
-void WaveformWidget::setFrameIndex(std::unique_ptr<CheapMP3> index)
+void WaveformWidget::setFrameIndex(CheapMP3Ptr index)
 {
     clear();
     m_frameIndex = std::move(index);
@@ -68,7 +68,7 @@ void WaveformWidget::setFrameIndex(std::unique_ptr<CheapMP3> index)
     update();
 }
 
-CheapMP3 *WaveformWidget::frameIndex() const
+const CheapMP3 *WaveformWidget::frameIndex() const
 {
     return m_frameIndex.get();
 }

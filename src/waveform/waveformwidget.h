@@ -7,12 +7,13 @@
 #include <memory>
 #include <vector>
 
-class CheapMP3;
+#include "mp3/cheapmp3.h"
+
 class Slider;
 
 // Loudness outline of the opened MP3, drawn from the index's per-entry gains at five
 // pre-computed zoom levels, with a time ruler and a yellow line at every track boundary.
-// Owns its frame index. Handles its own input: a click without movement offers a new track
+// Shares the frame index read-only. Handles its own input: a click without movement offers a new track
 // at that time, a drag with the left button scrolls, the wheel zooms about the centre.
 // With a slider set (setSlider) it keeps the slider in step; the window connects nothing
 // for scrolling. GUI thread only.
@@ -28,8 +29,9 @@ public:
 
     // Replaces (and deletes) the current index, builds the levels and starts at the
     // initial level, scrolled to the start. Null leaves the view empty.
-    void setFrameIndex(std::unique_ptr<CheapMP3> index);
-    CheapMP3 *frameIndex() const;
+    void setFrameIndex(CheapMP3Ptr index);
+    const CheapMP3 *frameIndex() const;
+    CheapMP3Ptr sharedFrameIndex() const { return m_frameIndex; }
 
     // Slider coupling: its value scrolls the view, scrolling moves its handle, and its range
     // and handle follow a new index, a zoom and a resize. The slider is shown (with its track
@@ -90,7 +92,7 @@ private:
     float pixelsPerFrame() const;
     void onScrolled();
 
-    std::unique_ptr<CheapMP3> m_frameIndex;
+    CheapMP3Ptr m_frameIndex;
     std::array<int, LevelCount> m_levelWidths{};
     std::array<std::vector<float>, LevelCount> m_levels;
     std::vector<int> m_columnHeights;

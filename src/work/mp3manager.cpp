@@ -1,6 +1,9 @@
 #include "work/mp3manager.h"
 
+#include <QDeadlineTimer>
+
 #include <memory>
+#include <utility>
 
 #include "cue/cuefinderthreadobject.h"
 #include "cue/cueparserthreadobject.h"
@@ -50,14 +53,19 @@ Mp3Manager::Mp3Manager(QObject *parent)
     m_cueFinderObject = cueFinder.get();
     m_cueFinderThread = addWorker(std::move(cueFinder));
     qRegisterMetaType<FileFinder::FileList>("FileFinder::FileList");
-    connect(m_cueFinderObject, &CueFinderThreadObject::readyCueFiles, this,
-            &Mp3Manager::readyCueFiles, Qt::QueuedConnection);
-    connect(m_cueFinderThread, &Thread::stopped, this, &Mp3Manager::cueSearchEnded);
+    connect(
+        m_cueFinderObject, &CueFinderThreadObject::readyCueFiles, this,
+        [this](const FileFinder::FileList &files) {
+            if (m_nextCueSearch.isEmpty())
+                emit readyCueFiles(files);
+        },
+        Qt::QueuedConnection);
+    connect(m_cueFinderThread, &Thread::stopped, this, &Mp3Manager::onCueSearchStopped);
 
     auto opener = std::make_unique<Mp3OpenerThreadObject>(this);
     m_openerObject = opener.get();
     m_openerThread = addWorker(std::move(opener));
-    qRegisterMetaType<CheapMP3 *>("CheapMP3*");
+    qRegisterMetaType<CheapMP3Ptr>("CheapMP3Ptr");
     connect(m_openerObject, &Mp3OpenerThreadObject::readyCheapMP3, this, &Mp3Manager::readyCheapMP3,
             Qt::QueuedConnection);
     connect(m_openerThread, &Thread::stopped, this, &Mp3Manager::onReadMp3Finish);
@@ -66,9 +74,14 @@ Mp3Manager::Mp3Manager(QObject *parent)
     m_cueParserObject = cueParser.get();
     m_cueParserThread = addWorker(std::move(cueParser));
     qRegisterMetaType<TrackContainer>("TrackContainer");
-    connect(m_cueParserObject, &CueParserThreadObject::readyTracks, this, &Mp3Manager::readyTracks,
-            Qt::QueuedConnection);
-    connect(m_cueParserThread, &Thread::stopped, this, &Mp3Manager::cueParseEnded);
+    connect(
+        m_cueParserObject, &CueParserThreadObject::readyTracks, this,
+        [this](const TrackContainer &tracks) {
+            if (m_nextCueParse.isEmpty())
+                emit readyTracks(tracks);
+        },
+        Qt::QueuedConnection);
+    connect(m_cueParserThread, &Thread::stopped, this, &Mp3Manager::onCueParseStopped);
 }
 
 Mp3Manager::~Mp3Manager()
@@ -97,36 +110,70 @@ Thread *Mp3Manager::addWorker(std::unique_ptr<IThreadObject> object)
 void Mp3Manager::openMp3(const QString &path)
 {
     executeCommands(BeginRead);
-    if (!m_cueFinderThread->isRunning()) {
-        m_cueFinderObject->setPath(path);
-        m_cueFinderThread->startWork();
-    }
+    startCueSearch(path);
     if (!m_openerThread->isRunning()) {
         m_openerObject->setPath(path);
         m_openerThread->startWork();
     }
 }
 
+void Mp3Manager::startCueSearch(const QString &path)
+{
+    if (!m_cueFinderThread->isRunning()) {
+        m_cueFinderObject->setPath(path);
+        m_cueFinderThread->startWork();
+        return;
+    }
+    m_nextCueSearch = path;
+    m_cueFinderObject->stop();
+}
+
+void Mp3Manager::onCueSearchStopped()
+{
+    if (m_nextCueSearch.isEmpty()) {
+        emit cueSearchEnded();
+        return;
+    }
+    const QString path = std::exchange(m_nextCueSearch, QString());
+    m_cueFinderObject->setPath(path);
+    m_cueFinderThread->startWork();
+}
+
 void Mp3Manager::parseCue(const QString &cuePath)
 {
-    if (m_cueParserThread->isRunning())
+    startCueParse(cuePath);
+}
+
+void Mp3Manager::startCueParse(const QString &cuePath)
+{
+    if (!m_cueParserThread->isRunning()) {
+        m_cueParserObject->setPath(cuePath);
+        m_cueParserThread->startWork();
         return;
-    m_cueParserObject->setPath(cuePath);
+    }
+    m_nextCueParse = cuePath;
+    m_cueParserObject->stop();
+}
+
+void Mp3Manager::onCueParseStopped()
+{
+    if (m_nextCueParse.isEmpty()) {
+        emit cueParseEnded();
+        return;
+    }
+    const QString path = std::exchange(m_nextCueParse, QString());
+    m_cueParserObject->setPath(path);
     m_cueParserThread->startWork();
 }
 
-void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3 *index)
+void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index)
 {
     executeCommands(BeginSlice);
     if (m_sliceThread->isRunning())
         return;
     m_sliceObject->setOutputFolder(outputFolder);
     m_sliceObject->setTracks(tracks);
-    m_sliceObject->setIndex(index);
-    if (index) {
-        index->setContinueListener(m_sliceObject);
-        index->setWriteListener(m_sliceObject);
-    }
+    m_sliceObject->setIndex(std::move(index));
     m_sliceThread->startWork();
 }
 
@@ -137,6 +184,23 @@ void Mp3Manager::readed(float percent)
         return;
     m_lastReadPercent = whole;
     emit readProgress(percent);
+}
+
+bool Mp3Manager::stopAndWait(int timeoutMs)
+{
+    onStopAnyWork();
+    QDeadlineTimer deadline(timeoutMs);
+    for (const Worker &worker : m_workers) {
+        while (worker.thread->isRunning() && !deadline.hasExpired()) {
+            worker.thread->quit();
+            worker.thread->wait(10);
+        }
+    }
+    for (const Worker &worker : m_workers) {
+        if (worker.thread->isRunning())
+            return false;
+    }
+    return true;
 }
 
 bool Mp3Manager::isReading() const

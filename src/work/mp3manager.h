@@ -38,11 +38,17 @@ public:
     explicit Mp3Manager(QObject *parent = nullptr);
     ~Mp3Manager() override;
 
+    // A CUE search or parse still running for an earlier request is stopped, its results
+    // dropped, and the new one starts once it has ended.
     void openMp3(const QString &path);
     void parseCue(const QString &cuePath);
-    void slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3 *index);
+    void slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index);
 
     void readed(float percent) override;
+
+    // Stops every running work and waits up to timeoutMs for the threads to end; true when
+    // they all have. The ends come through the usual signals afterwards.
+    bool stopAndWait(int timeoutMs);
 
     bool isReading() const;
     bool isSlicing() const;
@@ -50,7 +56,7 @@ public:
 signals:
     void readProgress(float percent);
     void sliceProgress(SliceProgress progress);
-    void readyCheapMP3(CheapMP3 *index);
+    void readyCheapMP3(CheapMP3Ptr index);
     void readyCueFiles(const FileFinder::FileList &files);
     void readyTracks(const TrackContainer &tracks);
     // A track of the running slice that could not be written, and why.
@@ -73,6 +79,10 @@ private:
         std::unique_ptr<Thread> thread;
     };
     Thread *addWorker(std::unique_ptr<IThreadObject> object);
+    void startCueSearch(const QString &path);
+    void startCueParse(const QString &cuePath);
+    void onCueSearchStopped();
+    void onCueParseStopped();
 
     // Every pair, for the destructor and onStopAnyWork() alike; the typed pointers below
     // only look into it.
@@ -86,6 +96,10 @@ private:
     Mp3OpenerThreadObject *m_openerObject = nullptr;
     CueParserThreadObject *m_cueParserObject = nullptr;
     int m_lastReadPercent = -1;
+    // Requests that wait for a superseded run to end; while one waits, that run's results
+    // are dropped.
+    QString m_nextCueSearch;
+    QString m_nextCueParse;
 };
 
 // Owns the process-wide Mp3Manager for its own lifetime. main() makes one before the window

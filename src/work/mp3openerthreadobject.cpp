@@ -23,8 +23,7 @@ void Mp3OpenerThreadObject::start()
     index->readFile(m_path);
     if (shouldContinue()) {
         index->setContinueListener(nullptr);
-        // Crosses to the main thread as a pointer; the receiver owns it from here on.
-        emit readyCheapMP3(index.release());
+        emit readyCheapMP3(CheapMP3Ptr(std::move(index)));
     }
     m_path.clear();
     emit finished();

@@ -7,7 +7,7 @@
 #include "threads/ithreadobject.h"
 
 // Builds the frame index of one MP3 on the opener thread and hands it over through
-// readyCheapMP3(); the receiver owns it from then on. A stopped read delivers nothing.
+// readyCheapMP3(), shared and read-only from then on. A stopped read delivers nothing.
 class Mp3OpenerThreadObject final : public IThreadObject
 {
     Q_OBJECT
@@ -23,7 +23,7 @@ public slots:
     void start() override;
 
 signals:
-    void readyCheapMP3(CheapMP3 *index);
+    void readyCheapMP3(CheapMP3Ptr index);
 
 private:
     QString m_path;

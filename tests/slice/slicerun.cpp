@@ -4,7 +4,7 @@
 
 bool SliceRun::open(const QString &path)
 {
-    index = std::make_unique<CheapMP3>(nullptr, nullptr, nullptr);
+    index = std::make_shared<CheapMP3>(nullptr, nullptr, nullptr);
     index->readFile(path);
     return index->frameCount() > 0;
 }
@@ -22,9 +22,7 @@ void SliceRun::begin(const QString &folder, const TrackContainer &tracks)
 {
     object.setOutputFolder(folder);
     object.setTracks(tracks);
-    object.setIndex(index.get());
-    index->setContinueListener(&object);
-    index->setWriteListener(&object);
+    object.setIndex(index);
     worker.start();
 }
 

@@ -19,7 +19,7 @@ struct SliceRun
     ThreadRun worker{&object};
     Thread &thread = worker.thread();
     QSignalSpy &stopped = worker.stopped();
-    std::unique_ptr<CheapMP3> index;
+    std::shared_ptr<CheapMP3> index;
 
     // Indexes path on this thread; false when no frame was found.
     bool open(const QString &path);

@@ -293,11 +293,10 @@ void tst_SliceThreadObject::fullDiskIsReportedAndLeavesNoPartialTrack()
         ::signal(SIGXFSZ, SIG_IGN);
         const rlimit fileSize{rlim_t(limit), rlim_t(limit)};
         ::setrlimit(RLIMIT_FSIZE, &fileSize);
-        CheapMP3 index(nullptr, nullptr, nullptr);
-        index.readFile(path);
+        auto index = std::make_shared<CheapMP3>(nullptr, nullptr, nullptr);
+        index->readFile(path);
         SliceThreadObject job;
-        index.setContinueListener(&job);
-        job.setIndex(&index);
+        job.setIndex(index);
         job.setOutputFolder(out);
         job.setTracks({Track{u"t"_s, u"a"_s, 1, 0, 100000}});
         int failed = 0;

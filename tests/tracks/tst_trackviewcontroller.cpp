@@ -26,8 +26,8 @@ private slots:
     void init();
     void cleanup();
 
-    void headerClickSetsEveryRowAndSlice_data();
-    void headerClickSetsEveryRowAndSlice();
+    void headerClickSetsEveryRow_data();
+    void headerClickSetsEveryRow();
     void viewButtonOpensColumnMenuAtSectionEnd();
     void columnMenuMarksColumnsVisibleAtCreation();
     void hidingMenuRaisesViewButton();
@@ -44,7 +44,6 @@ private:
     ListView *view = nullptr;
     TrackHeader *header = nullptr;
     ListModel *model = nullptr;
-    QAction *slice = nullptr;
     TrackViewController *controller = nullptr;
     std::unique_ptr<QAbstractItemModelTester> tester;
 };
@@ -67,8 +66,7 @@ void tst_TrackViewController::init()
         model->appendItem(
             TrackItem::forTrack(Track{u"T"_s, u"A"_s, i + 1, i * 1000, i * 1000 + 1000}));
     view->setModel(model);
-    slice = new QAction(u"Slice"_s, window.get());
-    controller = new TrackViewController(header, view, model, slice, window.get());
+    controller = new TrackViewController(header, view, model, window.get());
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 }
@@ -104,29 +102,27 @@ QMenu *tst_TrackViewController::openMenu()
     return controller->columnMenu();
 }
 
-void tst_TrackViewController::headerClickSetsEveryRowAndSlice_data()
+void tst_TrackViewController::headerClickSetsEveryRow_data()
 {
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("after");
-    QTest::newRow("partial checks every row, enables slice") << 1 << 2;
-    QTest::newRow("checked unchecks every row, disables slice") << 2 << 0;
+    QTest::newRow("partial checks every row") << 1 << 2;
+    QTest::newRow("checked unchecks every row") << 2 << 0;
 }
 
-void tst_TrackViewController::headerClickSetsEveryRowAndSlice()
+void tst_TrackViewController::headerClickSetsEveryRow()
 {
     QFETCH(int, before);
     QFETCH(int, after);
-    // Rows and the slice action start unlike the outcome, so each must change.
+    // Rows start unlike the outcome, so each must change.
     for (int row = 1; row < model->rowCount(); row += 2)
         model->setData(model->index(row, 0), 0, 10);
-    slice->setEnabled(after == 0);
     header->setCheckState(before);
     QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
 
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centreOf(0));
 
     QCOMPARE(header->checkBoxState(), after);
-    QCOMPARE(slice->isEnabled(), after == 2);
     for (int row = 0; row < model->rowCount(); ++row)
         QCOMPARE(model->data(model->index(row, 0), 10).toInt(), after);
     QCOMPARE(changed.size(), model->rowCount());

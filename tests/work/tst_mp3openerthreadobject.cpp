@@ -43,7 +43,7 @@ void tst_Mp3OpenerThreadObject::stoppedReadDeliversNothingAndNextReadDelivers()
     QVERIFY(run.start());
     QVERIFY(run.waitForEnd());
     QCOMPARE(ready.count(), 1);
-    const std::unique_ptr<CheapMP3> index(ready.first().first().value<CheapMP3 *>());
+    const CheapMP3Ptr index = ready.first().first().value<CheapMP3Ptr>();
     QCOMPARE(index->frameCount(), 500);
     // Handed over free of the worker that will be reused.
     QVERIFY(!index->continueListener());

@@ -1,0 +1,366 @@
+#include "work/session.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "tracks/tracklist.h"
+#include "work/callbackcommand.h"
+#include "work/mp3manager.h"
+
+using namespace Qt::StringLiterals;
+
+Session::Session(Mp3Manager *manager, QObject *parent)
+    : QObject(parent)
+    , m_manager(manager)
+{
+    Q_ASSERT(m_manager);
+    connect(m_manager, &Mp3Manager::readyCheapMP3, this, &Session::onReadyCheapMP3);
+    connect(m_manager, &Mp3Manager::readProgress, this,
+            [this](float percent) { emit readProgress(static_cast<int>(percent)); });
+    connect(m_manager, &Mp3Manager::readyCueFiles, this, &Session::onReadyCueFiles);
+    connect(m_manager, &Mp3Manager::cueSearchEnded, this, &Session::onCueSearchEnded);
+    connect(m_manager, &Mp3Manager::readyTracks, this, &Session::onReadyTracks);
+    connect(m_manager, &Mp3Manager::cueParseEnded, this, &Session::onCueParseEnded);
+    connect(m_manager, &Mp3Manager::sliceProgress, this, &Session::onSliceProgress);
+    connect(m_manager, &Mp3Manager::trackWritten, this, &Session::onTrackWritten);
+    connect(m_manager, &Mp3Manager::trackFailed, this, &Session::onTrackFailed);
+    m_manager->addCommand(
+        std::make_unique<CallbackCommand>(EndRead, this, [this] { onReadEnded(); }));
+    m_manager->addCommand(
+        std::make_unique<CallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
+    TrackList::instance()->setCalculater(this);
+}
+
+Session::~Session()
+{
+    TrackList::instance()->setCalculater(nullptr);
+}
+
+QString Session::baseName(const QString &path)
+{
+    return QFileInfo(path).completeBaseName();
+}
+
+Track Session::wholeFileTrack(const QString &path, int lengthMs)
+{
+    const QString name = baseName(path);
+    return Track{name, name, 1, 0, lengthMs};
+}
+
+int Session::totalLength() const
+{
+    return m_index ? m_index->lengthMs() : 0;
+}
+
+bool Session::open(const QString &path, QString *why)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (m_state == State::Reading || m_state == State::Slicing) {
+        if (why) {
+            *why = m_state == State::Slicing
+                ? tr("Tracks are being written. Open %1 when they are done.").arg(name)
+                : tr("A file is being read. Open %1 when it is done.").arg(name);
+        }
+        return false;
+    }
+    m_pendingFile = QFileInfo(path).absoluteFilePath();
+    m_pendingIndex.reset();
+    m_foundSheets.clear();
+    m_searchEnded = false;
+    m_readEnded = false;
+    m_stateBeforeRead = m_state;
+    setState(State::Reading);
+    m_manager->openMp3(m_pendingFile);
+    return true;
+}
+
+void Session::onReadyCheapMP3(CheapMP3Ptr index)
+{
+    if (m_state == State::Reading)
+        m_pendingIndex = std::move(index);
+}
+
+void Session::onReadEnded()
+{
+    if (m_state != State::Reading)
+        return;
+    m_readEnded = true;
+    if (!m_pendingIndex || m_pendingIndex->frameCount() == 0 || m_pendingIndex->sampleRate() <= 0) {
+        const QString path = m_pendingFile;
+        const QString reason = m_pendingIndex
+            ? tr("%1 holds no MP3 audio that Mavlor can read.").arg(QDir::toNativeSeparators(path))
+            : QString();
+        // The sheet search belongs to the file that did not open.
+        m_manager->onStopAnyWork();
+        m_pendingFile.clear();
+        m_pendingIndex.reset();
+        m_foundSheets.clear();
+        setState(m_stateBeforeRead);
+        emit openFailed(path, reason);
+        return;
+    }
+    if (m_searchEnded)
+        settleOpen();
+}
+
+void Session::onReadyCueFiles(const FileFinder::FileList &files)
+{
+    if (m_state == State::Reading)
+        m_foundSheets = files;
+}
+
+void Session::onCueSearchEnded()
+{
+    if (m_state != State::Reading)
+        return;
+    m_searchEnded = true;
+    if (m_readEnded && m_pendingIndex)
+        settleOpen();
+}
+
+void Session::settleOpen()
+{
+    m_index = std::move(m_pendingIndex);
+    m_currentFile = m_pendingFile;
+    m_pendingFile.clear();
+    m_sheet.clear();
+    TrackList::instance()->setSourcePath(m_currentFile);
+    m_state = State::Ready;
+
+    const QString own = baseName(m_currentFile);
+    QStringList others;
+    for (const QString &sheet : std::as_const(m_foundSheets)) {
+        if (baseName(sheet) == own && QFileInfo(sheet).suffix() == u"cue"_s)
+            m_sheet = sheet;
+        else
+            others << sheet;
+    }
+    m_foundSheets.clear();
+    if (m_sheetRule == SheetRule::None)
+        m_sheet.clear();
+    // An own sheet is taken without asking; without one, the others are offered.
+    m_sheetPending = m_sheet.isEmpty() && m_sheetRule == SheetRule::Ask && !others.isEmpty();
+    emit fileOpened();
+    emit stateChanged();
+    if (m_sheetPending)
+        emit sheetChoiceNeeded(others);
+    else
+        buildTracks();
+}
+
+void Session::chooseSheet(const QString &sheet)
+{
+    if (m_sheetPending && m_sheet.isEmpty())
+        takeSheet(sheet);
+}
+
+void Session::takeSheet(const QString &sheet)
+{
+    if (!m_index || m_state != State::Ready)
+        return;
+    m_sheetPending = false;
+    m_sheet = sheet;
+    buildTracks();
+}
+
+void Session::buildTracks()
+{
+    if (!m_sheet.isEmpty()) {
+        m_sheetPending = true;
+        emit stateChanged();
+        m_manager->parseCue(m_sheet);
+        return;
+    }
+    TrackList::instance()->setTracks({wholeFileTrack(m_currentFile, totalLength())});
+    emit stateChanged();
+    emit tracksBuilt(QString());
+}
+
+void Session::onReadyTracks(const TrackContainer &tracks)
+{
+    if (!m_sheetPending || m_sheet.isEmpty())
+        return;
+    m_sheetPending = false;
+    TrackList::instance()->setTracks(tracks);
+    emit stateChanged();
+    emit tracksBuilt(QString());
+}
+
+void Session::onCueParseEnded()
+{
+    if (!m_sheetPending || m_sheet.isEmpty())
+        return;
+    // A sheet without a single track would leave the previous file's tracks behind.
+    const QString name = QFileInfo(m_sheet).fileName();
+    m_sheetPending = false;
+    m_sheet.clear();
+    TrackList::instance()->setTracks({wholeFileTrack(m_currentFile, totalLength())});
+    emit stateChanged();
+    emit tracksBuilt(tr("%1 holds no tracks; the whole file is one track.").arg(name));
+}
+
+void Session::replaceTracks(const TrackContainer &tracks, QList<int> *leftOut)
+{
+    if (!m_index || m_state != State::Ready)
+        return;
+    const int total = totalLength();
+    TrackContainer kept;
+    for (const Track &track : tracks) {
+        if (track.start < total)
+            kept.append(track);
+        else if (leftOut)
+            leftOut->append(track.number);
+    }
+    if (kept.isEmpty())
+        return;
+    // A sheet still being parsed must not overwrite what the user takes now.
+    if (m_sheetPending)
+        m_sheet.clear();
+    m_sheetPending = false;
+    TrackList::instance()->setTracks(kept);
+    emit stateChanged();
+}
+
+bool Session::cutAt(const QList<int> &times, QString *why)
+{
+    const int total = totalLength();
+    QList<int> cuts;
+    for (int t : times) {
+        if (t >= total) {
+            if (why)
+                *why = tr("the cut at %1 s is at or past the end of the file (%2 s)")
+                           .arg(t / 1000.0, 0, 'f', 3)
+                           .arg(total / 1000.0, 0, 'f', 3);
+            return false;
+        }
+        if (t > 0 && !cuts.contains(t))
+            cuts.append(t);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.prepend(0);
+    cuts.append(total);
+    const Track whole = wholeFileTrack(m_currentFile, total);
+    TrackContainer tracks;
+    for (int i = 0; i + 1 < cuts.size(); ++i)
+        tracks.append(Track{whole.title, whole.artist, i + 1, cuts[i], cuts[i + 1]});
+    replaceTracks(tracks);
+    return true;
+}
+
+QString Session::resolveFolder(const QString &text) const
+{
+    QString folder = QDir::fromNativeSeparators(text.trimmed());
+    if (folder == u"~"_s || folder.startsWith(u"~/"_s))
+        folder = QDir::homePath() + folder.mid(1);
+    folder = QDir::cleanPath(folder);
+    // A relative folder is taken beside the MP3, not wherever Mavlor was started from.
+    if (!folder.isEmpty() && QDir::isRelativePath(folder) && !m_currentFile.isEmpty())
+        folder = QDir::cleanPath(QFileInfo(m_currentFile).absoluteDir().filePath(folder));
+    return folder;
+}
+
+bool Session::prepareFolder(const QString &folder, QString *error)
+{
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir()) {
+        *error = tr("Cannot save the tracks in %1: it is a file, not a folder.")
+                     .arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    if (info.isDir())
+        return true;
+    std::error_code code;
+    std::filesystem::create_directories(
+        std::filesystem::path(QFile::encodeName(folder).toStdString()), code);
+    if (code || !QFileInfo(folder).isDir()) {
+        const QString reason =
+            code ? QString::fromLocal8Bit(code.message().c_str()) : tr("it could not be made");
+        *error =
+            tr("Cannot create the folder %1: %2").arg(QDir::toNativeSeparators(folder), reason);
+        return false;
+    }
+    return true;
+}
+
+bool Session::slice(const QString &folderText, const TrackContainer &tracks, QString *why)
+{
+    QString error;
+    const QString folder = resolveFolder(folderText);
+    if (!canSlice())
+        error = isBusy() ? tr("Mavlor is busy; slice when it is done.") : tr("Open a file first.");
+    else if (tracks.isEmpty())
+        error = tr("Tick the tracks to write first.");
+    else if (folder.isEmpty())
+        error = tr("Choose a folder to save the tracks in.");
+    else
+        prepareFolder(folder, &error);
+    if (!error.isEmpty()) {
+        if (why)
+            *why = error;
+        return false;
+    }
+    m_sliceTracks = tracks;
+    m_sliceDone = 0;
+    m_summary = SliceSummary{folder, static_cast<int>(tracks.size()), 0, false, {}};
+    setState(State::Slicing);
+    m_manager->slice(folder, tracks, m_index);
+    return true;
+}
+
+void Session::stop()
+{
+    if (m_state == State::Slicing)
+        m_summary.stopped = true;
+    m_manager->onStopAnyWork();
+}
+
+void Session::onSliceProgress(SliceProgress progress)
+{
+    if (m_state != State::Slicing || m_sliceTracks.isEmpty())
+        return;
+    // The share of the tracks before this one in the slice, not its number in the list.
+    qsizetype position = 0;
+    while (position < m_sliceTracks.size() && m_sliceTracks.at(position).number != progress.track)
+        ++position;
+    if (position == m_sliceTracks.size())
+        return;
+    const double share = 100.0 / m_sliceTracks.size();
+    const double percent = share * position + std::clamp(progress.percent, 0, 100) / 100.0 * share;
+    emit sliceProgress(static_cast<int>(percent), progress.track);
+}
+
+void Session::onTrackWritten(int track, const QString &path)
+{
+    if (m_state != State::Slicing)
+        return;
+    ++m_summary.written;
+    emit trackWritten(track, path);
+}
+
+void Session::onTrackFailed(int track, const QString &path, const QString &reason)
+{
+    if (m_state != State::Slicing)
+        return;
+    m_summary.failures.append(
+        tr("Track %1 (%2): %3").arg(track).arg(QFileInfo(path).fileName(), reason));
+    emit trackFailed(track, path, reason);
+}
+
+void Session::onSliceEnded()
+{
+    if (m_state != State::Slicing)
+        return;
+    m_sliceTracks.clear();
+    setState(State::Ready);
+    emit sliceEnded();
+}
+
+void Session::setState(State state)
+{
+    m_state = state;
+    emit stateChanged();
+}

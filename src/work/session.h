@@ -1,0 +1,151 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "cue/filefinder.h"
+#include "mp3/cheapmp3.h"
+#include "slice/sliceprogress.h"
+#include "tracks/track.h"
+#include "tracks/trackcalculaterlistener.h"
+
+class Mp3Manager;
+
+// The open file and every rule about it, for the window and mavlor-cli alike: which file is
+// open and its frame index, which sheet is taken, what the whole-file track is, where tracks
+// go, what a slice reported. Drives the work manager; lives on the main thread; knows no
+// widgets. A new file becomes current only once its index has arrived: a stopped or failed
+// read leaves everything as it was.
+class Session final : public QObject, public TrackCalculaterListener
+{
+    Q_OBJECT
+
+public:
+    enum class State {
+        Empty,   // no file yet
+        Reading, // a file is being read; the previous one (if any) is still current
+        Ready,   // a file is open and idle
+        Slicing,
+    };
+    // What happens with the sheets found beside a new file.
+    enum class SheetRule {
+        Ask,     // the one with the MP3's name is taken, any other is offered
+        OwnOnly, // the one with the MP3's name is taken, others are ignored
+        None,    // the whole file is one track
+    };
+
+    // The manager must outlive the session.
+    explicit Session(Mp3Manager *manager, QObject *parent = nullptr);
+    ~Session() override;
+
+    // The name without its last suffix: "Live 2024.05.01.mp3" gives "Live 2024.05.01".
+    static QString baseName(const QString &path);
+    // The one track that spans the whole file: number 1, titled and by the file's base name.
+    static Track wholeFileTrack(const QString &path, int lengthMs);
+
+    State state() const { return m_state; }
+    bool isBusy() const { return m_state == State::Reading || m_state == State::Slicing; }
+    // A file is open and idle, with its tracks built.
+    bool canSlice() const { return m_state == State::Ready && m_index && !m_sheetPending; }
+    QString currentFile() const { return m_currentFile; }
+    // The file being read, while reading.
+    QString pendingFile() const { return m_pendingFile; }
+    QString sheet() const { return m_sheet; }
+    const CheapMP3 *frameIndex() const { return m_index.get(); }
+    CheapMP3Ptr sharedFrameIndex() const { return m_index; }
+    // Exact length from the frame index: entries × samples per entry ÷ sample rate.
+    int totalLength() const override;
+
+    void setSheetRule(SheetRule rule) { m_sheetRule = rule; }
+
+    // Starts reading; refused, with the reason, while reading or slicing.
+    bool open(const QString &path, QString *why = nullptr);
+    // The answer to sheetChoiceNeeded(): a sheet's path, or empty for none.
+    void chooseSheet(const QString &sheet);
+    // Parses the sheet into the open file's tracks; tracksBuilt() follows.
+    void takeSheet(const QString &sheet);
+    // Tracks from a sheet, a disc or a proposal; the last is stretched to the file's end.
+    // Tracks that start at or after the end hold nothing and are left out; their numbers go
+    // into leftOut.
+    void replaceTracks(const TrackContainer &tracks, QList<int> *leftOut = nullptr);
+    // Cuts at the given times (ms); false with the reason when one is at or past the end.
+    bool cutAt(const QList<int> &times, QString *why = nullptr);
+
+    // The folder as typed: "~" is home, a relative folder lies beside the MP3.
+    QString resolveFolder(const QString &text) const;
+    // Makes the folder when missing; false with a message when it cannot hold files.
+    static bool prepareFolder(const QString &folder, QString *error);
+    // Writes the given tracks into the folder; false with the reason when nothing started.
+    bool slice(const QString &folderText, const TrackContainer &tracks, QString *why = nullptr);
+    // Stops whatever runs; the end still comes through the usual signals.
+    void stop();
+
+    // What the last slice did.
+    struct SliceSummary
+    {
+        QString folder;
+        int asked = 0;
+        int written = 0;
+        bool stopped = false;
+        QStringList failures; // "Track n (name): reason"
+    };
+    SliceSummary lastSlice() const { return m_summary; }
+
+signals:
+    // state(), the file, the index or the tracks' source changed: redraw and re-enable.
+    void stateChanged();
+    // A new file's index has arrived and is current.
+    void fileOpened();
+    // A read ended without a new current file; the reason is empty when the user stopped it.
+    void openFailed(const QString &path, const QString &reason);
+    void readProgress(int percent);
+    // Sheets were found beside the new file, none of them its own: answer with chooseSheet().
+    void sheetChoiceNeeded(const QStringList &sheets);
+    // The file's tracks are built (from its sheet or as the whole file); a note when the
+    // sheet gave none.
+    void tracksBuilt(const QString &note);
+    // Overall percent of the running slice, and the number of the track being written.
+    void sliceProgress(int percent, int track);
+    void trackWritten(int track, const QString &path);
+    void trackFailed(int track, const QString &path, const QString &reason);
+    void sliceEnded();
+
+private:
+    void onReadyCheapMP3(CheapMP3Ptr index);
+    void onReadEnded();
+    void onReadyCueFiles(const FileFinder::FileList &files);
+    void onCueSearchEnded();
+    void onReadyTracks(const TrackContainer &tracks);
+    void onCueParseEnded();
+    void onSliceProgress(SliceProgress progress);
+    void onTrackWritten(int track, const QString &path);
+    void onTrackFailed(int track, const QString &path, const QString &reason);
+    void onSliceEnded();
+    // The index and the sheet search are both in: take the file and build its tracks.
+    void settleOpen();
+    void buildTracks();
+    void setState(State state);
+
+    Mp3Manager *m_manager;
+    State m_state = State::Empty;
+    SheetRule m_sheetRule = SheetRule::Ask;
+    CheapMP3Ptr m_index;
+    QString m_currentFile;
+    QString m_sheet;
+
+    // The open under way.
+    QString m_pendingFile;
+    CheapMP3Ptr m_pendingIndex;
+    FileFinder::FileList m_foundSheets;
+    bool m_searchEnded = false;
+    bool m_readEnded = false;
+    State m_stateBeforeRead = State::Empty;
+    // A sheet is being chosen or parsed; the tracks are not built yet.
+    bool m_sheetPending = false;
+
+    // The running slice.
+    TrackContainer m_sliceTracks;
+    int m_sliceDone = 0;
+    SliceSummary m_summary;
+};
