@@ -203,15 +203,28 @@ QPoint MarkerWidget::positionInView() const
     return m_view->mapFromGlobal(parent->mapToGlobal(pos()));
 }
 
+int MarkerWidget::menuTrackIndex() const
+{
+    const TrackList *list = TrackList::instance();
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->trackAt(i) == m_menuTrack)
+            return i;
+    }
+    return -1;
+}
+
 void MarkerWidget::onEditMarkerMenu()
 {
     hide();
-    TrackDataDialog::editTrack(window(), tr("Edit"), m_trackIndex, {}, {}, {}, {});
+    // The list may have been replaced while the menu was open: act on that track or none.
+    if (const int index = menuTrackIndex(); index >= 0)
+        TrackDataDialog::editTrack(window(), tr("Edit"), index, {}, {}, {}, {});
 }
 
 void MarkerWidget::onDeleteMarkerMenu()
 {
-    TrackList::instance()->removeTrack(m_trackIndex);
+    if (const int index = menuTrackIndex(); index >= 0)
+        TrackList::instance()->removeTrack(index);
     hide();
     if (m_view)
         m_view->update();
@@ -255,6 +268,7 @@ void MarkerWidget::mousePressEvent(QMouseEvent *event)
         setPressedLook();
         m_dragging = true;
     } else if (event->button() == Qt::RightButton) {
+        m_menuTrack = TrackList::instance()->trackAt(m_trackIndex);
         m_contextMenu->popup(event->globalPosition().toPoint());
     } else {
         QLabel::mousePressEvent(event);

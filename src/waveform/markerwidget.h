@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QPointer>
 
+#include "tracks/track.h"
+
 class QAction;
 class QMenu;
 class WaveformWidget;
@@ -63,6 +65,8 @@ protected:
 
 private:
     void hideUnlessDragging();
+    // Where the menu's track stands in the list now; -1 when it is gone.
+    int menuTrackIndex() const;
     void showPixmap(const QPixmap &pixmap);
     void moveInView(int x, int y);
     QPoint toView(const QPointF &markerPoint) const;
@@ -73,6 +77,8 @@ private:
     int m_hotSpotX = 0;
     int m_hotSpotY = 0;
     int m_trackIndex = 0;
+    // The track the context menu was opened for.
+    Track m_menuTrack;
     QMenu *m_contextMenu = nullptr;
     QAction *m_editAction = nullptr;
     QAction *m_deleteAction = nullptr;

@@ -21,6 +21,7 @@
 #include "encodedaudio.h"
 #include "guiwarnings.h"
 #include "modalanswerer.h"
+#include "mp3/cheapmp3.h"
 #include "tracks/listmodel.h"
 #include "tracks/listview.h"
 #include "tracks/timetext.h"
@@ -98,6 +99,11 @@ private slots:
     void openingDuringSliceIsRefused();
     void fileWithoutAudioIsReported();
     void freedbDiscReplacesTracks();
+    void tracksHoldEveryFrameAtAnyZoom_data();
+    void tracksHoldEveryFrameAtAnyZoom();
+    void closingDuringWorkEndsIt_data();
+    void closingDuringWorkEndsIt();
+    void actionsActOnTheHighlightedRow();
 
 private:
     // A fresh folder holding the album under `name`, plus the given sheets.
@@ -109,6 +115,7 @@ private:
     QTemporaryDir m_dir;
     Mp3ManagerScope m_workManager; // the window's work manager, as main() keeps it
     QString m_album;
+    QString m_long; // over 5,000 entries: the view opens at a coarse level
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -126,6 +133,9 @@ void tst_MainWindowRoad::initTestCase()
     const QList<EncodedAudio::Tone> tones{
         {toneMs / 1000.0, 440.0, 0.6}, {toneMs / 1000.0, 0.0, 0.0}, {toneMs / 1000.0, 660.0, 0.3}};
     QVERIFY2(EncodedAudio::encode(m_album, tones, 44100, 2, {u"-V2"_s}, &error), qPrintable(error));
+    m_long = m_dir.filePath(u"long.mp3"_s);
+    const QList<EncodedAudio::Tone> long_{{70.0, 330.0, 0.4}, {70.5, 550.0, 0.2}};
+    QVERIFY2(EncodedAudio::encode(m_long, long_, 44100, 1, {u"-V6"_s}, &error), qPrintable(error));
 }
 
 void tst_MainWindowRoad::init()
@@ -472,10 +482,138 @@ void tst_MainWindowRoad::fileWithoutAudioIsReported()
     const QString path = folder + u"/notes.mp3"_s;
     QVERIFY(writeText(path, QByteArray(4096, 'x')));
     ModalAnswerer answerer;
+    // A sheet beside it must not be offered for a file that does not open.
+    QVERIFY(writeText(folder + u"/other.cue"_s, sheet(u"notes.mp3"_s)));
+    const QString album = albumIn(u"noaudio-album"_s, u"Album.mp3"_s, {u"Album.cue"_s});
+    QVERIFY(openAndWait(*m_window, album, 3));
+    const CheapMP3 *index = m_window->waveformView()->frameIndex();
     QVERIFY(m_window->openFile(path));
     QVERIFY(QTest::qWaitFor([&] { return !answerer.seen.isEmpty(); }, 10000));
     QCOMPARE(answerer.messages(),
              u"%1 holds no MP3 audio that Mavlor can read."_s.arg(QDir::toNativeSeparators(path)));
+    QCOMPARE(answerer.seen.size(), 1);
+    // The window is as it was: the album, its tracks and its folder.
+    QCOMPARE(m_window->currentFile(), album);
+    QCOMPARE(m_window->waveformView()->frameIndex(), index);
+    QCOMPARE(titles(), (QStringList{u"One"_s, u"Two"_s, u"Three"_s}));
+    QCOMPARE(m_window->saveFolderEdit()->text(),
+             QDir::toNativeSeparators(QFileInfo(album).absolutePath()));
+    QVERIFY(m_window->findChild<QAction *>(u"actionSlice"_s)->isEnabled());
+}
+
+void tst_MainWindowRoad::tracksHoldEveryFrameAtAnyZoom_data()
+{
+    QTest::addColumn<bool>("bySheet");
+    QTest::addColumn<int>("zoomIns");
+    QTest::newRow("whole file, opening level") << false << 0;
+    QTest::newRow("whole file, finest level") << false << 4;
+    QTest::newRow("sheet, opening level") << true << 0;
+    QTest::newRow("sheet, finest level") << true << 4;
+}
+
+void tst_MainWindowRoad::tracksHoldEveryFrameAtAnyZoom()
+{
+    QFETCH(bool, bySheet);
+    QFETCH(int, zoomIns);
+    const QString folder = m_dir.filePath(u"frames"_s);
+    QDir(folder).removeRecursively();
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/Long.mp3"_s;
+    QVERIFY(QFile::copy(m_long, path));
+    if (bySheet)
+        QVERIFY(writeText(folder + u"/Long.cue"_s, sheet(u"Long.mp3"_s)));
+    QVERIFY(openAndWait(*m_window, path, bySheet ? 3 : 1));
+    CheapMP3 source(nullptr, nullptr, nullptr);
+    source.readFile(path);
+    QVERIFY(source.frameCount() > 5000);
+    for (int i = 0; i < zoomIns; ++i)
+        m_window->waveformView()->zoomIn();
+
+    QVERIFY(sliceAndWait(*m_window, folder + u"/out"_s));
+    const QStringList written = QDir(folder + u"/out"_s).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(written.size(), bySheet ? 3 : 1);
+    if (!bySheet)
+        QCOMPARE(written.first(), u"01 - Long - Long.mp3"_s); // as mavlor-cli names it
+    int frames = 0;
+    for (const QString &name : written) {
+        CheapMP3 track(nullptr, nullptr, nullptr);
+        track.readFile(folder + u"/out/"_s + name);
+        frames += track.frameCount();
+    }
+    QCOMPARE(frames, source.frameCount());
+}
+
+void tst_MainWindowRoad::closingDuringWorkEndsIt_data()
+{
+    QTest::addColumn<bool>("slicing"); // else reading
+    QTest::newRow("during a read") << false;
+    QTest::newRow("during a slice") << true;
+}
+
+void tst_MainWindowRoad::closingDuringWorkEndsIt()
+{
+    QFETCH(bool, slicing);
+    const QString folder = m_dir.filePath(u"closing"_s);
+    QDir(folder).removeRecursively();
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/Long.mp3"_s;
+    QVERIFY(QFile::copy(m_long, path));
+    QVERIFY(writeText(folder + u"/Long.cue"_s, sheet(u"Long.mp3"_s)));
+    ModalAnswerer answerer;
+    if (slicing) {
+        QVERIFY(openAndWait(*m_window, path, 3));
+        m_window->saveFolderEdit()->setText(folder + u"/out"_s);
+        m_window->findChild<QAction *>(u"actionSlice"_s)->trigger();
+    } else {
+        QVERIFY(m_window->openFile(path));
+    }
+    QVERIFY(m_window->session()->isBusy());
+    // Exit stays at hand while work runs, and ends it.
+    QVERIFY(m_window->findChild<QAction *>(u"actionExit"_s)->isEnabled());
+    m_window->findChild<QAction *>(u"actionExit"_s)->trigger();
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(!Mp3Manager::instance()->isReading() && !Mp3Manager::instance()->isSlicing());
+    // The window goes while the manager lives on, as in main().
+    m_window.reset();
+    QCoreApplication::processEvents();
+    const QStringList left = QDir(folder + u"/out"_s).entryList(QDir::Files | QDir::Hidden);
+    for (const QString &name : left)
+        QVERIFY2(name.endsWith(u".mp3"_s), qPrintable(name));
+    QCOMPARE(answerer.seen.size(), 0);
+}
+
+void tst_MainWindowRoad::actionsActOnTheHighlightedRow()
+{
+    QVERIFY(openAndWait(*m_window, albumIn(u"rows"_s, u"Album.mp3"_s, {u"Album.cue"_s}), 3));
+    ListView *table = m_window->trackView();
+    auto *remove = m_window->findChild<QAction *>(u"actionRemove"_s);
+    auto *edit = m_window->findChild<QAction *>(u"actionEdit"_s);
+    auto *slice = m_window->findChild<QAction *>(u"actionSlice"_s);
+    QVERIFY(!remove->isEnabled() && !edit->isEnabled());
+    auto rowCentre = [&](int row) {
+        return table->visualRect(m_window->trackModel()->index(row, 2)).center();
+    };
+    // A left click on one row, a right click on another: the highlighted one goes.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    QTest::mouseClick(table->viewport(), Qt::RightButton, {}, rowCentre(1));
+    QCOMPARE(m_window->selectedRow(), 1);
+    QVERIFY(remove->isEnabled() && edit->isEnabled());
+    remove->trigger();
+    QCOMPARE(titles(), (QStringList{u"One"_s, u"Three"_s}));
+    remove->trigger();
+    QCOMPARE(titles(), (QStringList{u"One"_s}));
+    // One track is still a track to slice; unticked it is not, ticked again it is.
+    QVERIFY(!remove->isEnabled());
+    QVERIFY(slice->isEnabled());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    QVERIFY(slice->isEnabled());
+    m_window->trackModel()->setData(m_window->trackModel()->index(0, 0), Qt::Unchecked,
+                                    Qt::CheckStateRole);
+    QVERIFY(!slice->isEnabled());
+    m_window->trackModel()->setData(m_window->trackModel()->index(0, 0), Qt::Checked,
+                                    Qt::CheckStateRole);
+    QVERIFY(slice->isEnabled());
+    QCOMPARE(slice->shortcut(), QKeySequence(u"Ctrl+Return"_s));
 }
 
 void tst_MainWindowRoad::freedbDiscReplacesTracks()

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +46,7 @@ private slots:
     void stopDuringReadDeliversNothingAndRunsEndReadOnce();
     void sliceEndRunsOnlyEndSliceCommands();
     void destructionWhileReadingDoesNotHang();
+    void secondOpenRestartsTheCueSearch();
     void instanceLivesOnlyInsideItsScope();
 
 private:
@@ -204,6 +206,33 @@ void tst_Mp3Manager::sliceEndRunsOnlyEndSliceCommands()
     QCOMPARE(m_counts[BeginRead], 1);
     // The job let go of the index when it ended.
     QCOMPARE(index.use_count(), 1);
+}
+
+void tst_Mp3Manager::secondOpenRestartsTheCueSearch()
+{
+    Mp3Manager manager;
+    QStringList mp3s;
+    for (const QString &name : {u"a"_s, u"b"_s}) {
+        const QString folder = m_dir.filePath(name);
+        QVERIFY(QDir().mkpath(folder));
+        QFile sheet(folder + u'/' + name + u".cue"_s);
+        QVERIFY(sheet.open(QIODevice::WriteOnly));
+        mp3s << folder + u'/' + name + u".mp3"_s;
+        QVERIFY(QFile::copy(m_encoded, mp3s.last()));
+    }
+    QList<FileFinder::FileList> found;
+    connect(&manager, &Mp3Manager::readyCueFiles, this,
+            [&](const FileFinder::FileList &files) { found.append(files); });
+    QSignalSpy ended(&manager, &Mp3Manager::cueSearchEnded);
+    // The first search is still running when the second file comes.
+    manager.openMp3(mp3s.at(0));
+    QVERIFY(manager.isReading());
+    manager.openMp3(mp3s.at(1));
+    QVERIFY(ended.wait(10000));
+    QTRY_VERIFY(!manager.isReading());
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.first(), (FileFinder::FileList{m_dir.filePath(u"b/b.cue"_s)}));
 }
 
 void tst_Mp3Manager::destructionWhileReadingDoesNotHang()
