@@ -129,11 +129,8 @@ MainWindow::MainWindow(QWidget *parent)
     createMenusAndToolBar();
     createPanes();
 
-    // Ticks change what Slice can do; the header box follows the rows.
-    connect(m_trackModel.get(), &QAbstractItemModel::dataChanged, this, [this] {
-        updateHeaderCheckState();
-        updateActions();
-    });
+    connect(m_trackModel.get(), &QAbstractItemModel::dataChanged, this,
+            &MainWindow::onTrackModelDataChanged);
     connect(m_trackView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::updateActions);
     connect(m_progressPanel, &ProgressWidget::stopped, m_session, &Session::stop);
@@ -145,6 +142,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_session, &Session::readProgress, this, &MainWindow::onReadProgress);
     connect(m_session, &Session::sliceProgress, this, &MainWindow::onSliceProgress);
     connect(m_session, &Session::sliceEnded, this, &MainWindow::onSliceEnded);
+    connect(m_session, &Session::historyChanged, this, &MainWindow::updateActions);
+    connect(m_hoverMarker, &MarkerWidget::dragFinished, m_session, &Session::endGesture);
 
     restoreSettings();
 
@@ -196,6 +195,12 @@ void MainWindow::createActions()
     m_actionZoomOut->setShortcut(QKeySequence::ZoomOut);
     addAction(m_actionZoomIn);
     addAction(m_actionZoomOut);
+    m_actionUndo = makeAction(this, "actionUndo", tr("Undo"), QString());
+    m_actionUndo->setShortcut(QKeySequence::Undo);
+    m_actionRedo = makeAction(this, "actionRedo", tr("Redo"), QString());
+    m_actionRedo->setShortcuts({QKeySequence(u"Ctrl+Shift+Z"_s), QKeySequence::Redo});
+    connect(m_actionUndo, &QAction::triggered, this, [this] { m_session->undo(); });
+    connect(m_actionRedo, &QAction::triggered, this, [this] { m_session->redo(); });
 
     connect(m_actionOpen, &QAction::triggered, this, &MainWindow::onOpenFile);
     connect(m_actionExit, &QAction::triggered, this, &QWidget::close);
@@ -222,6 +227,8 @@ void MainWindow::createMenusAndToolBar()
     setMenuBar(bar);
     QMenu *fileMenu = bar->addMenu(tr("File"));
     fileMenu->setObjectName(u"menuFile"_s);
+    QMenu *editMenu = bar->addMenu(tr("Edit"));
+    editMenu->setObjectName(u"menuEdit"_s);
     QMenu *helpMenu = bar->addMenu(tr("Help"));
     helpMenu->setObjectName(u"menuAbout"_s);
     fileMenu->addAction(m_actionOpen);
@@ -229,6 +236,12 @@ void MainWindow::createMenusAndToolBar()
     fileMenu->addAction(m_actionFreedbSearch);
     fileMenu->addSeparator();
     fileMenu->addAction(m_actionExit);
+    editMenu->addAction(m_actionUndo);
+    editMenu->addAction(m_actionRedo);
+    editMenu->addSeparator();
+    editMenu->addAction(m_actionAdd);
+    editMenu->addAction(m_actionEdit);
+    editMenu->addAction(m_actionRemove);
     helpMenu->addAction(m_actionAbout);
 
     auto *toolBar = new QToolBar(this);
@@ -458,6 +471,9 @@ void MainWindow::onTracksBuilt(const QString &note)
 void MainWindow::onReadyTracks(const TrackContainer &tracks)
 {
     m_session->replaceTracks(tracks);
+    if (m_session->canUndo())
+        statusBar()->showMessage(tr("The track list was replaced; Undo brings the previous one "
+                                    "back."));
     updateHeaderCheckState();
     m_slider->setShowTrackMarks(true);
 }
@@ -508,18 +524,28 @@ void MainWindow::onChooseSaveFolder()
 
 int MainWindow::tickedCount() const
 {
-    int checked = 0;
-    for (int row = 0; row < m_trackModel->rowCount(); ++row) {
-        if (m_trackModel->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked)
-            ++checked;
+    const TrackContainer tracks = TrackList::instance()->allTracks();
+    return static_cast<int>(std::count_if(tracks.begin(), tracks.end(),
+                                          [](const Track &track) { return track.ticked; }));
+}
+
+void MainWindow::onTrackModelDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight)
+{
+    if (topLeft.column() == 0) {
+        for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+            const bool ticked =
+                m_trackModel->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked;
+            TrackList::instance()->setTicked(row, ticked);
+        }
     }
-    return checked;
+    updateHeaderCheckState();
+    updateActions();
 }
 
 void MainWindow::updateHeaderCheckState()
 {
     const int checked = tickedCount();
-    const int count = m_trackModel->rowCount();
+    const int count = TrackList::instance()->count();
     const int state = checked == 0 ? Qt::Unchecked
         : checked == count         ? Qt::Checked
                                    : Qt::PartiallyChecked;
@@ -543,6 +569,8 @@ void MainWindow::updateActions()
     m_actionFreedbSearch->setEnabled(idleWithFile);
     m_actionZoomIn->setEnabled(idleWithFile);
     m_actionZoomOut->setEnabled(idleWithFile);
+    m_actionUndo->setEnabled(m_session->canUndo());
+    m_actionRedo->setEnabled(m_session->canRedo());
     m_hoverMarker->editAction()->setEnabled(idleWithFile);
     m_hoverMarker->deleteAction()->setEnabled(idleWithFile);
     for (QWidget *pane : {m_topPane, m_controlPane, static_cast<QWidget *>(m_saveFolderEdit)})
@@ -571,9 +599,9 @@ void MainWindow::onAbout()
 void MainWindow::onSlice()
 {
     TrackContainer tracks;
-    for (int row = 0; row < m_trackModel->rowCount(); ++row) {
-        if (m_trackModel->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked)
-            tracks.append(TrackList::instance()->trackAt(row));
+    for (const Track &track : TrackList::instance()->allTracks()) {
+        if (track.ticked)
+            tracks.append(track);
     }
     QString why;
     if (m_session->slice(m_saveFolderEdit->text(), tracks, &why)) {
@@ -664,6 +692,8 @@ void MainWindow::tracksChanged(int first, int last)
         for (int column = trackColumnArtist; column <= trackColumnLength; ++column)
             m_trackModel->setData(m_trackModel->index(i, column),
                                   values[column - trackColumnArtist], Qt::DisplayRole);
+        m_trackModel->setData(m_trackModel->index(i, 0), track.ticked ? Qt::Checked : Qt::Unchecked,
+                              Qt::CheckStateRole);
     }
     m_slider->update();
     m_waveformView->update();

@@ -104,6 +104,8 @@ private:
     void updateActions();
     int tickedCount() const;
     void updateHeaderCheckState();
+    // A tick set in the table goes into the track list, where it can be undone.
+    void onTrackModelDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
 
     void onFileOpened();
     void onOpenFailed(const QString &path, const QString &reason);
@@ -125,6 +127,8 @@ private:
     QAction *m_actionFreedbSearch = nullptr;
     QAction *m_actionZoomIn = nullptr;
     QAction *m_actionZoomOut = nullptr;
+    QAction *m_actionUndo = nullptr;
+    QAction *m_actionRedo = nullptr;
 
     WaveformWidget *m_waveformView = nullptr;
     Slider *m_slider = nullptr;

@@ -12,6 +12,7 @@ struct Track
     int number = 0; // 1-based position in the list, 0 while not in it
     int start = 0;
     int end = 0;
+    bool ticked = true; // written by the next slice
 
     int length() const { return end - start; }
     friend bool operator==(const Track &, const Track &) = default;

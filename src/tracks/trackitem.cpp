@@ -21,7 +21,7 @@ std::unique_ptr<TrackItem> TrackItem::forTrack(const Track &track)
     item->append(TimeText::format(track.start));
     item->append(TimeText::format(track.end));
     item->append(TimeText::format(track.length()));
-    item->setData(0, Qt::Checked, Qt::CheckStateRole);
+    item->setData(0, track.ticked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
     return item;
 }
 

@@ -46,6 +46,7 @@ void TrackList::setTracks(const TrackContainer &container)
     // A CUE sheet or a freedb record does not know where the last track ends.
     if (!replacement.isEmpty() && m_calculater)
         replacement.last().end = m_calculater->totalLength();
+    aboutToChange(TrackHistoryListener::Change::Replace, 0);
     replaceAll(replacement);
 }
 
@@ -66,10 +67,11 @@ bool TrackList::addTrack(const Track &track)
             result.append(Track{name, name, 0, track.end, total});
     } else {
         for (qsizetype i = 0; i < m_tracks.size(); ++i) {
-            Track &same = m_tracks[i];
+            const Track &same = m_tracks.at(i);
             if (same.start == track.start && same.end == track.end) {
-                same.title = track.title;
-                same.artist = track.artist;
+                aboutToChange(TrackHistoryListener::Change::Edit, static_cast<int>(i));
+                m_tracks[i].title = track.title;
+                m_tracks[i].artist = track.artist;
                 notifyChanged(static_cast<int>(i), static_cast<int>(i));
                 return true;
             }
@@ -107,6 +109,7 @@ bool TrackList::addTrack(const Track &track)
     }
     for (qsizetype i = 0; i < result.size(); ++i)
         result[i].number = static_cast<int>(i + 1);
+    aboutToChange(TrackHistoryListener::Change::Add, 0);
     replaceAll(result);
     return true;
 }
@@ -115,6 +118,7 @@ void TrackList::removeTrack(int index)
 {
     if (index < 0 || index >= count() || count() == 1)
         return;
+    aboutToChange(TrackHistoryListener::Change::Remove, index);
     const Track removed = m_tracks.at(index);
     const int heir = index > 0 ? index - 1 : 0;
     if (index > 0)
@@ -132,14 +136,39 @@ bool TrackList::moveBoundary(int index, int ms)
 {
     if (index <= 0 || index >= count())
         return false;
-    Track &p = m_tracks[index];
-    Track &q = m_tracks[index - 1];
-    if (ms >= p.end - 1000 || ms <= q.start + 1000)
+    if (ms >= m_tracks.at(index).end - 1000 || ms <= m_tracks.at(index - 1).start + 1000)
         return false;
-    p.start = ms;
-    q.end = ms;
+    // Told first: the history keeps a shallow copy, and writes below must detach from it.
+    aboutToChange(TrackHistoryListener::Change::Move, index);
+    m_tracks[index].start = ms;
+    m_tracks[index - 1].end = ms;
     notifyChanged(index - 1, index);
     return true;
+}
+
+void TrackList::setTicked(int index, bool ticked)
+{
+    if (index < 0 || index >= count() || m_tracks.at(index).ticked == ticked)
+        return;
+    aboutToChange(TrackHistoryListener::Change::Tick, index);
+    m_tracks[index].ticked = ticked;
+    notifyChanged(index, index);
+}
+
+void TrackList::restore(const TrackContainer &container)
+{
+    replaceAll(container);
+}
+
+void TrackList::setHistoryListener(TrackHistoryListener *listener)
+{
+    m_historyListener = listener;
+}
+
+void TrackList::aboutToChange(TrackHistoryListener::Change change, int index) const
+{
+    if (m_historyListener)
+        m_historyListener->tracksAboutToChange(m_tracks, change, index);
 }
 
 void TrackList::setCalculater(TrackCalculaterListener *listener)

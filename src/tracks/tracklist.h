@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tracks/track.h"
+#include "tracks/trackhistorylistener.h"
 
 class TrackCalculaterListener;
 class TracksUpdateListener;
@@ -31,9 +32,14 @@ public:
     void removeTrack(int index);
     // Moves the boundary between tracks index - 1 and index; each keeps more than a second.
     bool moveBoundary(int index, int ms);
+    // Ticks or unticks a track for the next slice.
+    void setTicked(int index, bool ticked);
+    // Puts back a list as it was (undo, redo): nothing is stretched and no history is told.
+    void restore(const TrackContainer &container);
 
     void setCalculater(TrackCalculaterListener *listener);
     void setUpdateListener(TracksUpdateListener *listener);
+    void setHistoryListener(TrackHistoryListener *listener);
     void setSourcePath(const QString &path);
 
 private:
@@ -43,9 +49,11 @@ private:
     void notifyInserted(int first, int last) const;
     void notifyChanged(int first, int last) const;
     void replaceAll(const TrackContainer &container);
+    void aboutToChange(TrackHistoryListener::Change change, int index) const;
 
     TrackContainer m_tracks;
     TrackCalculaterListener *m_calculater = nullptr;
     TracksUpdateListener *m_updateListener = nullptr;
+    TrackHistoryListener *m_historyListener = nullptr;
     QString m_sourcePath;
 };

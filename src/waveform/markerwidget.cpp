@@ -297,6 +297,7 @@ void MarkerWidget::mouseReleaseEvent(QMouseEvent *event)
         if (!rect().contains(event->position().toPoint()))
             hide();
         setNormalLook();
+        emit dragFinished();
     }
     QLabel::mouseReleaseEvent(event);
 }

@@ -56,6 +56,10 @@ public slots:
     void onEditMarkerMenu();
     void onDeleteMarkerMenu();
 
+signals:
+    // The left button let go of the marker: one drag, however many steps it took, is over.
+    void dragFinished();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -33,11 +33,13 @@ Session::Session(Mp3Manager *manager, QObject *parent)
     m_manager->addCommand(
         std::make_unique<CallbackCommand>(EndSlice, this, [this] { onSliceEnded(); }));
     TrackList::instance()->setCalculater(this);
+    TrackList::instance()->setHistoryListener(this);
 }
 
 Session::~Session()
 {
     TrackList::instance()->setCalculater(nullptr);
+    TrackList::instance()->setHistoryListener(nullptr);
 }
 
 QString Session::baseName(const QString &path)
@@ -130,6 +132,9 @@ void Session::settleOpen()
     m_sheet.clear();
     TrackList::instance()->setSourcePath(m_currentFile);
     m_state = State::Ready;
+    m_undo.clear();
+    m_redo.clear();
+    emit historyChanged();
 
     const QString own = baseName(m_currentFile);
     QStringList others;
@@ -175,9 +180,16 @@ void Session::buildTracks()
         m_manager->parseCue(m_sheet);
         return;
     }
-    TrackList::instance()->setTracks({wholeFileTrack(m_currentFile, totalLength())});
+    setOpeningTracks({wholeFileTrack(m_currentFile, totalLength())});
     emit stateChanged();
     emit tracksBuilt(QString());
+}
+
+void Session::setOpeningTracks(const TrackContainer &tracks)
+{
+    m_recording = false;
+    TrackList::instance()->setTracks(tracks);
+    m_recording = true;
 }
 
 void Session::onReadyTracks(const TrackContainer &tracks)
@@ -185,7 +197,7 @@ void Session::onReadyTracks(const TrackContainer &tracks)
     if (!m_sheetPending || m_sheet.isEmpty())
         return;
     m_sheetPending = false;
-    TrackList::instance()->setTracks(tracks);
+    setOpeningTracks(tracks);
     emit stateChanged();
     emit tracksBuilt(QString());
 }
@@ -198,7 +210,7 @@ void Session::onCueParseEnded()
     const QString name = QFileInfo(m_sheet).fileName();
     m_sheetPending = false;
     m_sheet.clear();
-    TrackList::instance()->setTracks({wholeFileTrack(m_currentFile, totalLength())});
+    setOpeningTracks({wholeFileTrack(m_currentFile, totalLength())});
     emit stateChanged();
     emit tracksBuilt(tr("%1 holds no tracks; the whole file is one track.").arg(name));
 }
@@ -357,6 +369,48 @@ void Session::onSliceEnded()
     m_sliceTracks.clear();
     setState(State::Ready);
     emit sliceEnded();
+}
+
+void Session::tracksAboutToChange(const TrackContainer &before, Change change, int index)
+{
+    if (!m_recording || m_state != State::Ready)
+        return;
+    const bool sameDrag = change == Change::Move && m_gestureOpen && m_lastChange == Change::Move
+        && m_lastIndex == index;
+    m_gestureOpen = change == Change::Move;
+    m_lastChange = change;
+    m_lastIndex = index;
+    if (sameDrag || m_turnOpen)
+        return;
+    m_turnOpen = true;
+    QMetaObject::invokeMethod(
+        this, [this] { m_turnOpen = false; }, Qt::QueuedConnection);
+    constexpr qsizetype kSteps = 200;
+    m_undo.append(before);
+    if (m_undo.size() > kSteps)
+        m_undo.removeFirst();
+    m_redo.clear();
+    emit historyChanged();
+}
+
+void Session::undo()
+{
+    if (!canUndo())
+        return;
+    m_redo.append(TrackList::instance()->allTracks());
+    TrackList::instance()->restore(m_undo.takeLast());
+    m_gestureOpen = false;
+    emit historyChanged();
+}
+
+void Session::redo()
+{
+    if (!canRedo())
+        return;
+    m_undo.append(TrackList::instance()->allTracks());
+    TrackList::instance()->restore(m_redo.takeLast());
+    m_gestureOpen = false;
+    emit historyChanged();
 }
 
 void Session::setState(State state)

@@ -9,6 +9,7 @@
 #include "slice/sliceprogress.h"
 #include "tracks/track.h"
 #include "tracks/trackcalculaterlistener.h"
+#include "tracks/trackhistorylistener.h"
 
 class Mp3Manager;
 
@@ -17,7 +18,7 @@ class Mp3Manager;
 // go, what a slice reported. Drives the work manager; lives on the main thread; knows no
 // widgets. A new file becomes current only once its index has arrived: a stopped or failed
 // read leaves everything as it was.
-class Session final : public QObject, public TrackCalculaterListener
+class Session final : public QObject, public TrackCalculaterListener, public TrackHistoryListener
 {
     Q_OBJECT
 
@@ -81,6 +82,15 @@ public:
     // Stops whatever runs; the end still comes through the usual signals.
     void stop();
 
+    // Undo and redo of every change of the open file's track list; a new file starts afresh.
+    bool canUndo() const { return !m_undo.isEmpty() && m_state == State::Ready; }
+    bool canRedo() const { return !m_redo.isEmpty() && m_state == State::Ready; }
+    void undo();
+    void redo();
+    // A drag of a boundary has ended: the next move is a step of its own.
+    void endGesture() { m_gestureOpen = false; }
+    void tracksAboutToChange(const TrackContainer &before, Change change, int index) override;
+
     // What the last slice did.
     struct SliceSummary
     {
@@ -110,6 +120,8 @@ signals:
     void trackWritten(int track, const QString &path);
     void trackFailed(int track, const QString &path, const QString &reason);
     void sliceEnded();
+    // The undo or redo history changed.
+    void historyChanged();
 
 private:
     void onReadyCheapMP3(CheapMP3Ptr index);
@@ -125,6 +137,8 @@ private:
     // The index and the sheet search are both in: take the file and build its tracks.
     void settleOpen();
     void buildTracks();
+    // Tracks that come with opening a file are its start, not a step to undo.
+    void setOpeningTracks(const TrackContainer &tracks);
     void setState(State state);
 
     Mp3Manager *m_manager;
@@ -143,6 +157,16 @@ private:
     State m_stateBeforeRead = State::Empty;
     // A sheet is being chosen or parsed; the tracks are not built yet.
     bool m_sheetPending = false;
+
+    QList<TrackContainer> m_undo;
+    QList<TrackContainer> m_redo;
+    bool m_recording = true;
+    // Changes within one turn of the event loop are one step (a header tick ticks every row),
+    // and so are the moves of one drag.
+    bool m_turnOpen = false;
+    bool m_gestureOpen = false;
+    Change m_lastChange = Change::Replace;
+    int m_lastIndex = -1;
 
     // The running slice.
     TrackContainer m_sliceTracks;

@@ -55,6 +55,8 @@ private slots:
     void sliceProgressCoversTheTickedTracks_data();
     void sliceProgressCoversTheTickedTracks();
     void cutsAtOrPastTheEndAreRefused();
+    void undoAndRedoRestoreTheExactList_data();
+    void undoAndRedoRestoreTheExactList();
 
 private:
     // A folder of its own holding the synthetic album under name, plus the named sheets.
@@ -252,6 +254,67 @@ void tst_Session::cutsAtOrPastTheEndAreRefused()
     QVERIFY(session.cutAt({60000, 1000, 1000}, &why));
     QCOMPARE(TrackList::instance()->count(), 3);
     QCOMPARE(TrackList::instance()->trackAt(2).end, total);
+}
+
+void tst_Session::undoAndRedoRestoreTheExactList_data()
+{
+    QTest::addColumn<int>("act");
+    QTest::newRow("add") << 0;
+    QTest::newRow("remove") << 1;
+    QTest::newRow("one drag of three steps") << 2;
+    QTest::newRow("rename") << 3;
+    QTest::newRow("untick") << 4;
+    QTest::newRow("untick every row at once") << 5;
+    QTest::newRow("a disc replaces the list") << 6;
+}
+
+void tst_Session::undoAndRedoRestoreTheExactList()
+{
+    QFETCH(int, act);
+    Session session(&m_manager);
+    QVERIFY(openAndWait(session, albumIn(u"undo"_s, u"Album.mp3"_s, {u"Album.cue"_s})));
+    TrackList *list = TrackList::instance();
+    const TrackContainer before = list->allTracks();
+    QCOMPARE(before.size(), 3);
+    // Opening is no step to undo.
+    QVERIFY(!session.canUndo());
+
+    switch (act) {
+    case 0:
+        QVERIFY(list->addTrack(Track{u"New"_s, u"Band"_s, 0, 20000, 30000}));
+        break;
+    case 1:
+        list->removeTrack(1);
+        break;
+    case 2:
+        for (int ms : {41000, 42000, 43000})
+            QVERIFY(list->moveBoundary(1, ms));
+        break;
+    case 3:
+        QVERIFY(list->addTrack(Track{u"Renamed"_s, u"Band"_s, 0, before[1].start, before[1].end}));
+        break;
+    case 4:
+        list->setTicked(2, false);
+        break;
+    case 5:
+        for (int i = 0; i < list->count(); ++i)
+            list->setTicked(i, false);
+        break;
+    case 6:
+        session.replaceTracks(
+            {Track{u"A"_s, u"B"_s, 1, 0, 1000}, Track{u"C"_s, u"B"_s, 2, 1000, 2000}});
+        break;
+    }
+    const TrackContainer after = list->allTracks();
+    QVERIFY(after != before);
+    QVERIFY(session.canUndo());
+    session.undo();
+    QCOMPARE(list->allTracks(), before);
+    QVERIFY(!session.canUndo());
+    QVERIFY(session.canRedo());
+    session.redo();
+    QCOMPARE(list->allTracks(), after);
+    QVERIFY(!session.canRedo());
 }
 
 QTEST_GUILESS_MAIN(tst_Session)
