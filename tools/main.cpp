@@ -21,14 +21,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const char usage[] =
-    "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT\n"
+    "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT"
+    " | musicbrainz search TEXT\n"
     "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] "
     "[--quiet]\n"
-    "       mavlor-cli split FILE.mp3 --out DIR --freedb GENRE/DISCID [--tracks LIST] [--quiet]\n"
-    "       mavlor-cli musicbrainz search TEXT\n"
-    "       mavlor-cli split FILE.mp3 --out DIR --musicbrainz MBID [--tracks LIST] [--quiet]\n"
-    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server HOST[:PORT] picks the freedb "
-    "server,\n--server URL the MusicBrainz server.\n";
+    "       mavlor-cli split FILE.mp3 --out DIR (--freedb GENRE/DISCID | --musicbrainz MBID) "
+    "[--tracks LIST] [--quiet]\n"
+    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server is HOST[:PORT] for freedb, a URL "
+    "for MusicBrainz.\n";
 
 int usageError(const QString &message)
 {
