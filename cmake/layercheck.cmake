@@ -7,7 +7,7 @@
 set(layers
   "threads vbrrepair"
   "mp3 tracks"
-  "cue slice freedb waveform"
+  "cue slice freedb musicbrainz waveform"
   "work"
   "app tools"
 )

@@ -31,3 +31,8 @@ run cue fuzz_cuesheetparser "$other_seconds" 4096
 cmake --build build-fuzz --target fuzz_freedb
 run freedb fuzz_freedb "$other_seconds" 4096
 # --- end freedb ---
+
+# --- musicbrainz: search and release answers ---
+cmake --build build-fuzz --target fuzz_musicbrainz
+run musicbrainz fuzz_musicbrainz "$other_seconds" 8192
+# --- end musicbrainz ---

@@ -11,6 +11,7 @@
 
 #include "commandlinejob.h"
 #include "freedbjob.h"
+#include "musicbrainzjob.h"
 #include "repairjob.h"
 #include "terminaltext.h"
 #include "work/mp3manager.h"
@@ -20,12 +21,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const char usage[] =
-    "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT\n"
+    "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT"
+    " | musicbrainz search TEXT\n"
     "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] "
     "[--quiet]\n"
-    "       mavlor-cli split FILE.mp3 --out DIR --freedb GENRE/DISCID [--tracks LIST] [--quiet]\n"
-    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server HOST[:PORT] picks the freedb "
-    "server.\n";
+    "       mavlor-cli split FILE.mp3 --out DIR (--freedb GENRE/DISCID | --musicbrainz MBID) "
+    "[--tracks LIST] [--quiet]\n"
+    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server is HOST[:PORT] for freedb, a URL "
+    "for MusicBrainz.\n";
 
 int usageError(const QString &message)
 {
@@ -44,6 +47,8 @@ struct Arguments
     bool verbose = false;
     QString freedbDisc;
     Freedb::Server server;
+    QString musicBrainzRelease;
+    MusicBrainz::Server musicBrainzServer;
 };
 
 // The option as the user wrote it, without its value.
@@ -68,8 +73,10 @@ QString missingValueMessage(const QString &name)
         return u"--tracks needs a list such as 1,3-5"_s;
     if (name == u"freedb"_s)
         return u"--freedb needs GENRE/DISCID"_s;
+    if (name == u"musicbrainz"_s)
+        return u"--musicbrainz needs a release id (MBID)"_s;
     if (name == u"server"_s)
-        return u"--server needs HOST or HOST:PORT"_s;
+        return u"--server needs HOST[:PORT] for freedb or a URL for MusicBrainz"_s;
     return {};
 }
 
@@ -93,8 +100,10 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     const QCommandLineOption quiet({u"q"_s, u"quiet"_s}, u"Print nothing but errors."_s);
     const QCommandLineOption verbose({u"v"_s, u"verbose"_s}, u"Print every repair detail."_s);
     const QCommandLineOption freedb(u"freedb"_s, u"freedb disc."_s, u"GENRE/DISCID"_s);
-    const QCommandLineOption server(u"server"_s, u"freedb server."_s, u"HOST[:PORT]"_s);
-    parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose, freedb, server});
+    const QCommandLineOption server(u"server"_s, u"freedb or MusicBrainz server."_s, u"SERVER"_s);
+    const QCommandLineOption musicBrainz(u"musicbrainz"_s, u"MusicBrainz release."_s, u"MBID"_s);
+    parser.addOptions(
+        {help, version, out, at, cue, tracks, quiet, verbose, freedb, server, musicBrainz});
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -136,6 +145,16 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     options.quiet = parser.isSet(quiet);
     parsed->verbose = parser.isSet(verbose);
     parsed->freedbDisc = parser.value(freedb);
+    parsed->musicBrainzRelease = parser.value(musicBrainz);
+    // --server names a MusicBrainz URL for the MusicBrainz commands, a freedb host otherwise.
+    if (parsed->command == u"musicbrainz"_s || parser.isSet(musicBrainz)) {
+        parsed->musicBrainzServer = MusicBrainz::Server::fromSettings();
+        if (parser.isSet(server)
+            && !MusicBrainz::Server::parse(parser.value(server), &parsed->musicBrainzServer))
+            return usageError(u"--server needs an http or https URL, got \"%1\""_s.arg(
+                TerminalText::escaped(parser.value(server))));
+        return -1;
+    }
     parsed->server = Freedb::Server::fromSettings();
     if (parser.isSet(server) && !Freedb::Server::parse(parser.value(server), &parsed->server))
         return usageError(u"--server needs HOST or HOST:PORT, got \"%1\""_s.arg(
@@ -160,6 +179,14 @@ int runFreedb(const Arguments &arguments)
     return job.search(arguments.positional.mid(1).join(u' '));
 }
 
+int runMusicBrainz(const Arguments &arguments)
+{
+    if (arguments.positional.size() < 2 || arguments.positional.first() != u"search"_s)
+        return usageError(u"musicbrainz takes search and a text"_s);
+    MusicBrainzJob job(arguments.musicBrainzServer);
+    return job.search(arguments.positional.mid(1).join(u' '));
+}
+
 int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
 {
     if (arguments.positional.size() != 1)
@@ -171,6 +198,20 @@ int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
         return usageError(u"split needs --out DIR"_s);
     if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
         return usageError(u"--cue and --at cannot be used together"_s);
+    if (!arguments.musicBrainzRelease.isEmpty()) {
+        if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty()
+            || !arguments.freedbDisc.isEmpty())
+            return usageError(u"--musicbrainz cannot be used with --cue, --at or --freedb"_s);
+        QString error;
+        MusicBrainzJob job(arguments.musicBrainzServer);
+        if (!job.readTracks(arguments.musicBrainzRelease, &options.tracks, &error)) {
+            std::fprintf(
+                stderr, "mavlor-cli: cannot take release %s from MusicBrainz: %s\n",
+                TerminalText::escaped(arguments.musicBrainzRelease).toLocal8Bit().constData(),
+                error.toLocal8Bit().constData());
+            return 2;
+        }
+    }
     if (!arguments.freedbDisc.isEmpty()) {
         Freedb::CD disc;
         if (!FreedbJob::parseDiscName(arguments.freedbDisc, &disc))
@@ -215,6 +256,7 @@ int main(int argc, char *argv[])
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Split); }},
         {u"repair"_s, runRepair},
         {u"freedb"_s, runFreedb},
+        {u"musicbrainz"_s, runMusicBrainz},
     };
     const auto subcommand = subcommands.find(arguments.command);
     if (subcommand == subcommands.end())

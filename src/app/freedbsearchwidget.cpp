@@ -2,19 +2,27 @@
 
 #include "app/buttonlineedit.h"
 #include "freedb/freedbsearchthreadobject.h"
+#include "musicbrainz/musicbrainzthreadobject.h"
 #include "threads/thread.h"
 #include "tracks/listitem.h"
 #include "tracks/listview.h"
+#include "tracks/timetext.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSettings>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 constexpr int numberColumnWidth = 20;
-}
+const QString sourceKey = u"search/source"_s;
+const QString freedbName = u"freedb"_s;
+} // namespace
 
 FreedbSearchWidget::DockContentWidget::DockContentWidget(QWidget *parent)
     : QWidget(parent)
@@ -30,6 +38,8 @@ FreedbSearchWidget::FreedbSearchWidget(QWidget *parent)
     : QDockWidget(parent)
     , m_threadObject(std::make_unique<FreedbSearchThreadObject>())
     , m_thread(std::make_unique<Thread>(m_threadObject.get()))
+    , m_musicBrainzObject(std::make_unique<MusicBrainzThreadObject>())
+    , m_musicBrainzThread(std::make_unique<Thread>(m_musicBrainzObject.get()))
 {
     setObjectName(QStringLiteral("freedbSearchWidget"));
     setWindowTitle(tr("Search"));
@@ -40,6 +50,15 @@ FreedbSearchWidget::FreedbSearchWidget(QWidget *parent)
     auto *layout = new QVBoxLayout(content);
     layout->setSpacing(0);
     layout->setContentsMargins(0, 0, 0, 0);
+    m_sourceBox = new QComboBox(content);
+    m_sourceBox->setObjectName(QStringLiteral("searchSourceBox"));
+    m_sourceBox->addItem(tr("MusicBrainz"));
+    m_sourceBox->addItem(tr("freedb"));
+    m_sourceBox->setToolTip(tr("Where the search looks for albums"));
+    m_sourceBox->setCurrentIndex(QSettings().value(sourceKey).toString() == freedbName
+                                     ? int(Source::Freedb)
+                                     : int(Source::MusicBrainz));
+    m_shownSource = source();
     m_searchField = new ButtonLineEdit(tr("Search"), content);
     m_model = new ListModel({}, this);
     m_model->setHeaderListener(this);
@@ -49,6 +68,7 @@ FreedbSearchWidget::FreedbSearchWidget(QWidget *parent)
     m_status->setObjectName(QStringLiteral("freedbStatusLabel"));
     m_status->setWordWrap(true);
     m_status->hide();
+    layout->addWidget(m_sourceBox);
     layout->addWidget(m_searchField);
     layout->addWidget(m_view);
     layout->addWidget(m_status);
@@ -65,7 +85,19 @@ FreedbSearchWidget::FreedbSearchWidget(QWidget *parent)
             &FreedbSearchWidget::onDiscsReady, Qt::QueuedConnection);
     connect(m_threadObject.get(), &FreedbSearchThreadObject::failed, this,
             &FreedbSearchWidget::onFailed, Qt::QueuedConnection);
+    connect(m_threadObject.get(), &FreedbSearchThreadObject::discListCut, this, [this](int kept) {
+        m_cutNote = tr("The server listed more discs; the first %1 are shown.").arg(kept);
+    });
+    connect(m_musicBrainzObject.get(), &MusicBrainzThreadObject::releasesReady, this,
+            &FreedbSearchWidget::onReleasesReady, Qt::QueuedConnection);
+    connect(m_musicBrainzObject.get(), &MusicBrainzThreadObject::releaseReady, this,
+            &FreedbSearchWidget::onReleaseReady, Qt::QueuedConnection);
+    connect(m_musicBrainzObject.get(), &MusicBrainzThreadObject::failed, this,
+            &FreedbSearchWidget::onFailed, Qt::QueuedConnection);
     connect(m_thread.get(), &Thread::stopped, this, &FreedbSearchWidget::onFreedbSearchFinish);
+    connect(m_musicBrainzThread.get(), &Thread::stopped, this,
+            &FreedbSearchWidget::onFreedbSearchFinish);
+    connect(m_sourceBox, &QComboBox::activated, this, &FreedbSearchWidget::onSourceChosen);
     connect(this, &FreedbSearchWidget::closed, this, &FreedbSearchWidget::onClose);
 }
 
@@ -77,8 +109,11 @@ FreedbSearchWidget::~FreedbSearchWidget()
     // The object may still be inside a network wait on its thread: stop it (the wait ends
     // within a slice), let the thread end, and only then delete the object and the thread.
     m_thread->stopAndWait();
+    m_musicBrainzThread->stopAndWait();
     m_threadObject.reset();
     m_thread.reset();
+    m_musicBrainzObject.reset();
+    m_musicBrainzThread.reset();
 }
 
 void FreedbSearchWidget::setSearchText(const QString &baseName)
@@ -100,6 +135,39 @@ void FreedbSearchWidget::setServer(const Freedb::Server &server)
         m_threadObject->setServer(server);
 }
 
+void FreedbSearchWidget::setMusicBrainzServer(const MusicBrainz::Server &server)
+{
+    if (!m_musicBrainzThread->isRunning())
+        m_musicBrainzObject->setServer(server);
+}
+
+void FreedbSearchWidget::setFileLength(int ms)
+{
+    m_fileLength = ms;
+}
+
+void FreedbSearchWidget::setSource(Source source)
+{
+    m_sourceBox->setCurrentIndex(int(source));
+    onSourceChosen(int(source));
+}
+
+FreedbSearchWidget::Source FreedbSearchWidget::source() const
+{
+    return m_sourceBox->currentIndex() == int(Source::Freedb) ? Source::Freedb
+                                                              : Source::MusicBrainz;
+}
+
+void FreedbSearchWidget::onSourceChosen(int index)
+{
+    QSettings().setValue(sourceKey, index == int(Source::Freedb) ? freedbName : u"musicbrainz"_s);
+}
+
+bool FreedbSearchWidget::anyRunning() const
+{
+    return m_thread->isRunning() || m_musicBrainzThread->isRunning();
+}
+
 bool FreedbSearchWidget::isBusy() const
 {
     return !m_searchField->isEnabled();
@@ -115,7 +183,18 @@ QVariant FreedbSearchWidget::headerData(int section, int role) const
     if (role == Qt::DisplayRole) {
         if (section == 0)
             return tr("#");
-        return section == 1 ? tr("Artist") : tr("Genre");
+        if (m_shownSource == Source::Freedb)
+            return section == 1 ? tr("Artist") : tr("Genre");
+        switch (section) {
+        case 1:
+            return tr("Artist");
+        case 2:
+            return tr("Title");
+        case 3:
+            return tr("Year");
+        default:
+            return tr("Tracks");
+        }
     }
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
@@ -130,29 +209,76 @@ void FreedbSearchWidget::onClick()
 
 void FreedbSearchWidget::onSearch(const QString &text)
 {
-    if (m_thread->isRunning())
+    if (anyRunning())
         return;
     setBusy(true);
     showStatus({});
     m_searching = true;
-    m_threadObject->setSearchRequest(text);
-    m_thread->startWork();
+    m_cutNote.clear();
+    if (source() == Source::MusicBrainz) {
+        m_musicBrainzObject->setSearchRequest(text);
+        m_musicBrainzThread->startWork();
+    } else {
+        m_threadObject->setSearchRequest(text);
+        m_thread->startWork();
+    }
 }
 
 void FreedbSearchWidget::onListDoubleClick(const QModelIndex &index)
 {
-    if (!index.isValid() || m_thread->isRunning())
+    if (!index.isValid() || anyRunning())
         return;
     setBusy(true);
     showStatus({});
     m_searching = false;
-    m_threadObject->setReadRequest(index.row());
-    m_thread->startWork();
+    if (m_shownSource == Source::MusicBrainz) {
+        if (index.row() >= m_releases.size()) {
+            setBusy(false);
+            return;
+        }
+        m_musicBrainzObject->setReadRequest(m_releases.at(index.row()).id);
+        m_musicBrainzThread->startWork();
+    } else {
+        m_threadObject->setReadRequest(index.row());
+        m_thread->startWork();
+    }
+}
+
+void FreedbSearchWidget::onReleasesReady(const MusicBrainz::ReleaseList &releases)
+{
+    m_model->clear();
+    m_shownSource = Source::MusicBrainz;
+    m_releases = releases;
+    for (qsizetype i = 0; i < releases.size(); ++i) {
+        const MusicBrainz::ReleaseSummary &release = releases.at(i);
+        m_model->appendItem(std::make_unique<ListItem>(QList<QVariant>{
+            int(i + 1), release.artist, release.title, release.year(), release.trackCount}));
+    }
+    fixNumberColumn();
+    if (releases.isEmpty())
+        showStatus(tr("No release found."));
+}
+
+void FreedbSearchWidget::onReleaseReady(const MusicBrainz::Release &release)
+{
+    TrackContainer tracks;
+    QString reason;
+    if (!release.toTracks(&tracks, &reason)) {
+        showStatus(tr("The release was not taken: %1.").arg(reason));
+        return;
+    }
+    emit tracksReady(tracks);
+    const qint64 total = release.totalLength();
+    if (m_fileLength > 0 && total >= 0 && qAbs(total - m_fileLength) > lengthToleranceMs)
+        showStatus(tr("The release lasts %1, the MP3 %2: drag the boundaries to fit.")
+                       .arg(TimeText::format(int(total)), TimeText::format(m_fileLength)));
 }
 
 void FreedbSearchWidget::onDiscsReady(const Freedb::CDContainer &discs)
 {
     m_model->clear();
+    m_shownSource = Source::Freedb;
+    m_releases.clear();
     for (qsizetype i = 0; i < discs.size(); ++i) {
         const Freedb::CD &disc = discs.at(i);
         auto item = std::make_unique<ListItem>(QList<QVariant>{
@@ -162,12 +288,14 @@ void FreedbSearchWidget::onDiscsReady(const Freedb::CDContainer &discs)
     fixNumberColumn();
     if (discs.isEmpty())
         showStatus(tr("No disc found."));
+    else if (!m_cutNote.isEmpty())
+        showStatus(m_cutNote);
 }
 
 void FreedbSearchWidget::onFailed(const QString &reason)
 {
     showStatus(m_searching ? tr("No answer from the server: %1.").arg(reason)
-                           : tr("The disc was not read: %1.").arg(reason));
+                           : tr("The album was not read: %1.").arg(reason));
 }
 
 void FreedbSearchWidget::onFreedbSearchFinish()
@@ -179,6 +307,8 @@ void FreedbSearchWidget::onClose()
 {
     if (m_thread->isRunning())
         m_threadObject->stop();
+    if (m_musicBrainzThread->isRunning())
+        m_musicBrainzObject->stop();
 }
 
 void FreedbSearchWidget::paintEvent(QPaintEvent *event)

@@ -7,19 +7,25 @@
 
 #include "freedb/cd.h"
 #include "freedb/server.h"
+#include "musicbrainz/release.h"
+#include "musicbrainz/releasesummary.h"
+#include "musicbrainz/server.h"
 #include "tracks/listmodel.h"
 #include "tracks/track.h"
 
 class ButtonLineEdit;
 class FreedbSearchThreadObject;
 class ListView;
+class MusicBrainzThreadObject;
+class QComboBox;
 class QLabel;
 class Thread;
 
-// The dockable freedb panel: a search field, the discs found, and a short line saying why a
-// search found nothing. Runs its commands on its own worker thread and stays disabled while
-// one runs; a double-clicked disc's tracks leave through tracksReady(). Closing the panel
-// stops a running command. Server from the settings unless setServer() says otherwise.
+// The dockable album search panel: a source (MusicBrainz by default, freedb on request,
+// remembered in the settings), a search field, the releases or discs found, and a short status
+// line. Runs each source's requests on its own worker thread and stays disabled while one runs;
+// a double-clicked row's tracks leave through tracksReady(). Closing the panel stops a running
+// request. Servers from the settings unless setServer() or setMusicBrainzServer() say otherwise.
 class FreedbSearchWidget final : public QDockWidget, public ListModel::HeaderDataListener
 {
     Q_OBJECT
@@ -34,6 +40,13 @@ public:
         QSize sizeHint() const override;
     };
 
+    enum class Source {
+        MusicBrainz,
+        Freedb
+    };
+    // A release and the MP3 further apart than this get a word in the status line.
+    static constexpr int lengthToleranceMs = 5000;
+
     explicit FreedbSearchWidget(QWidget *parent = nullptr);
     ~FreedbSearchWidget() override;
 
@@ -43,6 +56,12 @@ public:
     void setSourceFile(const QString &mp3Path);
     // Used by the next command; call while the panel is idle.
     void setServer(const Freedb::Server &server);
+    void setMusicBrainzServer(const MusicBrainz::Server &server);
+    // The opened MP3's length, to compare a release's with; 0 when none is open.
+    void setFileLength(int ms);
+    // Chosen in the panel and remembered; searches go to this source.
+    void setSource(Source source);
+    Source source() const;
 
     bool isBusy() const;
     QString statusText() const;
@@ -68,6 +87,10 @@ protected:
 
 private:
     void onFailed(const QString &reason);
+    void onReleasesReady(const MusicBrainz::ReleaseList &releases);
+    void onReleaseReady(const MusicBrainz::Release &release);
+    void onSourceChosen(int index);
+    bool anyRunning() const;
     void setBusy(bool busy);
     void showStatus(const QString &text);
     void fixNumberColumn();
@@ -76,7 +99,15 @@ private:
     ListModel *m_model = nullptr;
     ListView *m_view = nullptr;
     QLabel *m_status = nullptr;
+    QComboBox *m_sourceBox = nullptr;
     std::unique_ptr<FreedbSearchThreadObject> m_threadObject;
     std::unique_ptr<Thread> m_thread;
+    std::unique_ptr<MusicBrainzThreadObject> m_musicBrainzObject;
+    std::unique_ptr<Thread> m_musicBrainzThread;
+    // The source of the rows shown, which a double click reads from.
+    Source m_shownSource = Source::MusicBrainz;
+    MusicBrainz::ReleaseList m_releases;
+    QString m_cutNote;
+    int m_fileLength = 0;
     bool m_searching = false;
 };

@@ -96,7 +96,7 @@ bool Client::searchAlbum(const QByteArray &query)
     if (!exchange("?cmd=cddb+album+" + encodeQueryValue(query), &lines, true))
         return false;
     CDContainer found;
-    parseSearchResponse(lines, &found, nullptr);
+    parseSearchResponse(lines, &found, nullptr, &m_discsCut);
     m_discs = found;
     return true;
 }
@@ -143,15 +143,26 @@ bool Client::checkAnswer(const QList<QByteArray> &lines, QString *error, qsizety
     return true;
 }
 
-bool Client::parseSearchResponse(const QList<QByteArray> &lines, CDContainer *discs, QString *error)
+bool Client::parseSearchResponse(const QList<QByteArray> &lines, CDContainer *discs, QString *error,
+                                 bool *cut)
 {
     qsizetype status = 0;
+    if (cut)
+        *cut = false;
     if (!checkAnswer(lines, error, &status))
         return false;
+    qsizetype kept = 0;
     for (qsizetype i = status + 1; i < lines.size(); ++i) {
         CD disc;
-        if (parseDiscLine(lines.at(i), &disc))
-            discs->append(disc);
+        if (!parseDiscLine(lines.at(i), &disc))
+            continue;
+        if (kept == maxDiscs) {
+            if (cut)
+                *cut = true;
+            break;
+        }
+        discs->append(disc);
+        ++kept;
     }
     return true;
 }
@@ -177,7 +188,7 @@ bool Client::parseDiscLine(const QByteArray &line, CD *disc)
         return false;
     disc->genre = line.sliced(genreStart, genreEnd - genreStart);
     disc->discId = line.sliced(idStart, idEnd - idStart);
-    disc->title = line.sliced(idEnd + 1);
+    disc->title = line.sliced(idEnd + 1).left(maxTitleBytes);
     return true;
 }
 

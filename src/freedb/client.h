@@ -17,6 +17,10 @@ namespace Freedb {
 class Client final
 {
 public:
+    // A hostile answer cannot flood the panel: the discs kept and the length of a title.
+    static constexpr qsizetype maxDiscs = 500;
+    static constexpr qsizetype maxTitleBytes = 256;
+
     explicit Client(const Server &server = Server::fromSettings());
 
     void setServer(const Server &server) { m_server = server; }
@@ -27,7 +31,13 @@ public:
     // failure the list is unchanged and errorString() says why.
     bool searchAlbum(const QByteArray &query);
     CDContainer discs() const { return m_discs; }
-    void clearDiscs() { m_discs.clear(); }
+    // Whether the last search listed more than maxDiscs discs.
+    bool discsCut() const { return m_discsCut; }
+    void clearDiscs()
+    {
+        m_discs.clear();
+        m_discsCut = false;
+    }
 
     // cddb read of the index-th listed disc, or of a disc named by genre and id; on success
     // lines holds the whole HTTP response. A CDDB error status is a failure.
@@ -41,10 +51,12 @@ public:
     // False, with a reason, when there is none, the HTTP or CDDB status is an error.
     static bool checkAnswer(const QList<QByteArray> &lines, QString *error,
                             qsizetype *answerStart = nullptr);
-    // The disc lines of a search answer, after its CDDB status line.
+    // The disc lines of a search answer, after its CDDB status line; the first maxDiscs only,
+    // and *cut says whether there were more.
     static bool parseSearchResponse(const QList<QByteArray> &lines, CDContainer *discs,
-                                    QString *error);
-    // "genre discid title": two space-ended words and a non-empty rest; false otherwise.
+                                    QString *error, bool *cut = nullptr);
+    // "genre discid title": two space-ended words and a non-empty rest, the title cut at
+    // maxTitleBytes; false otherwise.
     static bool parseDiscLine(const QByteArray &line, CD *disc);
     // The command's value for the query string: spaces become '+'; bytes that would end
     // the value or the request line are percent-encoded, everything else goes as it is.
@@ -58,6 +70,7 @@ private:
     Server m_server;
     IContinueListener *m_continueListener = nullptr;
     CDContainer m_discs;
+    bool m_discsCut = false;
     HttpConnection::Failure m_failure = HttpConnection::Failure::None;
     QString m_errorString;
 };

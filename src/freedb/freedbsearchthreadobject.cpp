@@ -55,6 +55,8 @@ void FreedbSearchThreadObject::search()
         return;
     }
     m_discsAvailable = true;
+    if (m_client.discsCut())
+        emit discListCut(int(m_client.discs().size()));
     emit discsReady(m_client.discs());
 }
 

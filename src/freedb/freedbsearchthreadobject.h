@@ -40,6 +40,8 @@ public slots:
 signals:
     void tracksReady(const TrackContainer &tracks);
     void discsReady(const Freedb::CDContainer &discs);
+    // Sent before discsReady() when the server listed more discs than are kept.
+    void discListCut(int kept);
     // The server gave no usable answer, or the disc entry holds no tracks.
     void failed(const QString &reason);
 

@@ -54,9 +54,10 @@ struct Lookup
     addrinfo *result = nullptr;
 };
 
-void runLookup(const std::shared_ptr<Lookup> &lookup)
+void runLookup(const std::shared_ptr<Lookup> &lookup, int flags)
 {
     addrinfo hints{};
+    hints.ai_flags = flags;
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *result = nullptr;
@@ -94,6 +95,21 @@ bool HttpConnection::shouldContinue() const
     return !m_continueListener || m_continueListener->shouldContinue();
 }
 
+qint64 HttpConnection::deadline() const
+{
+    return std::min(nowMs() + m_idleLimitMs, m_overallDeadline);
+}
+
+bool HttpConnection::timedOut(const QString &reason)
+{
+    if (nowMs() >= m_overallDeadline)
+        return fail(
+            Failure::TimedOut,
+            u"%1 gave no complete answer within %2 seconds"_s.arg(QString::fromLatin1(m_host))
+                .arg(m_overallLimitMs / 1000.0));
+    return fail(Failure::TimedOut, reason);
+}
+
 bool HttpConnection::fail(Failure failure, const QString &reason)
 {
     m_failure = failure;
@@ -101,31 +117,31 @@ bool HttpConnection::fail(Failure failure, const QString &reason)
     return false;
 }
 
-bool HttpConnection::resolve(addrinfo **result)
+bool HttpConnection::resolve(const QByteArray &name, int flags, addrinfo **result)
 {
     // getaddrinfo cannot be interrupted, so it runs on a thread of its own and a stop or the
     // idle limit leaves it behind instead of waiting for a resolver that hangs.
-    const QString host = QString::fromLatin1(m_host);
+    const QString host = QString::fromLatin1(name);
     auto lookup = std::make_shared<Lookup>();
-    lookup->host = m_host;
+    lookup->host = name;
     lookup->port = m_port;
     try {
-        std::thread(runLookup, lookup).detach();
+        std::thread(runLookup, lookup, flags).detach();
     } catch (const std::system_error &error) {
         return fail(Failure::Resolve,
                     u"Cannot resolve %1: %2"_s.arg(host, QString::fromLocal8Bit(error.what())));
     }
 
-    const qint64 deadline = nowMs() + m_idleLimitMs;
+    const qint64 until = deadline();
     std::unique_lock lock(lookup->mutex);
     while (!lookup->finished) {
         const bool stopped = !shouldContinue();
-        if (stopped || nowMs() >= deadline) {
+        if (stopped || nowMs() >= until) {
             lookup->abandoned = true;
-            return stopped ? fail(Failure::Stopped, u"Stopped"_s)
-                           : fail(Failure::TimedOut,
-                                  u"Cannot resolve %1: no answer within %2 seconds"_s.arg(host).arg(
-                                      m_idleLimitMs / 1000.0));
+            return stopped
+                ? fail(Failure::Stopped, u"Stopped"_s)
+                : timedOut(u"Cannot resolve %1: no answer within %2 seconds"_s.arg(host).arg(
+                    m_idleLimitMs / 1000.0));
         }
         lookup->done.wait_for(lock, std::chrono::milliseconds(sliceMs));
     }
@@ -171,7 +187,7 @@ bool HttpConnection::connectTo(const addrinfo *address)
     if (::connect(m_socket, address->ai_addr, address->ai_addrlen) != 0) {
         error = errno;
         if (error == EINPROGRESS) {
-            switch (waitFor(POLLOUT, nowMs() + m_idleLimitMs)) {
+            switch (waitFor(POLLOUT, deadline())) {
             case Wait::Ready: {
                 socklen_t length = sizeof error;
                 if (::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
@@ -183,8 +199,8 @@ bool HttpConnection::connectTo(const addrinfo *address)
                 return fail(Failure::Stopped, u"Stopped"_s);
             case Wait::TimedOut:
                 close();
-                return fail(Failure::TimedOut,
-                            target + u"no answer within %1 seconds"_s.arg(m_idleLimitMs / 1000.0));
+                return timedOut(target
+                                + u"no answer within %1 seconds"_s.arg(m_idleLimitMs / 1000.0));
             case Wait::Error:
                 error = errno;
                 break;
@@ -203,21 +219,33 @@ bool HttpConnection::connect()
     close();
     m_failure = Failure::None;
     m_errorString.clear();
-    addrinfo *addresses = nullptr;
-    if (!resolve(&addresses))
-        return false;
+    m_overallDeadline = nowMs() + m_overallLimitMs;
+    // Each numeric address is looked up on its own; otherwise the host gives the list.
+    const QList<QByteArray> names = m_addresses.isEmpty() ? QList<QByteArray>{m_host} : m_addresses;
+    const int flags = m_addresses.isEmpty() ? 0 : AI_NUMERICHOST;
     bool connected = false;
-    for (const addrinfo *address = addresses; address && !connected; address = address->ai_next) {
-        if (!shouldContinue()) {
-            fail(Failure::Stopped, u"Stopped"_s);
-            break;
+    for (const QByteArray &name : names) {
+        addrinfo *addresses = nullptr;
+        if (!resolve(name, flags, &addresses)) {
+            if (m_failure == Failure::Stopped || nowMs() >= m_overallDeadline)
+                return false;
+            continue;
         }
-        connected = connectTo(address);
-        // A time-out or stop on one address ends the walk; a refusal tries the next one.
-        if (m_failure == Failure::Stopped || m_failure == Failure::TimedOut)
+        for (const addrinfo *address = addresses; address && !connected;
+             address = address->ai_next) {
+            if (!shouldContinue()) {
+                fail(Failure::Stopped, u"Stopped"_s);
+                break;
+            }
+            // A refusal or a time-out tries the next address, within the overall limit.
+            connected = connectTo(address);
+            if (m_failure == Failure::Stopped || nowMs() >= m_overallDeadline)
+                break;
+        }
+        freeaddrinfo(addresses);
+        if (connected || m_failure == Failure::Stopped || nowMs() >= m_overallDeadline)
             break;
     }
-    freeaddrinfo(addresses);
     if (connected) {
         m_failure = Failure::None;
         m_errorString.clear();
@@ -234,17 +262,16 @@ bool HttpConnection::sendRequest(const QByteArray &head)
         return fail(Failure::Send, u"Cannot send the request: not connected"_s);
     const QByteArray request = head + " HTTP/1.0\r\nHost: " + m_host + "\r\n\r\n";
     qsizetype sent = 0;
-    qint64 deadline = nowMs() + m_idleLimitMs;
+    qint64 until = deadline();
     while (sent < request.size()) {
-        switch (waitFor(POLLOUT, deadline)) {
+        switch (waitFor(POLLOUT, until)) {
         case Wait::Ready:
             break;
         case Wait::Stopped:
             return fail(Failure::Stopped, u"Stopped"_s);
         case Wait::TimedOut:
-            return fail(Failure::TimedOut,
-                        u"%1 took no request for %2 seconds"_s.arg(QString::fromLatin1(m_host))
-                            .arg(m_idleLimitMs / 1000.0));
+            return timedOut(u"%1 took no request for %2 seconds"_s.arg(QString::fromLatin1(m_host))
+                                .arg(m_idleLimitMs / 1000.0));
         case Wait::Error:
             return fail(Failure::Send, u"Cannot send the request: %1"_s.arg(systemError(errno)));
         }
@@ -256,7 +283,7 @@ bool HttpConnection::sendRequest(const QByteArray &head)
             return fail(Failure::Send, u"Cannot send the request: %1"_s.arg(systemError(errno)));
         }
         sent += count;
-        deadline = nowMs() + m_idleLimitMs;
+        until = deadline();
     }
     return true;
 }
@@ -268,16 +295,16 @@ bool HttpConnection::receiveLines(QList<QByteArray> *lines, const QByteArray &se
     const QString host = QString::fromLatin1(m_host);
     QByteArray response;
     char buffer[4096];
-    qint64 deadline = nowMs() + m_idleLimitMs;
+    qint64 until = deadline();
     for (;;) {
-        switch (waitFor(POLLIN, deadline)) {
+        switch (waitFor(POLLIN, until)) {
         case Wait::Ready:
             break;
         case Wait::Stopped:
             return fail(Failure::Stopped, u"Stopped"_s);
         case Wait::TimedOut:
-            return fail(Failure::TimedOut,
-                        u"%1 sent nothing for %2 seconds"_s.arg(host).arg(m_idleLimitMs / 1000.0));
+            return timedOut(
+                u"%1 sent nothing for %2 seconds"_s.arg(host).arg(m_idleLimitMs / 1000.0));
         case Wait::Error:
             return fail(Failure::Receive,
                         u"Cannot read the answer of %1: %2"_s.arg(host, systemError(errno)));
@@ -297,7 +324,7 @@ bool HttpConnection::receiveLines(QList<QByteArray> *lines, const QByteArray &se
             return fail(Failure::TooLarge,
                         u"The answer of %1 is larger than %2 MiB"_s.arg(host).arg(maxResponseBytes
                                                                                   / (1024 * 1024)));
-        deadline = nowMs() + m_idleLimitMs;
+        until = deadline();
     }
     lines->append(splitLines(response, separators));
     return true;
@@ -319,7 +346,7 @@ QList<QByteArray> HttpConnection::splitLines(const QByteArray &text, const QByte
         qsizetype end = position;
         while (end < view.size() && !separators.contains(view.at(end)))
             ++end;
-        lines.append(view.sliced(position, end - position).toByteArray());
+        lines.append(view.sliced(position, std::min(end - position, maxLineBytes)).toByteArray());
         if (end == view.size())
             break;
         // The whole separator text is one line end; a lone separator character is one too.

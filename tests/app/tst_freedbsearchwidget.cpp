@@ -1,14 +1,18 @@
 #include <QAbstractItemModelTester>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTreeView>
 
 #include "app/freedbsearchwidget.h"
 #include "cddbtestserver.h"
 #include "guiwarnings.h"
+#include "musicbrainztestserver.h"
 #include "tracks/trackcalculaterlistener.h"
 #include "tracks/tracklist.h"
 
@@ -47,6 +51,7 @@ class tst_FreedbSearchWidget : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void searchTextFromFileName_data();
     void searchTextFromFileName();
@@ -54,11 +59,22 @@ private slots:
     void failedSearchSaysWhy_data();
     void failedSearchSaysWhy();
     void closingOrDestroyingStopsSilentSearch();
+    void sourceIsRemembered();
+    void doubleClickedReleaseReplacesTracks_data();
+    void doubleClickedReleaseReplacesTracks();
 
 private:
     // Types the text into the panel's field and presses Return.
     static void searchFor(FreedbSearchWidget &panel, const QString &text);
 };
+
+void tst_FreedbSearchWidget::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(u"MavlorTest"_s);
+    QCoreApplication::setApplicationName(u"tst_freedbsearchwidget"_s);
+    QSettings().remove(u"search"_s);
+}
 
 void tst_FreedbSearchWidget::init()
 {
@@ -97,6 +113,7 @@ void tst_FreedbSearchWidget::doubleClickedDiscReplacesTracks()
     addDiscs(server);
 
     FreedbSearchWidget panel;
+    panel.setSource(FreedbSearchWidget::Source::Freedb);
     panel.setServer({"127.0.0.1", server.port()});
     panel.show();
     auto *view = panel.findChild<QTreeView *>();
@@ -158,6 +175,9 @@ void tst_FreedbSearchWidget::failedSearchSaysWhy_data()
     QTest::newRow("CDDB error") << Mode::ErrorStatus << false << u"tango"_s
                                 << u"No answer from the server: CDDB error 500"_s;
     QTest::newRow("empty field does nothing") << Mode::Normal << false << QString() << QString();
+    QTest::newRow("list cut at 500 discs")
+        << Mode::Normal << false << u"many"_s
+        << u"The server listed more discs; the first 500 are shown."_s;
 }
 
 void tst_FreedbSearchWidget::failedSearchSaysWhy()
@@ -171,7 +191,12 @@ void tst_FreedbSearchWidget::failedSearchSaysWhy()
     QVERIFY(server.start());
     server.setMode(mode);
     addDiscs(server);
+    if (query == u"many"_s) {
+        for (int i = 0; i < 600; ++i)
+            server.addDisc({"misc", QByteArray::number(i, 16), "Many / Discs", {}});
+    }
     FreedbSearchWidget panel;
+    panel.setSource(FreedbSearchWidget::Source::Freedb);
     panel.setServer({"127.0.0.1", refusedPort ? server.refusingPort() : server.port()});
     searchFor(panel, query);
     QCOMPARE(panel.isBusy(), !query.isEmpty());
@@ -187,6 +212,7 @@ void tst_FreedbSearchWidget::closingOrDestroyingStopsSilentSearch()
     QVERIFY(server.start());
     server.setMode(CddbTestServer::Mode::Silent);
     FreedbSearchWidget panel;
+    panel.setSource(FreedbSearchWidget::Source::Freedb);
     panel.setServer({"127.0.0.1", server.port()});
     panel.show();
     searchFor(panel, u"tango"_s);
@@ -198,6 +224,7 @@ void tst_FreedbSearchWidget::closingOrDestroyingStopsSilentSearch()
 
     // Quitting destroys a busy panel; that must not wait for the server either.
     auto busy = std::make_unique<FreedbSearchWidget>();
+    busy->setSource(FreedbSearchWidget::Source::Freedb);
     busy->setServer({"127.0.0.1", server.port()});
     searchFor(*busy, u"tango"_s);
     QTRY_COMPARE(server.requests().size(), 2);
@@ -205,6 +232,101 @@ void tst_FreedbSearchWidget::closingOrDestroyingStopsSilentSearch()
     clock.start();
     busy.reset();
     QCOMPARE_LT(clock.elapsed(), 1000);
+}
+
+void tst_FreedbSearchWidget::sourceIsRemembered()
+{
+    QSettings().remove(u"search"_s);
+    FreedbSearchWidget first;
+    QCOMPARE(first.source(), FreedbSearchWidget::Source::MusicBrainz);
+    auto *box = first.findChild<QComboBox *>(u"searchSourceBox"_s);
+    QVERIFY(box);
+    box->setCurrentIndex(1);
+    emit box->activated(1);
+    QCOMPARE(FreedbSearchWidget().source(), FreedbSearchWidget::Source::Freedb);
+    first.setSource(FreedbSearchWidget::Source::MusicBrainz);
+    QCOMPARE(FreedbSearchWidget().source(), FreedbSearchWidget::Source::MusicBrainz);
+}
+
+void tst_FreedbSearchWidget::doubleClickedReleaseReplacesTracks_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("fileLength");
+    QTest::addColumn<int>("tracks");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("lengths agree within a few seconds") << 0 << 184000 << 3 << QString();
+    QTest::newRow("MP3 a minute longer")
+        << 0 << 240000 << 3 << u"The release lasts 03:00.00, the MP3 04:00.00"_s;
+    QTest::newRow("middle track without length replaces nothing")
+        << 1 << 240000 << 0 << u"The release was not taken: track 2"_s;
+}
+
+void tst_FreedbSearchWidget::doubleClickedReleaseReplacesTracks()
+{
+    QFETCH(int, row);
+    QFETCH(int, fileLength);
+    QFETCH(int, tracks);
+    QFETCH(QString, status);
+
+    MusicBrainzTestServer server;
+    QVERIFY(server.start());
+    server.addRelease(
+        {u"1c0ffee0-0000-4000-8000-000000000001"_s,
+         u"Caf\u00e9 Nights"_s,
+         {{u"Tango Trio"_s, {}}},
+         u"2004-03-01"_s,
+         u"AR"_s,
+         {{u"CD"_s,
+           {{u"Uno"_s, {{u"Tango Trio"_s, {}}}, 60000}, {u"Dos"_s, {{u"Guest"_s, {}}}, 60000}}},
+          {u"CD"_s, {{u"Tres"_s, {{u"Tango Trio"_s, {}}}, 60000}}}}});
+    server.addRelease({u"1c0ffee0-0000-4000-8000-000000000002"_s,
+                       u"Caf\u00e9 Gaps"_s,
+                       {{u"Tango Trio"_s, {}}},
+                       {},
+                       {},
+                       {{u"CD"_s, {{u"A"_s, {}, 1000}, {u"B"_s, {}, -1}, {u"C"_s, {}, 1000}}}}});
+
+    FreedbSearchWidget panel;
+    panel.setSource(FreedbSearchWidget::Source::MusicBrainz);
+    MusicBrainz::Server address;
+    QVERIFY(MusicBrainz::Server::parse(server.url(), &address));
+    panel.setMusicBrainzServer(address);
+    panel.setFileLength(fileLength);
+    panel.show();
+    auto *view = panel.findChild<QTreeView *>();
+    QAbstractItemModelTester tester(view->model());
+
+    searchFor(panel, u"caf\u00e9"_s);
+    QTRY_VERIFY(!panel.isBusy());
+    QCOMPARE(view->model()->rowCount(), 2);
+    QStringList shown;
+    for (int column = 0; column < 5; ++column)
+        shown << view->model()->headerData(column, Qt::Horizontal).toString() + u'='
+                + view->model()->index(0, column).data().toString();
+    QCOMPARE(shown,
+             (QStringList{u"#=1"_s, u"Artist=Tango Trio"_s, u"Title=Caf\u00e9 Nights"_s,
+                          u"Year=2004"_s, u"Tracks=3"_s}));
+
+    QSignalSpy tracksReady(&panel, &FreedbSearchWidget::tracksReady);
+    const QRect rect = view->visualRect(view->model()->index(row, 2));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+    QTRY_VERIFY(!panel.isBusy());
+    QVERIFY2(panel.statusText().startsWith(status), qPrintable(panel.statusText()));
+    QCOMPARE(panel.statusText().isEmpty(), status.isEmpty());
+    QCOMPARE(tracksReady.size(), tracks ? 1 : 0);
+    if (!tracks)
+        return;
+
+    FixedLength length(fileLength);
+    TrackList::instance()->setCalculater(&length);
+    TrackList::instance()->setTracks(tracksReady.first().first().value<TrackContainer>());
+    TrackList::instance()->setCalculater(nullptr);
+    QCOMPARE(TrackList::instance()->count(), tracks);
+    QCOMPARE(TrackList::instance()->trackAt(1).artist, u"Guest"_s);
+    QCOMPARE(TrackList::instance()->trackAt(2).start, 120000);
+    QCOMPARE(TrackList::instance()->trackAt(2).end, fileLength);
 }
 
 QTEST_MAIN(tst_FreedbSearchWidget)

@@ -639,6 +639,7 @@ void tst_MainWindowRoad::freedbDiscReplacesTracks()
     QVERIFY(panel->isVisible());
     QCOMPARE(panel->findChild<QLineEdit *>()->text(), u"Band"_s);
 
+    panel->setSource(FreedbSearchWidget::Source::Freedb);
     panel->setServer({"127.0.0.1", server.port()});
     QTest::keyClick(panel->findChild<QLineEdit *>(), Qt::Key_Return);
     auto *results = panel->findChild<QTreeView *>();

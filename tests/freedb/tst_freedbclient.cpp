@@ -73,29 +73,38 @@ void tst_FreedbClient::searchResponse_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QStringList>("discs");
+    QTest::addColumn<bool>("cut");
 
     QTest::newRow("six headers, disc on the tenth line")
         << response("211 Found inexact matches\r\nrock 7b0c0a0b Some Band / Some Album\r\n.\r\n")
-        << true << QStringList{u"rock|7b0c0a0b|Some Band / Some Album"_s};
+        << true << QStringList{u"rock|7b0c0a0b|Some Band / Some Album"_s} << false;
     QTest::newRow("two headers, answer after the blank line")
         << response("211 Found\r\n  misc 0a0b0c0d Caf\xe9 / Live\r\nrock 7b0c0a0b X\r\n.\r\n", 2)
-        << true << QStringList{u"misc|0a0b0c0d|Caf\u00e9 / Live"_s, u"rock|7b0c0a0b|X"_s};
+        << true << QStringList{u"misc|0a0b0c0d|Caf\u00e9 / Live"_s, u"rock|7b0c0a0b|X"_s} << false;
     QTest::newRow("two-word lines and dot are no discs")
         << response("211 Found\r\nrock 7b0c0a0b\r\nrock 7b0c0a0b \r\n\r\n.\r\n") << true
-        << QStringList{};
-    QTest::newRow("no match") << response("202 No match found.\r\n") << true << QStringList{};
+        << QStringList{} << false;
+    QTest::newRow("no match") << response("202 No match found.\r\n") << true << QStringList{}
+                              << false;
     QTest::newRow("CDDB error status")
-        << response("500 Command syntax error\r\n") << false << QStringList{};
+        << response("500 Command syntax error\r\n") << false << QStringList{} << false;
     QTest::newRow("CDDB error status 401")
-        << response("401 No such entry\r\n", 3) << false << QStringList{};
+        << response("401 No such entry\r\n", 3) << false << QStringList{} << false;
     QTest::newRow("HTTP error page")
         << QByteArray("HTTP/1.1 404 Not Found\r\nServer: x\r\n\r\n<html>\r\nrock 7b0c0a0b junk\r\n")
-        << false << QStringList{};
+        << false << QStringList{} << false;
     QTest::newRow("no blank line")
-        << QByteArray("HTTP/1.1 200 OK\r\nServer: x\r\n") << false << QStringList{};
+        << QByteArray("HTTP/1.1 200 OK\r\nServer: x\r\n") << false << QStringList{} << false;
     QTest::newRow("HTML instead of a CDDB answer")
-        << response("<html><body>rock 7b0c0a0b junk\r\n") << false << QStringList{};
-    QTest::newRow("closed without a byte") << QByteArray() << false << QStringList{};
+        << response("<html><body>rock 7b0c0a0b junk\r\n") << false << QStringList{} << false;
+    QTest::newRow("closed without a byte") << QByteArray() << false << QStringList{} << false;
+    const QByteArray many = QByteArray("rock 7b0c0a0b Band / Album\r\n").repeated(600);
+    QTest::newRow("600 discs, 500 kept")
+        << response("211 Found\r\n" + many + ".\r\n") << true
+        << QStringList(500, u"rock|7b0c0a0b|Band / Album"_s) << true;
+    QTest::newRow("1 MiB title cut")
+        << response("211 Found\r\nrock 7b0c0a0b " + QByteArray(1 << 20, 'x') + "\r\n.\r\n") << true
+        << QStringList{u"rock|7b0c0a0b|"_s + QString(256, u'x')} << false;
 }
 
 void tst_FreedbClient::searchResponse()
@@ -103,11 +112,14 @@ void tst_FreedbClient::searchResponse()
     QFETCH(QByteArray, text);
     QFETCH(bool, ok);
     QFETCH(QStringList, discs);
+    QFETCH(bool, cut);
 
     Freedb::CDContainer found;
     QString error;
-    QCOMPARE(Freedb::Client::parseSearchResponse(split(text), &found, &error), ok);
+    bool wasCut = !cut;
+    QCOMPARE(Freedb::Client::parseSearchResponse(split(text), &found, &error, &wasCut), ok);
     QCOMPARE(describe(found), discs);
+    QCOMPARE(wasCut, cut);
     QCOMPARE(error.isEmpty(), ok);
 }
 

@@ -62,6 +62,8 @@ void tst_HttpConnection::splitLines_data()
     QTest::newRow("LF CR is two ends") << QByteArray("a\n\rb") << QByteArrayList{"a", "", "b"};
     QTest::newRow("zero byte kept")
         << QByteArray("a\0b\r\n", 5) << QByteArrayList{QByteArray("a\0b", 3)};
+    QTest::newRow("4 MiB line keeps its first 4 KiB")
+        << QByteArray(4 << 20, 'x') + "\r\nb" << QByteArrayList{QByteArray(4096, 'x'), "b"};
 }
 
 void tst_HttpConnection::splitLines()
@@ -76,20 +78,33 @@ void tst_HttpConnection::exchange_data()
     QTest::addColumn<CddbTestServer::Mode>("mode");
     QTest::addColumn<QString>("host");
     QTest::addColumn<bool>("refusedPort");
+    QTest::addColumn<QByteArrayList>("addresses");
+    QTest::addColumn<int>("dripMs");
     QTest::addColumn<Failure>("failure");
 
     using Mode = CddbTestServer::Mode;
     const QString loopback = u"127.0.0.1"_s;
-    QTest::newRow("CR LF") << Mode::Normal << loopback << false << Failure::None;
-    QTest::newRow("LF only") << Mode::LfOnly << loopback << false << Failure::None;
-    QTest::newRow("dripped byte by byte") << Mode::Drip << loopback << false << Failure::None;
+    const QByteArrayList host;
+    QTest::newRow("CR LF") << Mode::Normal << loopback << false << host << 0 << Failure::None;
+    QTest::newRow("LF only") << Mode::LfOnly << loopback << false << host << 0 << Failure::None;
+    QTest::newRow("dripped byte by byte")
+        << Mode::Drip << loopback << false << host << 0 << Failure::None;
     QTest::newRow("silent server hits the idle limit")
-        << Mode::Silent << loopback << false << Failure::TimedOut;
+        << Mode::Silent << loopback << false << host << 0 << Failure::TimedOut;
     QTest::newRow("endless answer is capped")
-        << Mode::Endless << loopback << false << Failure::TooLarge;
-    QTest::newRow("refused port") << Mode::Normal << loopback << true << Failure::Connect;
+        << Mode::Endless << loopback << false << host << 0 << Failure::TooLarge;
+    QTest::newRow("refused port") << Mode::Normal << loopback << true << host << 0
+                                  << Failure::Connect;
     QTest::newRow("name that does not resolve")
-        << Mode::Normal << u"no-such-host.invalid"_s << false << Failure::Resolve;
+        << Mode::Normal << u"no-such-host.invalid"_s << false << host << 0 << Failure::Resolve;
+    QTest::newRow("slow drip ends at the overall limit")
+        << Mode::Drip << loopback << false << host << 200 << Failure::TimedOut;
+    QTest::newRow("address without answer gives way to the next")
+        << Mode::Normal << loopback << false << QByteArrayList{"127.0.0.2", "127.0.0.1"} << 0
+        << Failure::None;
+    QTest::newRow("only an address without answer")
+        << Mode::Normal << loopback << false << QByteArrayList{"127.0.0.2"} << 0
+        << Failure::TimedOut;
 }
 
 void tst_HttpConnection::exchange()
@@ -97,19 +112,32 @@ void tst_HttpConnection::exchange()
     QFETCH(CddbTestServer::Mode, mode);
     QFETCH(QString, host);
     QFETCH(bool, refusedPort);
+    QFETCH(QByteArrayList, addresses);
+    QFETCH(int, dripMs);
     QFETCH(Failure, failure);
 
     CddbTestServer server;
     QString error;
     QVERIFY2(server.start(&error), qPrintable(error));
+    if (addresses.contains("127.0.0.2"))
+        QVERIFY2(server.startBlackhole(&error), qPrintable(error));
     server.setMode(mode);
+    if (dripMs > 0)
+        server.setDripInterval(std::chrono::milliseconds(dripMs));
     server.addDisc({"rock", "7b0c0a0b", "Caf\xe9 Tango / Some Album", {}});
 
     HttpConnection http(host.toLatin1(), refusedPort ? server.refusingPort() : server.port());
-    http.setIdleLimit(700);
+    constexpr int idle = 700;
+    constexpr int overall = 2000;
+    http.setIdleLimit(idle);
+    http.setOverallLimit(overall);
+    http.setAddresses(addresses);
     QByteArrayList lines{"kept"};
+    QElapsedTimer clock;
+    clock.start();
     const bool ok =
         http.connect() && http.sendRequest(searchHead) && http.receiveLines(&lines, "\r\n");
+    QCOMPARE_LT(clock.elapsed(), overall + 500);
     QCOMPARE(http.failure(), failure);
     QCOMPARE(ok, failure == Failure::None);
     if (!ok) {

@@ -55,6 +55,38 @@ CddbTestServer::~CddbTestServer()
         ::close(m_listener);
     if (m_refusing >= 0)
         ::close(m_refusing);
+    if (m_blackholeFiller >= 0)
+        ::close(m_blackholeFiller);
+    if (m_blackhole >= 0)
+        ::close(m_blackhole);
+}
+
+void CddbTestServer::setDripInterval(std::chrono::microseconds interval)
+{
+    std::lock_guard lock(m_mutex);
+    m_dripInterval = interval;
+}
+
+bool CddbTestServer::startBlackhole(QString *error)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1);
+    address.sin_port = htons(m_port);
+    m_blackhole = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_blackholeFiller = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    // A backlog of 0 holds one connection that is never accepted; later ones get no answer.
+    if (m_blackhole < 0 || m_blackholeFiller < 0
+        || ::bind(m_blackhole, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::listen(m_blackhole, 0) != 0
+        || (::connect(m_blackholeFiller, reinterpret_cast<sockaddr *>(&address), sizeof address)
+                != 0
+            && errno != EINPROGRESS)) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
 }
 
 bool CddbTestServer::start(QString *error)
@@ -153,6 +185,11 @@ void CddbTestServer::handle(int client)
     }
     bool endless = false;
     QByteArray answer = answerFor(request, &endless);
+    std::chrono::microseconds dripInterval;
+    {
+        std::lock_guard lock(m_mutex);
+        dripInterval = m_dripInterval;
+    }
     if (mode == Mode::LfOnly)
         answer.replace("\r\n", "\n");
 
@@ -175,7 +212,7 @@ void CddbTestServer::handle(int client)
         const int one = 1;
         ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         for (qsizetype i = 0; i < answer.size() && sendAll(answer.constData() + i, 1); ++i)
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            std::this_thread::sleep_for(dripInterval);
     } else if (sendAll(answer.constData(), answer.size()) && endless) {
         const QByteArray filler =
             QByteArray("misc 00000000 Filler / Without End\r\n").repeated(256);

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -44,6 +45,10 @@ public:
     quint16 refusingPort() const { return m_refusingPort; }
 
     void setMode(Mode mode);
+    // The pause between two dripped bytes.
+    void setDripInterval(std::chrono::microseconds interval);
+    // Listens on 127.0.0.2 at port() with a full queue: a connection there is never answered.
+    bool startBlackhole(QString *error = nullptr);
     void addDisc(const Disc &disc);
     // The requests received so far, each up to and including its blank line.
     QList<QByteArray> requests() const;
@@ -59,6 +64,9 @@ private:
 
     int m_listener = -1;
     int m_refusing = -1;
+    int m_blackhole = -1;
+    int m_blackholeFiller = -1;
+    std::chrono::microseconds m_dripInterval{300};
     quint16 m_port = 0;
     quint16 m_refusingPort = 0;
     std::atomic<bool> m_stop{false};

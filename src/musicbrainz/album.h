@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace MusicBrainz {
+
+// What a release says about the album as a whole, for album tags.
+struct Album
+{
+    QString title;
+    QString artist; // the release's artist credit
+    QString date;
+    int discCount = 0;      // media in the release
+    QList<int> discOfTrack; // the medium position of each track, in track order
+
+    friend bool operator==(const Album &, const Album &) = default;
+};
+
+} // namespace MusicBrainz
