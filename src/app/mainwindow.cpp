@@ -426,6 +426,7 @@ void MainWindow::onFileOpened()
     m_slider->setShowTrackMarks(false);
     m_saveFolderEdit->setText(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     m_freedbPanel->setSourceFile(path);
+    m_freedbPanel->setFileLength(m_session->totalLength());
     setWindowTitle(tr("%1 — Mavlor").arg(QFileInfo(path).fileName()));
     statusBar()->clearMessage();
 }
