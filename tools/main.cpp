@@ -12,6 +12,7 @@
 #include "commandlinejob.h"
 #include "freedbjob.h"
 #include "repairjob.h"
+#include "sheetjob.h"
 #include "terminaltext.h"
 #include "work/mp3manager.h"
 
@@ -21,11 +22,12 @@ namespace {
 
 const char usage[] =
     "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT\n"
-    "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] "
-    "[--quiet]\n"
-    "       mavlor-cli split FILE.mp3 --out DIR --freedb GENRE/DISCID [--tracks LIST] [--quiet]\n"
-    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server HOST[:PORT] picks the freedb "
-    "server.\n";
+    "       mavlor-cli split FILE.mp3 --out DIR [--at TIME... | --cue SHEET | --freedb "
+    "GENRE/DISCID] [--tracks LIST] [--quiet]\n"
+    "       mavlor-cli sheet FILE.mp3 [--at TIME... | --cue SHEET | --freedb GENRE/DISCID] "
+    "[--out SHEET.cue] [ALBUM]\n"
+    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; ALBUM is any of --album, --album-artist, "
+    "--year, --genre TEXT; --server HOST[:PORT] picks the freedb server.\n";
 
 int usageError(const QString &message)
 {
@@ -70,6 +72,8 @@ QString missingValueMessage(const QString &name)
         return u"--freedb needs GENRE/DISCID"_s;
     if (name == u"server"_s)
         return u"--server needs HOST or HOST:PORT"_s;
+    if (name == u"album"_s || name == u"album-artist"_s || name == u"year"_s || name == u"genre"_s)
+        return u"--%1 needs a text"_s.arg(name);
     return {};
 }
 
@@ -94,7 +98,12 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     const QCommandLineOption verbose({u"v"_s, u"verbose"_s}, u"Print every repair detail."_s);
     const QCommandLineOption freedb(u"freedb"_s, u"freedb disc."_s, u"GENRE/DISCID"_s);
     const QCommandLineOption server(u"server"_s, u"freedb server."_s, u"HOST[:PORT]"_s);
-    parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose, freedb, server});
+    const QCommandLineOption album(u"album"_s, u"Album title."_s, u"TEXT"_s);
+    const QCommandLineOption albumArtist(u"album-artist"_s, u"Album artist."_s, u"TEXT"_s);
+    const QCommandLineOption year(u"year"_s, u"Album year or date."_s, u"YEAR"_s);
+    const QCommandLineOption genre(u"genre"_s, u"Album genre."_s, u"TEXT"_s);
+    parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose, freedb, server, album,
+                       albumArtist, year, genre});
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -134,6 +143,10 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     if (!CommandLineJob::parseTrackSelection(parser.value(tracks), &options.trackSelection))
         return usageError(u"--tracks needs a list such as 1,3-5"_s);
     options.quiet = parser.isSet(quiet);
+    options.album.album = parser.value(album);
+    options.album.albumArtist = parser.value(albumArtist);
+    options.album.year = parser.value(year);
+    options.album.genre = parser.value(genre);
     parsed->verbose = parser.isSet(verbose);
     parsed->freedbDisc = parser.value(freedb);
     parsed->server = Freedb::Server::fromSettings();
@@ -160,15 +173,13 @@ int runFreedb(const Arguments &arguments)
     return job.search(arguments.positional.mid(1).join(u' '));
 }
 
-int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
+// The checks and the freedb read that info, split and sheet share; -1 when the job may run.
+int prepareTrackSource(Arguments &arguments)
 {
     if (arguments.positional.size() != 1)
         return usageError(u"%1 takes one MP3 file"_s.arg(arguments.command));
     CommandLineJob::Options &options = arguments.options;
     options.input = arguments.positional.first();
-    options.mode = mode;
-    if (mode == CommandLineJob::Mode::Split && options.outputFolder.isEmpty())
-        return usageError(u"split needs --out DIR"_s);
     if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
         return usageError(u"--cue and --at cannot be used together"_s);
     if (!arguments.freedbDisc.isEmpty()) {
@@ -187,6 +198,32 @@ int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
             return 2;
         }
     }
+    return -1;
+}
+
+int runSheet(const Arguments &parsed)
+{
+    Arguments arguments = parsed;
+    if (const int status = prepareTrackSource(arguments); status >= 0)
+        return status;
+    const QString sheetPath = arguments.options.outputFolder;
+    arguments.options.outputFolder.clear();
+    SheetJob job(arguments.options, sheetPath);
+    return job.run();
+}
+
+int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
+{
+    CommandLineJob::Options &options = arguments.options;
+    if (mode == CommandLineJob::Mode::Split && options.outputFolder.isEmpty()
+        && arguments.positional.size() == 1)
+        return usageError(u"split needs --out DIR"_s);
+    if (!options.album.isEmpty())
+        return usageError(
+            u"--album, --album-artist, --year and --genre are taken by the sheet command only"_s);
+    options.mode = mode;
+    if (const int status = prepareTrackSource(arguments); status >= 0)
+        return status;
 
     // The work manager's threads end before the application object does.
     Mp3ManagerScope workManager;
@@ -213,6 +250,7 @@ int main(int argc, char *argv[])
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Info); }},
         {u"split"_s,
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Split); }},
+        {u"sheet"_s, runSheet},
         {u"repair"_s, runRepair},
         {u"freedb"_s, runFreedb},
     };
