@@ -105,13 +105,13 @@ void tst_TrackTagger::everyTrackCarriesTheAlbum_data()
     QTest::addColumn<QStringList>("expected"); // album, album artist, year, genre, composer
 
     Album sheet;
-    sheet.album = u"Sheet \u00c4lbum"_s;
+    sheet.album = u"Sheet \u00c4lbum \u65e5\u672c"_s;
     sheet.albumArtist = u"Sheet Band"_s;
     sheet.year = u"2001"_s;
     sheet.genre = u"Rock"_s;
     QTest::newRow("a sheet with every field, untagged source")
         << 0 << sheet
-        << QStringList{u"Sheet \u00c4lbum"_s, u"Sheet Band"_s, u"2001"_s, u"Rock"_s, QString()};
+        << QStringList{u"Sheet \u00c4lbum \u65e5\u672c"_s, u"Sheet Band"_s, u"2001"_s, u"Rock"_s, QString()};
     QTest::newRow("no sheet: the source's tags and cover")
         << 1 << Album()
         << QStringList{u"Source Album"_s, QString(), u"1987"_s, u"Jazz"_s, u"Composer"_s};
