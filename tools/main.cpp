@@ -208,6 +208,8 @@ int runSheet(const Arguments &parsed)
         return status;
     const QString sheetPath = arguments.options.outputFolder;
     arguments.options.outputFolder.clear();
+    // The work manager's threads end before the application object does.
+    Mp3ManagerScope workManager;
     SheetJob job(arguments.options, sheetPath);
     return job.run();
 }

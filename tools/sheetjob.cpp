@@ -1,94 +1,122 @@
 #include "sheetjob.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "cue/cuesheetparser.h"
 #include "cue/cuesheetwriter.h"
-#include "mp3/cheapmp3.h"
 #include "terminaltext.h"
+#include "tracks/tracklist.h"
+#include "work/mp3manager.h"
+#include "work/session.h"
 
 using namespace Qt::StringLiterals;
 
-SheetJob::SheetJob(const CommandLineJob::Options &options, const QString &sheetPath)
-    : m_options(options)
+SheetJob::SheetJob(const CommandLineJob::Options &options, const QString &sheetPath,
+                   QObject *parent)
+    : QObject(parent)
+    , m_options(options)
     , m_sheetPath(sheetPath)
 {
 }
 
+SheetJob::~SheetJob() = default;
+
 int SheetJob::run()
 {
-    QString error;
-    if (!QFileInfo(m_options.input).isFile())
-        error = u"cannot read %1: not a file"_s.arg(m_options.input);
-    if (error.isEmpty() && buildTracks(&error)) {
-        const Album album = m_options.album.filledFrom(m_album);
-        if (m_sheetPath.isEmpty()) {
-            const QByteArray sheet =
-                CueSheetWriter::sheet(m_tracks, album, QFileInfo(m_options.input).fileName());
-            std::fwrite(sheet.constData(), 1, size_t(sheet.size()), stdout);
-            std::fflush(stdout);
-            return 0;
-        }
-        if (CueSheetWriter::write(m_sheetPath, m_options.input, m_tracks, album, &error))
-            return 0;
+    if (!QFileInfo(m_options.input).isFile()) {
+        fail(u"cannot read %1: not a file"_s.arg(m_options.input));
+        return m_status;
     }
-    std::fputs(("mavlor-cli: "_L1 + TerminalText::escaped(error) + u'\n').toLocal8Bit().constData(),
-               stderr);
-    return 2;
+    m_session = std::make_unique<Session>(Mp3Manager::instance());
+    const bool givenSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty()
+        || !m_options.tracks.isEmpty();
+    m_session->setSheetRule(givenSource ? Session::SheetRule::None : Session::SheetRule::OwnOnly);
+    connect(m_session.get(), &Session::openFailed, this, [this] {
+        fail(u"%1 is not an MP3 file: no MPEG audio frames found"_s.arg(m_options.input));
+    });
+    connect(m_session.get(), &Session::tracksBuilt, this, &SheetJob::onTracksBuilt);
+    m_session->open(QFileInfo(m_options.input).absoluteFilePath());
+    if (!m_done)
+        QCoreApplication::exec();
+    return m_status;
 }
 
-bool SheetJob::buildTracks(QString *error)
+void SheetJob::onTracksBuilt(const QString &note)
+{
+    if (m_done)
+        return;
+    if (!m_sourceApplied) {
+        m_sourceApplied = true;
+        if (!applyTrackSource())
+            return;
+    } else if (!note.isEmpty()) {
+        fail(u"no tracks found in CUE sheet %1"_s.arg(m_options.cueSheet));
+        return;
+    }
+    writeSheet();
+}
+
+bool SheetJob::applyTrackSource()
 {
     if (!m_options.cueSheet.isEmpty()) {
-        CueSheetParser parser;
-        if (!parser.parseFile(m_options.cueSheet) || parser.entries().isEmpty()) {
-            *error = u"no tracks found in CUE sheet %1"_s.arg(m_options.cueSheet);
-            return false;
-        }
-        m_tracks = CueSheetParser::buildTracks(parser.entries());
-        m_album = parser.album();
-        return true;
-    }
-
-    const QString name = QFileInfo(m_options.input).completeBaseName();
-    if (m_options.cutTimes.isEmpty() && m_options.tracks.isEmpty()) {
-        m_tracks = {Track{name, name, 1, 0, 0}};
-        return true;
-    }
-
-    const int total = musicLength();
-    if (total <= 0) {
-        *error = u"%1 is not an MP3 file: no MPEG audio frames found"_s.arg(m_options.input);
+        m_session->takeSheet(m_options.cueSheet);
         return false;
     }
-    // A disc's tracks that start after the music have nothing to point at.
-    for (const Track &track : std::as_const(m_options.tracks)) {
-        if (track.start < total)
-            m_tracks.append(track);
-    }
-    if (!m_options.tracks.isEmpty())
+    if (!m_options.tracks.isEmpty()) {
+        m_session->replaceTracks(m_options.tracks);
         return true;
-
-    QList<int> starts{0};
-    for (int cut : std::as_const(m_options.cutTimes)) {
-        if (cut > 0 && cut < total && !starts.contains(cut))
-            starts.append(cut);
     }
-    std::sort(starts.begin(), starts.end());
-    for (qsizetype i = 0; i < starts.size(); ++i)
-        m_tracks.append(Track{name, name, int(i + 1), starts.at(i), starts.value(i + 1, total)});
+    QString why;
+    if (!m_options.cutTimes.isEmpty() && !m_session->cutAt(m_options.cutTimes, &why)) {
+        fail(why);
+        return false;
+    }
     return true;
 }
 
-int SheetJob::musicLength() const
+void SheetJob::writeSheet()
 {
-    CheapMP3 index(nullptr, nullptr, nullptr);
-    index.readFile(m_options.input);
-    if (index.sampleRate() <= 0)
-        return 0;
-    return int(qint64(index.frameCount()) * CheapMP3::SAMPLES_PER_ENTRY * 1000
-               / index.sampleRate());
+    const TrackList *list = TrackList::instance();
+    TrackContainer tracks;
+    for (int i = 0; i < list->count(); ++i)
+        tracks.append(list->trackAt(i));
+    // The sheet the tracks came from also gives the album.
+    Album album = m_options.album;
+    if (CueSheetParser parser; !m_session->sheet().isEmpty() || !m_options.cueSheet.isEmpty()) {
+        parser.parseFile(m_options.cueSheet.isEmpty() ? m_session->sheet() : m_options.cueSheet);
+        album = album.filledFrom(parser.album());
+    }
+    QString error;
+    if (m_sheetPath.isEmpty()) {
+        const QByteArray sheet =
+            CueSheetWriter::sheet(tracks, album, QFileInfo(m_options.input).fileName());
+        std::fwrite(sheet.constData(), 1, size_t(sheet.size()), stdout);
+        std::fflush(stdout);
+    } else if (!CueSheetWriter::write(m_sheetPath, m_options.input, tracks, album, &error)) {
+        fail(error);
+        return;
+    }
+    finish(0);
+}
+
+void SheetJob::fail(const QString &message)
+{
+    std::fputs(
+        (u"mavlor-cli: "_s + TerminalText::escaped(message) + u'\n').toLocal8Bit().constData(),
+        stderr);
+    finish(2);
+}
+
+void SheetJob::finish(int status)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_status = status;
+    if (m_session)
+        m_session->stop();
+    QCoreApplication::exit(status);
 }

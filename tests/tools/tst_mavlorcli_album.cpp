@@ -94,14 +94,15 @@ void tst_MavlorCliAlbum::sheetCommand_data()
         << QStringList{u"--cue"_s, u"%cue"_s, u"--album"_s, u"Given"_s, u"--year"_s, u"2020"_s} << 0
         << QStringList{u"REM GENRE Jazz"_s, u"REM DATE 2020"_s, u"PERFORMER \"Sheet Band\""_s,
                        u"TITLE \"Given\""_s};
-    QTest::newRow("cut times, one past the end left out")
-        << QStringList{u"--at"_s, u"4"_s,  u"--at"_s,    u"0:08.00"_s,
-                       u"--at"_s, u"99"_s, u"--genre"_s, u"Hard Rock"_s}
+    QTest::newRow("cut times and a genre")
+        << QStringList{u"--at"_s, u"4"_s, u"--at"_s, u"0:08.00"_s, u"--genre"_s, u"Hard Rock"_s}
         << 0
         << QStringList{u"REM GENRE \"Hard Rock\""_s, u"    INDEX 01 00:00:00"_s,
                        u"    INDEX 01 00:04:00"_s, u"    INDEX 01 00:08:00"_s};
     QTest::newRow("no source: the whole file")
         << QStringList{} << 0 << QStringList{u"    INDEX 01 00:00:00"_s};
+    QTest::newRow("a cut past the end, as split refuses it")
+        << QStringList{u"--at"_s, u"99"_s} << 2 << QStringList{u"past the end"_s};
     QTest::newRow("never over the MP3")
         << QStringList{u"--out"_s, u"%mp3"_s} << 2 << QStringList{u"the MP3 itself"_s};
 }
