@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
@@ -70,6 +71,19 @@ bool tagSourceId3v1(const QString &path)
     return file.save(TagLib::MPEG::File::ID3v1);
 }
 
+// An APE cover item is a file name, a zero byte and the image.
+bool tagSourceApe(const QString &path)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    TagLib::APE::Tag *tag = file.APETag(true);
+    tag->setAlbum("Ape Album");
+    tag->setYear(1980);
+    tag->setData("COVER ART (FRONT)",
+                 TagLib::ByteVector("front.jpg", 10)
+                     + TagLib::ByteVector(coverBytes.constData(), uint(coverBytes.size())));
+    return file.save(TagLib::MPEG::File::APE);
+}
+
 // The format tags ffprobe reads, lower-cased keys.
 QJsonObject probedTags(const QString &path)
 {
@@ -100,7 +114,8 @@ private slots:
 
 void tst_TrackTagger::everyTrackCarriesTheAlbum_data()
 {
-    QTest::addColumn<int>("sourceTags"); // 0 none, 1 ID3v2 with a cover, 2 ID3v1
+    QTest::addColumn<int>(
+        "sourceTags"); // 0 none, 1 ID3v2 with a cover, 2 ID3v1, 3 APE with a cover
     QTest::addColumn<Album>("album");
     QTest::addColumn<QStringList>("expected"); // album, album artist, year, genre, composer
 
@@ -111,7 +126,8 @@ void tst_TrackTagger::everyTrackCarriesTheAlbum_data()
     sheet.genre = u"Rock"_s;
     QTest::newRow("a sheet with every field, untagged source")
         << 0 << sheet
-        << QStringList{u"Sheet \u00c4lbum \u65e5\u672c"_s, u"Sheet Band"_s, u"2001"_s, u"Rock"_s, QString()};
+        << QStringList{u"Sheet \u00c4lbum \u65e5\u672c"_s, u"Sheet Band"_s, u"2001"_s, u"Rock"_s,
+                       QString()};
     QTest::newRow("no sheet: the source's tags and cover")
         << 1 << Album()
         << QStringList{u"Source Album"_s, QString(), u"1987"_s, u"Jazz"_s, u"Composer"_s};
@@ -122,6 +138,8 @@ void tst_TrackTagger::everyTrackCarriesTheAlbum_data()
         << QStringList{u"Sheet Title"_s, QString(), u"1987"_s, u"Jazz"_s, u"Composer"_s};
     QTest::newRow("an ID3v1 source")
         << 2 << Album() << QStringList{u"Old Album"_s, QString(), u"1975"_s, u"Blues"_s, QString()};
+    QTest::newRow("an APE source with a cover")
+        << 3 << Album() << QStringList{u"Ape Album"_s, QString(), u"1980"_s, QString(), QString()};
 }
 
 void tst_TrackTagger::everyTrackCarriesTheAlbum()
@@ -143,7 +161,9 @@ void tst_TrackTagger::everyTrackCarriesTheAlbum()
         QVERIFY(tagSource(source));
     if (sourceTags == 2)
         QVERIFY(tagSourceId3v1(source));
-    const bool withCover = sourceTags == 1;
+    if (sourceTags == 3)
+        QVERIFY(tagSourceApe(source));
+    const bool withCover = sourceTags == 1 || sourceTags == 3;
     QFile sourceFile(source);
     QVERIFY(sourceFile.open(QIODevice::ReadOnly));
     const QByteArray sourceBytes = sourceFile.readAll();
