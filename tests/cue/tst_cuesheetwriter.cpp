@@ -1,5 +1,3 @@
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "cue/cuesheetparser.h"
@@ -44,8 +42,6 @@ private slots:
     void sheetReadsBackAsWritten_data();
     void sheetReadsBackAsWritten();
     void remarksBeforeTheFirstTrackGiveTheAlbum();
-    void neverWritesOverTheMp3_data();
-    void neverWritesOverTheMp3();
 };
 
 void tst_CueSheetWriter::indexTimeRoundsToNearestFrame_data()
@@ -147,42 +143,6 @@ void tst_CueSheetWriter::remarksBeforeTheFirstTrackGiveTheAlbum()
     expected.discId = u"8A0B4C0D"_s;
     expected.comment = u"ExactAudioCopy v1.6"_s;
     QCOMPARE(read.album, expected);
-}
-
-void tst_CueSheetWriter::neverWritesOverTheMp3_data()
-{
-    QTest::addColumn<QString>("sheetName");
-    QTest::addColumn<bool>("written");
-    QTest::newRow("the MP3's own path") << u"album.mp3"_s << false;
-    QTest::newRow("the MP3 through a dot folder") << u"./album.mp3"_s << false;
-    QTest::newRow("a sheet beside it") << u"album.cue"_s << true;
-}
-
-void tst_CueSheetWriter::neverWritesOverTheMp3()
-{
-    QFETCH(QString, sheetName);
-    QFETCH(bool, written);
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString mp3 = dir.filePath(u"album.mp3"_s);
-    QFile audio(mp3);
-    QVERIFY(audio.open(QIODevice::WriteOnly) && audio.write("audio") == 5);
-    audio.close();
-
-    QString error;
-    const QString sheetPath = dir.path() + u'/' + sheetName;
-    QCOMPARE(CueSheetWriter::write(sheetPath, mp3, tracksAt({0}, {u"a"_s}), Album(), &error),
-             written);
-    QCOMPARE(error.isEmpty(), written);
-    QFile check(mp3);
-    QVERIFY(check.open(QIODevice::ReadOnly));
-    QCOMPARE(check.readAll(), QByteArray("audio"));
-    if (written) {
-        QFile sheet(sheetPath);
-        QVERIFY(sheet.open(QIODevice::ReadOnly));
-        QCOMPARE(parse(sheet.readAll()).tracks.size(), 1);
-    }
 }
 
 QTEST_GUILESS_MAIN(tst_CueSheetWriter)
