@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "consoleprogress.h"
+#include "tracks/album.h"
 #include "tracks/track.h"
 
 class InterruptNotifier;
@@ -35,6 +36,7 @@ public:
         QSet<int> trackSelection; // empty: every track
         TrackContainer tracks;    // given tracks (a freedb disc); the last is stretched to the end
         bool quiet = false;
+        Album album; // fields given on the command line; they win over the track source's
     };
 
     explicit CommandLineJob(const Options &options, QObject *parent = nullptr);

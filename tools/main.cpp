@@ -13,6 +13,7 @@
 #include "freedbjob.h"
 #include "musicbrainzjob.h"
 #include "repairjob.h"
+#include "sheetjob.h"
 #include "terminaltext.h"
 #include "work/mp3manager.h"
 
@@ -23,12 +24,11 @@ namespace {
 const char usage[] =
     "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT"
     " | musicbrainz search TEXT\n"
-    "       mavlor-cli split FILE.mp3 --out DIR [--at TIME]... [--cue SHEET] [--tracks LIST] "
-    "[--quiet]\n"
-    "       mavlor-cli split FILE.mp3 --out DIR (--freedb GENRE/DISCID | --musicbrainz MBID) "
-    "[--tracks LIST] [--quiet]\n"
-    "TIME is mm:ss.hh or seconds; LIST is like 1,3-5; --server is HOST[:PORT] for freedb, a URL "
-    "for MusicBrainz.\n";
+    "       mavlor-cli split FILE.mp3 --out DIR [SOURCE] [--tracks LIST] [ALBUM] [--quiet]\n"
+    "       mavlor-cli sheet FILE.mp3 [SOURCE] [--out SHEET.cue] [ALBUM]\n"
+    "SOURCE is --at TIME..., --cue SHEET, --freedb GENRE/DISCID or --musicbrainz MBID; TIME is "
+    "mm:ss.hh or seconds; LIST is like 1,3-5; ALBUM is any of --album, --album-artist, --year, "
+    "--genre TEXT; --server is HOST[:PORT] for freedb, a URL for MusicBrainz.\n";
 
 int usageError(const QString &message)
 {
@@ -77,6 +77,8 @@ QString missingValueMessage(const QString &name)
         return u"--musicbrainz needs a release id (MBID)"_s;
     if (name == u"server"_s)
         return u"--server needs HOST[:PORT] for freedb or a URL for MusicBrainz"_s;
+    if (name == u"album"_s || name == u"album-artist"_s || name == u"year"_s || name == u"genre"_s)
+        return u"--%1 needs a text"_s.arg(name);
     return {};
 }
 
@@ -102,8 +104,12 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     const QCommandLineOption freedb(u"freedb"_s, u"freedb disc."_s, u"GENRE/DISCID"_s);
     const QCommandLineOption server(u"server"_s, u"freedb or MusicBrainz server."_s, u"SERVER"_s);
     const QCommandLineOption musicBrainz(u"musicbrainz"_s, u"MusicBrainz release."_s, u"MBID"_s);
-    parser.addOptions(
-        {help, version, out, at, cue, tracks, quiet, verbose, freedb, server, musicBrainz});
+    const QCommandLineOption album(u"album"_s, u"Album title."_s, u"TEXT"_s);
+    const QCommandLineOption albumArtist(u"album-artist"_s, u"Album artist."_s, u"TEXT"_s);
+    const QCommandLineOption year(u"year"_s, u"Album year or date."_s, u"YEAR"_s);
+    const QCommandLineOption genre(u"genre"_s, u"Album genre."_s, u"TEXT"_s);
+    parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose, freedb, server,
+                       musicBrainz, album, albumArtist, year, genre});
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -143,6 +149,10 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     if (!CommandLineJob::parseTrackSelection(parser.value(tracks), &options.trackSelection))
         return usageError(u"--tracks needs a list such as 1,3-5"_s);
     options.quiet = parser.isSet(quiet);
+    options.album.album = parser.value(album);
+    options.album.albumArtist = parser.value(albumArtist);
+    options.album.year = parser.value(year);
+    options.album.genre = parser.value(genre);
     parsed->verbose = parser.isSet(verbose);
     parsed->freedbDisc = parser.value(freedb);
     parsed->musicBrainzRelease = parser.value(musicBrainz);
@@ -187,15 +197,14 @@ int runMusicBrainz(const Arguments &arguments)
     return job.search(arguments.positional.mid(1).join(u' '));
 }
 
-int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
+// The checks and the freedb or MusicBrainz read that info, split and sheet share; -1 when the
+// job may run.
+int prepareTrackSource(Arguments &arguments)
 {
     if (arguments.positional.size() != 1)
         return usageError(u"%1 takes one MP3 file"_s.arg(arguments.command));
     CommandLineJob::Options &options = arguments.options;
     options.input = arguments.positional.first();
-    options.mode = mode;
-    if (mode == CommandLineJob::Mode::Split && options.outputFolder.isEmpty())
-        return usageError(u"split needs --out DIR"_s);
     if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
         return usageError(u"--cue and --at cannot be used together"_s);
     if (!arguments.musicBrainzRelease.isEmpty()) {
@@ -228,6 +237,34 @@ int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
             return 2;
         }
     }
+    return -1;
+}
+
+int runSheet(const Arguments &parsed)
+{
+    Arguments arguments = parsed;
+    if (const int status = prepareTrackSource(arguments); status >= 0)
+        return status;
+    const QString sheetPath = arguments.options.outputFolder;
+    arguments.options.outputFolder.clear();
+    // The work manager's threads end before the application object does.
+    Mp3ManagerScope workManager;
+    SheetJob job(arguments.options, sheetPath);
+    return job.run();
+}
+
+int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
+{
+    CommandLineJob::Options &options = arguments.options;
+    if (mode == CommandLineJob::Mode::Split && options.outputFolder.isEmpty()
+        && arguments.positional.size() == 1)
+        return usageError(u"split needs --out DIR"_s);
+    if (!options.album.isEmpty())
+        return usageError(
+            u"--album, --album-artist, --year and --genre are taken by the sheet command only"_s);
+    options.mode = mode;
+    if (const int status = prepareTrackSource(arguments); status >= 0)
+        return status;
 
     // The work manager's threads end before the application object does.
     Mp3ManagerScope workManager;
@@ -254,6 +291,7 @@ int main(int argc, char *argv[])
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Info); }},
         {u"split"_s,
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Split); }},
+        {u"sheet"_s, runSheet},
         {u"repair"_s, runRepair},
         {u"freedb"_s, runFreedb},
         {u"musicbrainz"_s, runMusicBrainz},

@@ -1,8 +1,10 @@
-// libFuzzer entry: any bytes through decoding, the lenient keyword parse and the track build.
+// libFuzzer entry: any bytes through decoding, the lenient keyword parse, the track build and
+// the sheet written back.
 #include <cstddef>
 #include <cstdint>
 
 #include "cue/cuesheetparser.h"
+#include "cue/cuesheetwriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -27,5 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (track.number != i + 1 || track.end != nextStart || track.start < 0)
             __builtin_trap();
     }
+    // Whatever was read writes out as a sheet with no line breaks inside its fields: one FILE
+    // line and three or four lines per track.
+    const QByteArray sheet = CueSheetWriter::sheet(tracks, parser.album(), QStringLiteral("a.mp3"));
+    if (sheet.count("\r\n") < 1 + 3 * tracks.size() || sheet.count('\n') != sheet.count("\r\n"))
+        __builtin_trap();
     return 0;
 }

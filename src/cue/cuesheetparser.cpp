@@ -15,8 +15,9 @@ constexpr QStringView trackKeyword = u"TRACK";
 constexpr QStringView titleKeyword = u"TITLE";
 constexpr QStringView performerKeyword = u"PERFORMER";
 constexpr QStringView indexKeyword = u"INDEX";
+constexpr QStringView remarkKeyword = u"REM ";
 
-// The value between the first double quote at or after `from` and the next one. Without an
+// The value between the first double quote at or after `from` and the last one of the line. Without an
 // opening quote the whole line up to its first quote is taken, so an unquoted title survives.
 QString quotedValue(QStringView line, qsizetype from)
 {
@@ -25,10 +26,19 @@ QString quotedValue(QStringView line, qsizetype from)
         const qsizetype firstQuote = line.indexOf(u'"');
         return (firstQuote < 0 ? line : line.first(firstQuote)).toString();
     }
-    const qsizetype close = line.indexOf(u'"', open + 1);
-    if (close < 0)
+    const qsizetype close = line.lastIndexOf(u'"');
+    if (close <= open)
         return line.sliced(open + 1).toString();
     return line.sliced(open + 1, close - open - 1).toString();
+}
+
+// A REM value: quoted like any other, or the bare rest of the line.
+QString remarkValue(QStringView line, qsizetype from)
+{
+    const QStringView rest = line.sliced(from).trimmed();
+    if (rest.startsWith(u'"'))
+        return quotedValue(rest, 0);
+    return rest.toString();
 }
 
 // Up to `length` characters from `pos`, shorter or empty near the end of the line.
@@ -106,19 +116,47 @@ void CueSheetParser::parseText(const QString &text)
 
 void CueSheetParser::readHeaderLine(QStringView line)
 {
-    if (line.isEmpty())
+    if (line.isEmpty() || readRemark(line))
         return;
     qsizetype at = -1;
-    if (m_sheetTitle.isEmpty() && (at = line.indexOf(titleKeyword)) >= 0) {
-        m_sheetTitle = quotedValue(line, at + titleKeyword.size());
+    if (m_album.album.isEmpty() && (at = line.indexOf(titleKeyword)) >= 0) {
+        m_album.album = quotedValue(line, at + titleKeyword.size());
         return;
     }
-    if (m_sheetPerformer.isEmpty() && (at = line.indexOf(performerKeyword)) >= 0) {
-        m_sheetPerformer = quotedValue(line, at + performerKeyword.size());
+    if (m_album.albumArtist.isEmpty() && (at = line.indexOf(performerKeyword)) >= 0) {
+        m_album.albumArtist = quotedValue(line, at + performerKeyword.size());
         return;
     }
     if (line.contains(trackKeyword))
         m_entries.append(CueRawTrack());
+}
+
+bool CueSheetParser::readRemark(QStringView line)
+{
+    // Only at the start of a line: "The REM Band" is a performer.
+    const QStringView trimmed = line.trimmed();
+    if (!trimmed.startsWith(remarkKeyword))
+        return false;
+    const QStringView rest = trimmed.sliced(remarkKeyword.size()).trimmed();
+    const qsizetype space = rest.indexOf(u' ');
+    if (space < 0)
+        return true;
+    const QStringView key = rest.first(space);
+    const QString value = remarkValue(rest, space);
+    QString *text = key == u"DATE" ? &m_album.year
+        : key == u"GENRE"          ? &m_album.genre
+        : key == u"DISCID"         ? &m_album.discId
+        : key == u"COMMENT"        ? &m_album.comment
+                                   : nullptr;
+    if (text && text->isEmpty())
+        *text = value;
+    if (key == u"DISCNUMBER" || key == u"TOTALDISCS") {
+        // Small numbers only; anything else is not a disc position.
+        const int number = value.toInt();
+        if (number > 0 && number < 1000)
+            (key == u"DISCNUMBER" ? m_album.discNumber : m_album.discCount) = number;
+    }
+    return true;
 }
 
 void CueSheetParser::readTrackLine(QStringView line)

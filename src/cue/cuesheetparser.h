@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include "tracks/album.h"
 #include "tracks/track.h"
 
 // One TRACK block as read from the sheet. A block without a usable INDEX keeps 00:59:00.
@@ -20,7 +21,9 @@ struct CueRawTrack
 };
 
 // The state of one lenient parse of a CUE sheet: looks for TRACK, TITLE, PERFORMER and INDEX
-// anywhere in a line and ignores everything else. Any bytes are accepted; what cannot be
+// anywhere in a line, and before the first track for the album's REM fields, and ignores
+// everything else. A quoted value runs to the last quote of its line, so a title with
+// quotes inside left raw by some tool keeps them. Any bytes are accepted; what cannot be
 // read is skipped. Not thread-bound; one object per parse.
 class CueSheetParser
 {
@@ -36,8 +39,11 @@ public:
     void parseText(const QString &text);
 
     const QList<CueRawTrack> &entries() const { return m_entries; }
-    const QString &sheetTitle() const { return m_sheetTitle; }
-    const QString &sheetPerformer() const { return m_sheetPerformer; }
+    const QString &sheetTitle() const { return m_album.album; }
+    const QString &sheetPerformer() const { return m_album.albumArtist; }
+    // The sheet's top-level TITLE, PERFORMER and REM DATE, GENRE, DISCID, COMMENT, DISCNUMBER
+    // and TOTALDISCS.
+    const Album &album() const { return m_album; }
 
     // Tracks in sheet order numbered 1..n, each ending where the next starts; the last ends at 0.
     static TrackContainer buildTracks(const QList<CueRawTrack> &entries);
@@ -45,10 +51,10 @@ public:
 
 private:
     void readHeaderLine(QStringView line);
+    bool readRemark(QStringView line);
     void readTrackLine(QStringView line);
     void readIndex(QStringView line, qsizetype keyword, CueRawTrack &entry);
 
-    QString m_sheetTitle;
-    QString m_sheetPerformer;
+    Album m_album;
     QList<CueRawTrack> m_entries;
 };

@@ -1,6 +1,7 @@
 #include "freedb/discentry.h"
 
 #include <limits>
+#include <tuple>
 
 namespace Freedb {
 
@@ -20,6 +21,24 @@ qsizetype findLine(const QList<QByteArray> &lines, qsizetype from, const char *t
 bool fitsInt(double value)
 {
     return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+}
+
+// The value after the first '=' of the first line holding key from `from` on; empty when none.
+QString keyValue(const QList<QByteArray> &lines, qsizetype from, const char *key)
+{
+    const qsizetype at = findLine(lines, from, key);
+    if (at < 0)
+        return {};
+    const qsizetype equals = lines.at(at).indexOf('=');
+    return equals < 0 ? QString() : QString::fromLatin1(lines.at(at).sliced(equals + 1)).trimmed();
+}
+
+// "Artist / Name" split at its first " / "; without one, the whole text is both.
+void splitCredit(const QString &text, QString *artist, QString *name)
+{
+    const qsizetype at = text.indexOf(u" / ");
+    *artist = at < 0 ? text : text.first(at).trimmed();
+    *name = at < 0 ? text : text.sliced(at + 3).trimmed();
 }
 
 } // namespace
@@ -50,6 +69,7 @@ bool DiscEntry::readNumber(const QByteArray &line, qint64 *number)
 bool DiscEntry::fail()
 {
     m_tracks.clear();
+    m_album = Album();
     m_valid = false;
     return false;
 }
@@ -57,6 +77,7 @@ bool DiscEntry::fail()
 bool DiscEntry::parse()
 {
     m_tracks.clear();
+    m_album = Album();
     const qsizetype offsets = findLine(m_lines, 0, "Track frame offsets");
     if (offsets < 0)
         return fail();
@@ -88,8 +109,12 @@ bool DiscEntry::parse()
     const qsizetype equals = m_lines.at(dtitle).indexOf('=');
     if (equals < 0)
         return fail();
-    QString artist = QString::fromLatin1(m_lines.at(dtitle).sliced(equals + 1));
-    artist.replace(u'\\', u'-').replace(u'/', u'-');
+    QString artist;
+    splitCredit(QString::fromLatin1(m_lines.at(dtitle).sliced(equals + 1)), &artist,
+                &m_album.album);
+    m_album.albumArtist = artist;
+    m_album.year = keyValue(m_lines, dtitle + 1, "DYEAR");
+    m_album.genre = keyValue(m_lines, dtitle + 1, "DGENRE");
 
     // Titles go to tracks in line order; lines beyond the last track have no track to name.
     qsizetype k = 0;
@@ -99,8 +124,11 @@ bool DiscEntry::parse()
         if (titleEquals < 0)
             return fail();
         Track &track = m_tracks[k];
-        track.title = QString::fromLatin1(m_lines.at(i).sliced(titleEquals + 1));
-        track.artist = artist;
+        const QString title = QString::fromLatin1(m_lines.at(i).sliced(titleEquals + 1));
+        if (title.contains(u" / "))
+            splitCredit(title, &track.artist, &track.title);
+        else
+            std::tie(track.artist, track.title) = std::tie(artist, title);
         track.number = int(k + 1);
     }
 
@@ -110,6 +138,7 @@ bool DiscEntry::parse()
     if (m_tracks.isEmpty())
         return fail();
     m_tracks.last().end = discEnd;
+    m_album.discId = keyValue(m_lines, 0, "DISCID");
     m_valid = true;
     return true;
 }

@@ -3,13 +3,16 @@
 #include <QByteArray>
 #include <QList>
 
+#include "tracks/album.h"
 #include "tracks/track.h"
 
 namespace Freedb {
 
 // A disc entry from a cddb read, turned into tracks: starts from the CD frame offsets, the
-// last end at the disc length, every artist from DTITLE, titles from the TTITLE lines in line
-// order. An entry that lacks a marker, a number or an '=' where one is needed, or whose times
+// last end at the disc length, titles from the TTITLE lines in line order. DTITLE
+// "Artist / Album" gives the album and every track's artist; without " / " it is both. A
+// TTITLE "Artist / Title" (a compilation) gives that track its own artist. DYEAR and DGENRE
+// go to the album. An entry that lacks a marker, a number or an '=' where one is needed, or whose times
 // do not fit, yields no tracks.
 class DiscEntry final
 {
@@ -21,6 +24,7 @@ public:
     bool parse();
     bool isValid() const { return m_valid; }
     TrackContainer tracks() const { return m_tracks; }
+    Album album() const { return m_album; }
     QList<QByteArray> lines() const { return m_lines; }
 
     // The decimal number that starts at the line's first digit; false when it has none or
@@ -32,6 +36,7 @@ private:
 
     QList<QByteArray> m_lines;
     TrackContainer m_tracks;
+    Album m_album;
     bool m_valid = false;
 };
 

@@ -4,16 +4,13 @@
 #include <QFile>
 #include <QTemporaryFile>
 
-#include <taglib/mpegfile.h>
-#include <taglib/tag.h>
-#include <taglib/tstring.h>
-
 #include <climits>
 
 #include "mp3/cheapmp3.h"
 #include "slice/durablefile.h"
 #include "slice/headerrepair.h"
 #include "slice/trackname.h"
+#include "slice/tracktagger.h"
 #include "vbrrepair/bigendian.h"
 #include "vbrrepair/crc16.h"
 #include "vbrrepair/repairsettings.h"
@@ -31,7 +28,7 @@ constexpr std::size_t kTracksInFlight = 4;
 // (both at 100 %) reports once.
 int lastPercent = -1;
 
-// An ID3v2.4 tag of padding only. TagLib writes artist and title into it in place, where a
+// An ID3v2.4 tag of padding only. TagLib writes the tags into it in place, where a
 // track without a tag would be shifted behind a new one, a kilobyte at a time. TagLib keeps
 // the size only while the padding left over is at most 1 KiB (or 1 % of the file), so the
 // tag is no larger than that.
@@ -45,11 +42,6 @@ QByteArray reservedTagSpace()
     tag += char(bodySize & 0x7F);
     tag += QByteArray(bodySize, '\0');
     return tag;
-}
-
-TagLib::String tagText(const QString &text)
-{
-    return TagLib::String(text.toUtf8().constData(), TagLib::String::UTF8);
 }
 
 // What the repair engine will count in a track, gathered while the track is copied: the
@@ -106,6 +98,9 @@ void SliceThreadObject::start()
         m_albumXing = XingFrame::fromBytes(m_infoFrame);
     }
 
+    // The source's tags are read once for the whole slice.
+    m_tagger = std::make_unique<TrackTagger>(m_index ? m_index->fileName() : QString(), m_album,
+                                             m_trackTotal);
     for (const Track &track : std::as_const(m_tracks)) {
         if (!shouldContinue())
             break;
@@ -117,6 +112,9 @@ void SliceThreadObject::start()
     m_source.close();
     m_index.reset();
     m_tracks.clear();
+    m_album = Album();
+    m_trackTotal = 0;
+    m_tagger.reset();
     m_outputFolder.clear();
     m_currentTrack = 0;
     m_infoFrame.clear();
@@ -285,13 +283,7 @@ std::unique_ptr<XingFrame> SliceThreadObject::newXingFrame(int first, int last,
 
 bool SliceThreadObject::tagFile(const QString &path, const Track &track)
 {
-    // By type, not by file name: the track is tagged before it takes its name.
-    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
-    if (!file.isValid() || !file.tag())
-        return false;
-    file.tag()->setArtist(tagText(track.artist));
-    file.tag()->setTitle(tagText(track.title));
-    return file.save();
+    return m_tagger && m_tagger->tag(path, track);
 }
 
 void SliceThreadObject::writed(float percent)

@@ -11,20 +11,23 @@
 #include "mp3/iwritedlistener.h"
 #include "slice/sliceprogress.h"
 #include "threads/ithreadobject.h"
+#include "tracks/album.h"
 #include "tracks/track.h"
 #include "vbrrepair/feedbackinterface.h"
 
 class QTemporaryFile;
 class RepairSettings;
+class TrackTagger;
 class XingFrame;
 
 Q_DECLARE_INTERFACE(FeedBackInterface, "FeedBackInterface")
 Q_DECLARE_INTERFACE(IWritedListener, "IWritedListener")
 
 // Writes each given track of an indexed MP3 into its own file on the slice thread: copy the
-// track's entries, tag artist and title, then rebuild its VBR header. A track that cannot be
-// written is reported through trackFailed() and the job goes on with the next one. The job
-// holds its own reference to the index until it ends.
+// track's entries, tag it (TrackTagger), then rebuild its VBR header. Tracks, album and
+// track total are set while the thread is idle and cleared at the end of the run. A track that
+// cannot be written is reported through trackFailed() and the job goes on with the next one.
+// The job holds its own reference to the index until it ends.
 class SliceThreadObject final : public IThreadObject,
                                 public FeedBackInterface,
                                 public IWritedListener
@@ -39,6 +42,13 @@ public:
     void setOutputFolder(const QString &folder) { m_outputFolder = folder; }
     void setTracks(const TrackContainer &tracks) { m_tracks = tracks; }
     void setIndex(CheapMP3Ptr index) { m_index = std::move(index); }
+    // The album's fields from the track source; what it leaves empty comes from the source
+    // MP3's own tags.
+    void setAlbum(const Album &album) { m_album = album; }
+    // The length of the whole track list, ticked or not: the N of "n/N".
+    void setTrackTotal(int total) { m_trackTotal = total; }
+    Album album() const { return m_album; }
+    int trackTotal() const { return m_trackTotal; }
     QString outputFolder() const { return m_outputFolder; }
     TrackContainer tracks() const { return m_tracks; }
     const CheapMP3 *index() const { return m_index.get(); }
@@ -91,6 +101,9 @@ private:
     QString m_outputFolder;
     CheapMP3Ptr m_index;
     TrackContainer m_tracks;
+    Album m_album;
+    int m_trackTotal = 0;
+    std::unique_ptr<TrackTagger> m_tagger;
     int m_currentTrack = 0;
     std::vector<unsigned char> m_infoFrame;
     std::unique_ptr<XingFrame> m_albumXing;

@@ -46,7 +46,7 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
 {
     const QString path = writeSheet(
         u"album.cue"_s,
-        "PERFORMER \"Sheet\"\nTITLE \"Album\"\nFILE \"album.mp3\" MP3\n"
+        "REM GENRE Jazz\nPERFORMER \"Sheet\"\nTITLE \"Album\"\nFILE \"album.mp3\" MP3\n"
         "  TRACK 01 AUDIO\n    TITLE \"One\"\n    PERFORMER \"X\"\n    INDEX 01 00:00:00\n"
         "  TRACK 02 AUDIO\n    TITLE \"Two\"\n    PERFORMER \"Y\"\n    INDEX 01 03:25:40\n");
     QVERIFY(!path.isEmpty());
@@ -56,7 +56,11 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
     QThread *receivedOn = nullptr;
     TrackContainer received;
     int readyCount = 0;
+    Album album;
+    connect(&object, &CueParserThreadObject::readyAlbum, this, [&](const Album &a) { album = a; });
+    Album albumWithTracks;
     connect(&object, &CueParserThreadObject::readyTracks, this, [&](const TrackContainer &tracks) {
+        albumWithTracks = album;
         receivedOn = QThread::currentThread();
         received = tracks;
         ++readyCount;
@@ -70,6 +74,10 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
     QCOMPARE(readyCount, 1);
     QCOMPARE(receivedOn, QThread::currentThread());
     QCOMPARE(finished.count(), 1);
+    // The album is there by the time the tracks arrive.
+    QCOMPARE(albumWithTracks.album, u"Album"_s);
+    QCOMPARE(albumWithTracks.albumArtist, u"Sheet"_s);
+    QCOMPARE(albumWithTracks.genre, u"Jazz"_s);
     // 03:25:40 is 3 min 25 s and 40 of 75 frames: 205533 ms. The last end stays open.
     QCOMPARE(received,
              (TrackContainer{Track{u"One"_s, u"X"_s, 1, 0, 205533},

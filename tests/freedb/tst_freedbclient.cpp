@@ -61,6 +61,8 @@ private slots:
     void searchResponse();
     void discEntry_data();
     void discEntry();
+    void albumNameNotFiledUnderArtist_data();
+    void albumNameNotFiledUnderArtist();
     void commandsAgainstServer_data();
     void commandsAgainstServer();
     void readOfUnlistedDiscFails();
@@ -132,12 +134,11 @@ void tst_FreedbClient::discEntry_data()
         "DTITLE=Some Band / Some Album\r\nTTITLE0=One\r\nTTITLE1=AC/DC\r\nTTITLE2=Caf\xe9\r\n";
     QTest::newRow("150, 21052, 40000 on a 600 s disc")
         << entry(threeOffsets, titles)
-        << QStringList{u"1 0-278693 Some Band - Some Album|One"_s,
-                       u"2 278693-531333 Some Band - Some Album|AC/DC"_s,
-                       u"3 531333-600000 Some Band - Some Album|Caf\u00e9"_s};
+        << QStringList{u"1 0-278693 Some Band|One"_s, u"2 278693-531333 Some Band|AC/DC"_s,
+                       u"3 531333-600000 Some Band|Caf\u00e9"_s};
     QTest::newRow("offset 0 starts before the file")
         << entry("#\t0\r\n", "DTITLE=A\\B\r\nTTITLE0=T\r\n")
-        << QStringList{u"1 -2000-600000 A-B|T"_s};
+        << QStringList{u"1 -2000-600000 A\\B|T"_s};
     QTest::newRow("fewer titles than offsets")
         << entry(threeOffsets, "DTITLE=Band\r\nTTITLE0=One\r\nTTITLE1=Two\r\n")
         << QStringList{u"1 0-278693 Band|One"_s, u"2 278693-531333 Band|Two"_s,
@@ -170,6 +171,39 @@ void tst_FreedbClient::discEntry()
 
     const Freedb::DiscEntry parsed(split(text));
     QCOMPARE(parsed.isValid(), !tracks.isEmpty());
+    QCOMPARE(describe(parsed.tracks()), tracks);
+}
+
+void tst_FreedbClient::albumNameNotFiledUnderArtist_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("album"); // album artist|album|year|genre
+    QTest::addColumn<QStringList>("tracks");
+
+    QTest::newRow("artist / album, DYEAR, DGENRE")
+        << entry("#\t150\r\n",
+                 "DTITLE=Some Band / Some Album\r\nDYEAR=1994\r\n"
+                 "DGENRE=Alt Rock\r\nTTITLE0=AC/DC\r\n")
+        << u"Some Band|Some Album|1994|Alt Rock"_s << QStringList{u"1 0-600000 Some Band|AC/DC"_s};
+    QTest::newRow("no ' / ': artist and album alike")
+        << entry("#\t150\r\n", "DTITLE=AC/DC\r\nTTITLE0=T\r\n") << u"AC/DC|AC/DC||"_s
+        << QStringList{u"1 0-600000 AC/DC|T"_s};
+    QTest::newRow("compilation track names its own artist")
+        << entry("#\t150\r\n#\t300\r\n",
+                 "DTITLE=Various / Hits\r\nTTITLE0=Band A / Song\r\nTTITLE1=Plain\r\n")
+        << u"Various|Hits||"_s
+        << QStringList{u"1 0-2000 Band A|Song"_s, u"2 2000-600000 Various|Plain"_s};
+}
+
+void tst_FreedbClient::albumNameNotFiledUnderArtist()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, album);
+    QFETCH(QStringList, tracks);
+
+    const Freedb::DiscEntry parsed(split(text));
+    const Album read = parsed.album();
+    QCOMPARE(QStringList({read.albumArtist, read.album, read.year, read.genre}).join(u'|'), album);
     QCOMPARE(describe(parsed.tracks()), tracks);
 }
 
@@ -224,7 +258,7 @@ void tst_FreedbClient::commandsAgainstServer()
     const TrackContainer tracks = parsed.tracks();
     QVERIFY(!tracks.isEmpty());
     QCOMPARE(tracks.last().end, 300000);
-    QCOMPARE(tracks.last().artist, u"Caf\u00e9 Tango - Live"_s);
+    QCOMPARE(tracks.last().artist, u"Caf\u00e9 Tango"_s);
     QVERIFY(server.requests().last().startsWith(
         "GET /~cddb/cddb.cgi?cmd=cddb+read+jazz+0a0b0c0d&hello=nouser+mavlor&proto=5 "
         "HTTP/1.0\r\n"));
