@@ -167,8 +167,9 @@ void CommandLineJob::onFileOpened()
         finish(0);
         return;
     }
-    if (!m_session->sheet().isEmpty() && !m_options.quiet)
+    if (!m_session->sheet().isEmpty() && !m_options.quiet && m_options.mode == Mode::Split)
         printLine(stdout, u"Using CUE sheet %1"_s.arg(m_session->sheet()));
+    m_session->setAlbumEdits(m_options.album);
 }
 
 void CommandLineJob::onOpenFailed(const QString &, const QString &reason)
@@ -182,7 +183,7 @@ void CommandLineJob::onOpenFailed(const QString &, const QString &reason)
 
 void CommandLineJob::onTracksBuilt(const QString &note)
 {
-    if (m_done || m_options.mode != Mode::Split)
+    if (m_done || m_options.mode == Mode::Info)
         return;
     if (!m_sourceApplied) {
         m_sourceApplied = true;
@@ -192,7 +193,24 @@ void CommandLineJob::onTracksBuilt(const QString &note)
         fail(u"no tracks found in CUE sheet %1"_s.arg(m_options.cueSheet));
         return;
     }
-    sliceTracks();
+    if (m_options.mode == Mode::Sheet)
+        writeSheet();
+    else
+        sliceTracks();
+}
+
+void CommandLineJob::writeSheet()
+{
+    QString error;
+    if (m_options.sheetPath.isEmpty()) {
+        const QByteArray sheet = m_session->sheetText();
+        std::fwrite(sheet.constData(), 1, size_t(sheet.size()), stdout);
+        std::fflush(stdout);
+    } else if (!m_session->saveSheet(m_options.sheetPath, &error)) {
+        fail(error);
+        return;
+    }
+    finish(0);
 }
 
 bool CommandLineJob::applyTrackSource()
@@ -205,7 +223,7 @@ bool CommandLineJob::applyTrackSource()
         // A freedb disc longer than the music is the user's choice, not a failure: its tracks
         // past the end have nothing to hold.
         QList<int> leftOut;
-        m_session->replaceTracks(m_options.tracks, &leftOut);
+        m_session->replaceTracks(m_options.tracks, &leftOut, m_options.tracksAlbum);
         for (int number : std::as_const(leftOut))
             printLine(stderr,
                       u"mavlor-cli: track %1 starts after the end of the music; not written"_s.arg(

@@ -15,8 +15,8 @@
 class InterruptNotifier;
 class Session;
 
-// The "info" and "split" commands of mavlor-cli: the session the window drives, run to the end
-// of one file in the event loop, with its progress and results on the terminal.
+// The "info", "split" and "sheet" commands of mavlor-cli: the session the window drives, run
+// to the end of one file in the event loop, with its progress and results on the terminal.
 class CommandLineJob final : public QObject
 {
     Q_OBJECT
@@ -24,7 +24,8 @@ class CommandLineJob final : public QObject
 public:
     enum class Mode {
         Info,
-        Split
+        Split,
+        Sheet, // the tracks as a CUE sheet, into sheetPath or onto standard output
     };
     struct Options
     {
@@ -35,6 +36,8 @@ public:
         QString cueSheet;
         QSet<int> trackSelection; // empty: every track
         TrackContainer tracks;    // given tracks (a freedb disc); the last is stretched to the end
+        Album tracksAlbum;        // what the disc or release says of the album
+        QString sheetPath;
         bool quiet = false;
         Album album; // fields given on the command line; they win over the track source's
     };
@@ -64,6 +67,7 @@ private:
     // The given tracks, cuts or sheet take the place of what the session built.
     bool applyTrackSource();
     void sliceTracks();
+    void writeSheet();
     void fail(const QString &message);
     void finish(int status);
 

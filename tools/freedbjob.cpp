@@ -34,8 +34,9 @@ FreedbJob::FreedbJob(const Freedb::Server &server, QObject *parent)
                 m_answered = true;
             });
     connect(m_object.get(), &FreedbSearchThreadObject::tracksReady, this,
-            [this](const TrackContainer &tracks) {
+            [this](const TrackContainer &tracks, const Album &album) {
                 m_tracks = tracks;
+                m_album = album;
                 m_answered = true;
             });
     connect(m_object.get(), &FreedbSearchThreadObject::failed, this,
@@ -93,12 +94,14 @@ int FreedbJob::search(const QString &text)
     return m_discs.isEmpty() ? 1 : 0;
 }
 
-bool FreedbJob::readTracks(const Freedb::CD &disc, TrackContainer *tracks, QString *error)
+bool FreedbJob::readTracks(const Freedb::CD &disc, TrackContainer *tracks, Album *album,
+                           QString *error)
 {
     m_object->setReadRequest(disc);
     const bool finished = run();
     if (finished && m_answered && !m_tracks.isEmpty()) {
         *tracks = m_tracks;
+        *album = m_album;
         return true;
     }
     if (error)

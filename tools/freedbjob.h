@@ -7,6 +7,7 @@
 
 #include "freedb/cd.h"
 #include "freedb/server.h"
+#include "tracks/album.h"
 #include "tracks/track.h"
 
 class FreedbSearchThreadObject;
@@ -28,7 +29,7 @@ public:
     int search(const QString &text);
     // The tracks of the disc named by genre and id, the last ending at the disc's length.
     // False with a one-line reason when the server gave none.
-    bool readTracks(const Freedb::CD &disc, TrackContainer *tracks, QString *error);
+    bool readTracks(const Freedb::CD &disc, TrackContainer *tracks, Album *album, QString *error);
 
     // "GENRE/DISCID" with two non-empty words of letters, digits, '-' and '_'.
     static bool parseDiscName(const QString &text, Freedb::CD *disc);
@@ -41,6 +42,7 @@ private:
     std::unique_ptr<Thread> m_thread;
     Freedb::CDContainer m_discs;
     TrackContainer m_tracks;
+    Album m_album;
     QString m_error;
     bool m_answered = false;
 };

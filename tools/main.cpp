@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <utility>
 
 #include "commandlinejob.h"
 #include "freedbjob.h"
 #include "musicbrainzjob.h"
 #include "repairjob.h"
-#include "sheetjob.h"
 #include "terminaltext.h"
 #include "work/mp3manager.h"
 
@@ -213,7 +213,8 @@ int prepareTrackSource(Arguments &arguments)
             return usageError(u"--musicbrainz cannot be used with --cue, --at or --freedb"_s);
         QString error;
         MusicBrainzJob job(arguments.musicBrainzServer);
-        if (!job.readTracks(arguments.musicBrainzRelease, &options.tracks, &error)) {
+        if (!job.readTracks(arguments.musicBrainzRelease, &options.tracks, &options.tracksAlbum,
+                            &error)) {
             std::fprintf(
                 stderr, "mavlor-cli: cannot take release %s from MusicBrainz: %s\n",
                 TerminalText::escaped(arguments.musicBrainzRelease).toLocal8Bit().constData(),
@@ -230,7 +231,7 @@ int prepareTrackSource(Arguments &arguments)
             return usageError(u"--freedb cannot be used with --cue or --at"_s);
         QString error;
         FreedbJob job(arguments.server);
-        if (!job.readTracks(disc, &options.tracks, &error)) {
+        if (!job.readTracks(disc, &options.tracks, &options.tracksAlbum, &error)) {
             std::fprintf(stderr, "mavlor-cli: cannot read disc %s from the freedb server: %s\n",
                          arguments.freedbDisc.toLocal8Bit().constData(),
                          error.toLocal8Bit().constData());
@@ -240,28 +241,14 @@ int prepareTrackSource(Arguments &arguments)
     return -1;
 }
 
-int runSheet(const Arguments &parsed)
-{
-    Arguments arguments = parsed;
-    if (const int status = prepareTrackSource(arguments); status >= 0)
-        return status;
-    const QString sheetPath = arguments.options.outputFolder;
-    arguments.options.outputFolder.clear();
-    // The work manager's threads end before the application object does.
-    Mp3ManagerScope workManager;
-    SheetJob job(arguments.options, sheetPath);
-    return job.run();
-}
-
 int runReadingJob(Arguments arguments, CommandLineJob::Mode mode)
 {
     CommandLineJob::Options &options = arguments.options;
     if (mode == CommandLineJob::Mode::Split && options.outputFolder.isEmpty()
         && arguments.positional.size() == 1)
         return usageError(u"split needs --out DIR"_s);
-    if (!options.album.isEmpty())
-        return usageError(
-            u"--album, --album-artist, --year and --genre are taken by the sheet command only"_s);
+    if (mode == CommandLineJob::Mode::Sheet)
+        options.sheetPath = std::exchange(options.outputFolder, QString());
     options.mode = mode;
     if (const int status = prepareTrackSource(arguments); status >= 0)
         return status;
@@ -291,7 +278,8 @@ int main(int argc, char *argv[])
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Info); }},
         {u"split"_s,
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Split); }},
-        {u"sheet"_s, runSheet},
+        {u"sheet"_s,
+         [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Sheet); }},
         {u"repair"_s, runRepair},
         {u"freedb"_s, runFreedb},
         {u"musicbrainz"_s, runMusicBrainz},

@@ -92,13 +92,16 @@ int MusicBrainzJob::search(const QString &text)
     return m_releases.isEmpty() ? 1 : 0;
 }
 
-bool MusicBrainzJob::readTracks(const QString &releaseId, TrackContainer *tracks, QString *error)
+bool MusicBrainzJob::readTracks(const QString &releaseId, TrackContainer *tracks, Album *album,
+                                QString *error)
 {
     m_object->setReadRequest(releaseId);
     const bool finished = run();
     QString reason = finished ? m_error : u"stopped"_s;
-    if (finished && m_answered && m_release.toTracks(tracks, &reason))
+    if (finished && m_answered && m_release.toTracks(tracks, &reason)) {
+        *album = m_release.album().tags();
         return true;
+    }
     if (error)
         *error = TerminalText::escaped(reason);
     return false;

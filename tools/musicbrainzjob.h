@@ -29,7 +29,7 @@ public:
     int search(const QString &text);
     // The release's tracks, the last one's end left to the MP3's end. False with a one-line
     // reason when the server gave none or the release gives no boundaries.
-    bool readTracks(const QString &releaseId, TrackContainer *tracks, QString *error);
+    bool readTracks(const QString &releaseId, TrackContainer *tracks, Album *album, QString *error);
 
 private:
     // Runs the request stored in the thread object; false when interrupted.

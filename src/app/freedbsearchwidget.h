@@ -71,7 +71,7 @@ public:
 signals:
     void search(const QString &text);
     void closed();
-    void tracksReady(const TrackContainer &tracks);
+    void tracksReady(const TrackContainer &tracks, const Album &album);
 
 public slots:
     void onClick();

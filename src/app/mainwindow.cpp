@@ -469,9 +469,9 @@ void MainWindow::onTracksBuilt(const QString &note)
         statusBar()->showMessage(note);
 }
 
-void MainWindow::onReadyTracks(const TrackContainer &tracks)
+void MainWindow::onReadyTracks(const TrackContainer &tracks, const Album &album)
 {
-    m_session->replaceTracks(tracks);
+    m_session->replaceTracks(tracks, nullptr, album);
     if (m_session->canUndo())
         statusBar()->showMessage(tr("The track list was replaced; Undo brings the previous one "
                                     "back."));

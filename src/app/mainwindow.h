@@ -9,6 +9,7 @@
 #include "app/welcomepanel.h"
 #include "cue/filefinder.h"
 #include "mp3/cheapmp3.h"
+#include "tracks/album.h"
 #include "tracks/track.h"
 #include "tracks/tracksupdatelistener.h"
 
@@ -76,7 +77,7 @@ public:
 
 public slots:
     // A freedb disc's tracks.
-    void onReadyTracks(const TrackContainer &tracks);
+    void onReadyTracks(const TrackContainer &tracks, const Album &album = {});
     void onDroppedFiles(const DroppableWindow::FileList &files);
     void onOpenFile();
     void onChooseSaveFolder();

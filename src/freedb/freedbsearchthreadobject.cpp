@@ -75,7 +75,7 @@ void FreedbSearchThreadObject::read()
     }
     const Freedb::DiscEntry entry(lines);
     if (entry.isValid())
-        emit tracksReady(entry.tracks());
+        emit tracksReady(entry.tracks(), entry.album());
     else
         emit failed(u"the disc entry holds no tracks"_s);
 }

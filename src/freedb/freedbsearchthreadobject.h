@@ -5,6 +5,7 @@
 #include "freedb/cd.h"
 #include "freedb/client.h"
 #include "threads/ithreadobject.h"
+#include "tracks/album.h"
 #include "tracks/track.h"
 
 // Runs one freedb command per start() on its worker thread: a search, or the read of a disc
@@ -38,7 +39,7 @@ public slots:
     void start() override;
 
 signals:
-    void tracksReady(const TrackContainer &tracks);
+    void tracksReady(const TrackContainer &tracks, const Album &album);
     void discsReady(const Freedb::CDContainer &discs);
     // Sent before discsReady() when the server listed more discs than are kept.
     void discListCut(int kept);

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include "tracks/album.h"
+
 namespace MusicBrainz {
 
 // What a release says about the album as a whole, for album tags.
@@ -13,6 +15,9 @@ struct Album
     QString date;
     int discCount = 0;      // media in the release
     QList<int> discOfTrack; // the medium position of each track, in track order
+
+    // The fields every track is tagged with; the disc number is a track's own and not here.
+    ::Album tags() const;
 
     friend bool operator==(const Album &, const Album &) = default;
 };

@@ -81,6 +81,13 @@ Mp3Manager::Mp3Manager(QObject *parent)
                 emit readyTracks(tracks);
         },
         Qt::QueuedConnection);
+    connect(
+        m_cueParserObject, &CueParserThreadObject::readyAlbum, this,
+        [this](const Album &album) {
+            if (m_nextCueParse.isEmpty())
+                emit readyAlbum(album);
+        },
+        Qt::QueuedConnection);
     connect(m_cueParserThread, &Thread::stopped, this, &Mp3Manager::onCueParseStopped);
 }
 
@@ -166,7 +173,8 @@ void Mp3Manager::onCueParseStopped()
     m_cueParserThread->startWork();
 }
 
-void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index)
+void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index,
+                       const Album &album, int trackTotal)
 {
     executeCommands(BeginSlice);
     if (m_sliceThread->isRunning())
@@ -174,6 +182,8 @@ void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks
     m_sliceObject->setOutputFolder(outputFolder);
     m_sliceObject->setTracks(tracks);
     m_sliceObject->setIndex(std::move(index));
+    m_sliceObject->setAlbum(album);
+    m_sliceObject->setTrackTotal(trackTotal);
     m_sliceThread->startWork();
 }
 

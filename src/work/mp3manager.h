@@ -9,6 +9,7 @@
 #include "mp3/cheapmp3.h"
 #include "mp3/ireadedlistener.h"
 #include "slice/sliceprogress.h"
+#include "tracks/album.h"
 #include "tracks/track.h"
 #include "work/commandmanager.h"
 
@@ -42,7 +43,9 @@ public:
     // dropped, and the new one starts once it has ended.
     void openMp3(const QString &path);
     void parseCue(const QString &cuePath);
-    void slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index);
+    // trackTotal is the number of tracks in the list, for the "n/N" of each track's tag.
+    void slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index,
+               const Album &album = {}, int trackTotal = 0);
 
     void readed(float percent) override;
 
@@ -59,6 +62,8 @@ signals:
     void readyCheapMP3(CheapMP3Ptr index);
     void readyCueFiles(const FileFinder::FileList &files);
     void readyTracks(const TrackContainer &tracks);
+    // A parsed sheet's album fields; comes just before its tracks.
+    void readyAlbum(const Album &album);
     // A track of the running slice that could not be written, and why.
     void trackFailed(int track, const QString &path, const QString &reason);
     void trackWritten(int track, const QString &path);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cue/cuesheetwriter.h"
 #include "tracks/tracklist.h"
 #include "work/callbackcommand.h"
 #include "work/mp3manager.h"
@@ -24,6 +25,7 @@ Session::Session(Mp3Manager *manager, QObject *parent)
     connect(m_manager, &Mp3Manager::readyCueFiles, this, &Session::onReadyCueFiles);
     connect(m_manager, &Mp3Manager::cueSearchEnded, this, &Session::onCueSearchEnded);
     connect(m_manager, &Mp3Manager::readyTracks, this, &Session::onReadyTracks);
+    connect(m_manager, &Mp3Manager::readyAlbum, this, &Session::onReadyAlbum);
     connect(m_manager, &Mp3Manager::cueParseEnded, this, &Session::onCueParseEnded);
     connect(m_manager, &Mp3Manager::sliceProgress, this, &Session::onSliceProgress);
     connect(m_manager, &Mp3Manager::trackWritten, this, &Session::onTrackWritten);
@@ -135,6 +137,9 @@ void Session::settleOpen()
     m_undo.clear();
     m_redo.clear();
     emit historyChanged();
+    m_sourceAlbum = {};
+    m_albumEdits = {};
+    emit albumChanged();
 
     const QString own = baseName(m_currentFile);
     QStringList others;
@@ -202,6 +207,34 @@ void Session::onReadyTracks(const TrackContainer &tracks)
     emit tracksBuilt(QString());
 }
 
+void Session::onReadyAlbum(const Album &album)
+{
+    if (!m_sheetPending || m_sheet.isEmpty())
+        return;
+    m_sourceAlbum = album;
+    emit albumChanged();
+}
+
+void Session::setAlbumEdits(const Album &edits)
+{
+    if (edits == m_albumEdits)
+        return;
+    m_albumEdits = edits;
+    emit albumChanged();
+}
+
+QByteArray Session::sheetText() const
+{
+    return CueSheetWriter::sheet(TrackList::instance()->allTracks(), album(),
+                                 QFileInfo(m_currentFile).fileName());
+}
+
+bool Session::saveSheet(const QString &path, QString *error) const
+{
+    return CueSheetWriter::write(path, m_currentFile, TrackList::instance()->allTracks(), album(),
+                                 error);
+}
+
 void Session::onCueParseEnded()
 {
     if (!m_sheetPending || m_sheet.isEmpty())
@@ -215,7 +248,7 @@ void Session::onCueParseEnded()
     emit tracksBuilt(tr("%1 holds no tracks; the whole file is one track.").arg(name));
 }
 
-void Session::replaceTracks(const TrackContainer &tracks, QList<int> *leftOut)
+void Session::replaceTracks(const TrackContainer &tracks, QList<int> *leftOut, const Album &album)
 {
     if (!m_index || m_state != State::Ready)
         return;
@@ -233,7 +266,9 @@ void Session::replaceTracks(const TrackContainer &tracks, QList<int> *leftOut)
     if (m_sheetPending)
         m_sheet.clear();
     m_sheetPending = false;
+    m_sourceAlbum = album;
     TrackList::instance()->setTracks(kept);
+    emit albumChanged();
     emit stateChanged();
 }
 
@@ -319,7 +354,7 @@ bool Session::slice(const QString &folderText, const TrackContainer &tracks, QSt
     m_sliceDone = 0;
     m_summary = SliceSummary{folder, static_cast<int>(tracks.size()), 0, false, {}};
     setState(State::Slicing);
-    m_manager->slice(folder, tracks, m_index);
+    m_manager->slice(folder, tracks, m_index, album(), TrackList::instance()->count());
     return true;
 }
 

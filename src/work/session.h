@@ -7,6 +7,7 @@
 #include "cue/filefinder.h"
 #include "mp3/cheapmp3.h"
 #include "slice/sliceprogress.h"
+#include "tracks/album.h"
 #include "tracks/track.h"
 #include "tracks/trackcalculaterlistener.h"
 #include "tracks/trackhistorylistener.h"
@@ -69,7 +70,19 @@ public:
     // Tracks from a sheet, a disc or a proposal; the last is stretched to the file's end.
     // Tracks that start at or after the end hold nothing and are left out; their numbers go
     // into leftOut.
-    void replaceTracks(const TrackContainer &tracks, QList<int> *leftOut = nullptr);
+    void replaceTracks(const TrackContainer &tracks, QList<int> *leftOut = nullptr,
+                       const Album &album = {});
+
+    // The album fields every written track carries: what the user set wins over what the
+    // track source (a sheet, a disc, a release) says; the source MP3's own tags fill the rest
+    // when the tracks are written.
+    Album album() const { return m_albumEdits.filledFrom(m_sourceAlbum); }
+    Album albumEdits() const { return m_albumEdits; }
+    void setAlbumEdits(const Album &edits);
+    // The tracks and album as a CUE sheet of the open file.
+    QByteArray sheetText() const;
+    // Writes sheetText() atomically; never over the MP3.
+    bool saveSheet(const QString &path, QString *error) const;
     // Cuts at the given times (ms); false with the reason when one is at or past the end.
     bool cutAt(const QList<int> &times, QString *why = nullptr);
 
@@ -103,6 +116,8 @@ public:
     SliceSummary lastSlice() const { return m_summary; }
 
 signals:
+    // The album fields changed.
+    void albumChanged();
     // state(), the file, the index or the tracks' source changed: redraw and re-enable.
     void stateChanged();
     // A new file's index has arrived and is current.
@@ -129,6 +144,7 @@ private:
     void onReadyCueFiles(const FileFinder::FileList &files);
     void onCueSearchEnded();
     void onReadyTracks(const TrackContainer &tracks);
+    void onReadyAlbum(const Album &album);
     void onCueParseEnded();
     void onSliceProgress(SliceProgress progress);
     void onTrackWritten(int track, const QString &path);
@@ -167,6 +183,9 @@ private:
     bool m_gestureOpen = false;
     Change m_lastChange = Change::Replace;
     int m_lastIndex = -1;
+
+    Album m_sourceAlbum;
+    Album m_albumEdits;
 
     // The running slice.
     TrackContainer m_sliceTracks;
