@@ -84,7 +84,7 @@ TrackDataDialog::TrackDataDialog(QWidget *parent)
     m_okButton = buttonBox->button(QDialogButtonBox::Ok);
 
     setWindowTitle(tr("Add"));
-    connect(buttonBox, &QDialogButtonBox::accepted, this, &TrackDataDialog::applyFields);
+    connect(buttonBox, &QDialogButtonBox::accepted, this, &TrackDataDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(m_startLineEdit, &QLineEdit::textChanged, this, &TrackDataDialog::checkFields);
     connect(m_endLineEdit, &QLineEdit::textChanged, this, &TrackDataDialog::checkFields);
@@ -264,7 +264,7 @@ void TrackDataDialog::checkFields()
     m_okButton->setEnabled(problem.isEmpty());
 }
 
-void TrackDataDialog::applyFields()
+void TrackDataDialog::accept()
 {
     Track track;
     QString problem;
@@ -277,7 +277,7 @@ void TrackDataDialog::applyFields()
         showProblem(problem, nullptr);
         return;
     }
-    accept();
+    QDialog::accept();
 }
 
 void TrackDataDialog::showProblem(const QString &problem, QLineEdit *field)

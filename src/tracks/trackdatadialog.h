@@ -51,13 +51,16 @@ public:
     // What keeps OK from taking the fields; empty when nothing does.
     QString problem() const;
 
+public slots:
+    // Closes only when the fields read and the track list took them.
+    void accept() override;
+
 private:
     // Called by OK with the fields read; false keeps the dialog open with *why shown.
     using Apply = std::function<bool(const Track &track, QString *why)>;
 
     bool readFields(Track *track, QString *problem, QLineEdit **field) const;
     void checkFields();
-    void applyFields();
     void showProblem(const QString &problem, QLineEdit *field);
 
     static bool run(QWidget *parent, const QString &windowTitle, int row, const QString &artist,

@@ -80,11 +80,13 @@ void TestWaveformWidget::levelsFollowEntryCount_data()
     QTest::addColumn<int>("totalLength");
 
     QTest::newRow("empty") << 0 << 0 << 0 << 0;
+    // Opened at the finest level the 800-pixel view holds; the length is counted from the
+    // index (entries x 1152 / 44100 s), not from the columns of a level.
     QTest::newRow("1 entry") << 1 << 0 << 2 << 26;
-    QTest::newRow("300 entries") << 300 << 0 << 600 << 7837;
-    QTest::newRow("301 entries") << 301 << 1 << 301 << 7863;
-    // Halved to 2500 and 1250 columns: the odd entry is lost at the coarse levels.
-    QTest::newRow("5001 entries") << 5001 << 3 << 1250 << 130612;
+    QTest::newRow("400 entries, level 0 fills the view") << 400 << 0 << 800 << 10448;
+    QTest::newRow("401 entries") << 401 << 1 << 401 << 10475;
+    // Halved to 2500, 1250 and 625 columns: the odd entry is lost at the coarse levels.
+    QTest::newRow("5001 entries") << 5001 << 4 << 625 << 130638;
 }
 
 void TestWaveformWidget::levelsFollowEntryCount()
@@ -134,7 +136,7 @@ void TestWaveformWidget::normalisationStaysDefined()
     });
     const float value = m_view->levelValue(1, entry);
     QVERIFY2(value >= minimum && value <= maximum, qPrintable(QString::number(value)));
-    for (int z = 0; z < WaveformWidget::LevelCount; ++z) {
+    for (int z = 0; z < m_view->levelCount(); ++z) {
         for (int j = 0; j < m_view->levelWidth(z); ++j) {
             const float v = m_view->levelValue(z, j);
             QVERIFY2(v >= 0.0f && v <= 1.0f,
@@ -154,6 +156,7 @@ void TestWaveformWidget::rulerStepAt44100_data()
     QTest::newRow("level 2") << 2 << 19.1 << 5;
     QTest::newRow("level 3") << 3 << 9.6 << 15;
     QTest::newRow("level 4") << 4 << 4.8 << 15;
+    QTest::newRow("level 5") << 5 << 2.4 << 30;
 }
 
 void TestWaveformWidget::rulerStepAt44100()
@@ -162,7 +165,7 @@ void TestWaveformWidget::rulerStepAt44100()
     QFETCH(double, pixelsPerSecond);
     QFETCH(int, step);
 
-    load(6000);
+    load(12000);
     goToLevel(level);
     QCOMPARE(m_view->level(), level);
     QCOMPARE(qRound(10.0 / m_view->secondsPerPixel()) / 10.0, pixelsPerSecond);
@@ -178,10 +181,11 @@ void TestWaveformWidget::zoomKeepsCentreColumn_data()
 
     QTest::newRow("in") << 3 << 700 << 0 << 2;
     QTest::newRow("out") << 1 << 3000 << 0 << 2;
-    QTest::newRow("wheel away from the user zooms in") << 2 << 1000 << 120 << 1;
-    QTest::newRow("wheel toward the user zooms out") << 1 << 2000 << -120 << 2;
+    QTest::newRow("Ctrl+wheel away from the user zooms in") << 2 << 1000 << 120 << 1;
+    QTest::newRow("Ctrl+wheel toward the user zooms out") << 1 << 2000 << -120 << 2;
     QTest::newRow("in at level 0") << 0 << 500 << 120 << 0;
-    QTest::newRow("out at level 4") << 4 << 100 << -120 << 4;
+    // 8000 entries: level 5 (500 columns) is the first the view holds.
+    QTest::newRow("out at the fit level") << 5 << 0 << -120 << 5;
 }
 
 void TestWaveformWidget::zoomKeepsCentreColumn()
@@ -202,7 +206,7 @@ void TestWaveformWidget::zoomKeepsCentreColumn()
     if (wheel != 0) {
         const QPointF at(400, 100);
         QWheelEvent event(at, m_view->mapToGlobal(at), {}, QPoint(0, wheel), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(m_view.get(), &event);
     } else if (expectedLevel < level) {
         m_view->zoomIn();
@@ -231,6 +235,7 @@ void TestWaveformWidget::scrollStaysInsideLevel()
 
     // Level 3 of 8000 entries has 2000 columns; level 4 only 1000, 200 past the view.
     load(8000);
+    goToLevel(3);
     QSignalSpy scrolled(m_view.get(), &WaveformWidget::scrolled);
     m_view->setScrollOffset(-10);
     QCOMPARE(m_view->scrollOffset(), 0);
@@ -248,6 +253,7 @@ void TestWaveformWidget::scrollStaysInsideLevel()
 void TestWaveformWidget::clickOffersTrackDragOnlyScrolls()
 {
     load(3000);
+    goToLevel(2);
     m_view->setScrollOffset(50);
     QString title;
     QString start;
@@ -303,6 +309,8 @@ void TestWaveformWidget::sliderFollowsView()
     m_view->setSlider(&slider);
     QVERIFY(slider.isHidden());
     load(8000);
+    goToLevel(3);
+    m_view->setScrollOffset(0);
 
     QVERIFY(!slider.isHidden());
     QCOMPARE(slider.maximum(), m_view->maximumScrollOffset());
