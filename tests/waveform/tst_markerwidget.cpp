@@ -118,8 +118,13 @@ void TestMarkerWidget::hoverPlacesOnBoundary()
     m_view->setScrollOffset(offset);
     QTest::mouseMove(m_view, QPoint(400, 100));
     m_view->setEnabled(enabled);
+    QSignalSpy hovered(m_view, &WaveformWidget::boundaryHovered);
     QTest::mouseMove(m_view, pointer);
     QCOMPARE(m_marker->isVisible(), track >= 0);
+    // The window highlights the rows of the boundary the view reports.
+    QCOMPARE(m_view->hoveredBoundary(), track);
+    if (!hovered.isEmpty())
+        QCOMPARE(hovered.last().at(0).toInt(), track);
     if (track < 0)
         return;
     QCOMPARE(m_marker->trackIndex(), track);
