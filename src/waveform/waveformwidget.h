@@ -31,8 +31,8 @@ public:
     explicit WaveformWidget(QWidget *parent = nullptr);
     ~WaveformWidget() override;
 
-    // Replaces (and deletes) the current index, builds the levels and starts at the
-    // initial level, scrolled to the start. Null leaves the view empty.
+    // Replaces the current index, builds the levels and starts fitted, scrolled to the
+    // start. Null leaves the view empty.
     void setFrameIndex(CheapMP3Ptr index);
     const CheapMP3 *frameIndex() const;
     CheapMP3Ptr sharedFrameIndex() const { return m_frameIndex; }
