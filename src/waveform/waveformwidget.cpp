@@ -30,7 +30,7 @@ constexpr double minimumLabelSpacing = 50.0;
 
 const QColor tickedColor(Qt::blue);
 const QColor untickedColor(170, 170, 215);
-const QColor shownTrackColor(255, 214, 90, 70);
+const QColor shownTrackColor(0, 120, 215, 40);
 
 } // namespace
 
