@@ -131,8 +131,10 @@ bool TrackDataDialog::run(QWidget *parent, const QString &windowTitle, int row,
     dialog->m_apply = [&](const Track &track, QString *why) {
         const bool sameTexts = dialog->artist() == shownArtist && dialog->title() == shownTitle
             && dialog->start() == shownStart && dialog->end() == shownEnd;
+        // Only what the fields show counts: not the number, not the tick.
         Track before = list->trackAt(row);
-        before.number = 0;
+        before.number = track.number;
+        before.ticked = track.ticked;
         if ((sameTexts && !addUnchanged) || (editing && track == before))
             return true;
         applied = editing ? list->editTrack(row, track, why) : list->addTrack(track);

@@ -290,12 +290,6 @@ int WaveformWidget::shownTrack() const
     return m_shownTrack;
 }
 
-void WaveformWidget::setTrackTicks(const QList<bool> &ticks)
-{
-    m_ticks = ticks;
-    update();
-}
-
 void WaveformWidget::setHoveredBoundary(int index)
 {
     if (index == m_hoveredBoundary)
@@ -394,16 +388,20 @@ void WaveformWidget::paintEvent(QPaintEvent *)
     QList<QLine> ticked;
     QList<QLine> unticked;
     ticked.reserve(std::max(visible, 0));
-    int track = 0;
-    int nextStart = list->count() > 1 ? xOf(list->startOf(1)) : std::numeric_limits<int>::max();
+    const TrackContainer tracks = list->allTracks();
+    const auto startX = [&](qsizetype i) {
+        return i < tracks.size() ? xOf(tracks.at(i).start) : std::numeric_limits<int>::max();
+    };
+    qsizetype track = 0;
+    int nextStart = startX(1);
+    bool dimmed = !tracks.isEmpty() && !tracks.first().ticked;
     for (int x = 0; x < visible; ++x) {
         while (x >= nextStart) {
             ++track;
-            nextStart = track + 1 < list->count() ? xOf(list->startOf(track + 1))
-                                                  : std::numeric_limits<int>::max();
+            nextStart = startX(track + 1);
+            dimmed = !tracks.at(track).ticked;
         }
         const int h = m_columnHeights[m_scrollOffset + x];
-        const bool dimmed = track < m_ticks.size() && !m_ticks.at(track);
         (dimmed ? unticked : ticked).append(QLine(x, mid - h, x, mid + h + 1));
     }
     painter.setPen(tickedColor);

@@ -17,7 +17,7 @@ class Slider;
 // Loudness outline of the opened MP3, drawn from the index's per-entry gains at pre-computed
 // zoom levels (2 pixels per entry, then each half the one before, down to the level that
 // holds the whole file in the view), with a time ruler and a yellow line at every track
-// boundary; unticked tracks are drawn dimmed and the shown track is marked. Shares the
+// boundary; tracks the list holds unticked are drawn dimmed and the shown track is marked. Shares the
 // frame index read-only. Handles its own input: a click without movement offers a new track at that time,
 // a drag with the left button, the wheel, Shift+wheel and the arrow, Page and Home/End keys
 // scroll, Ctrl+wheel zooms about the pointer. A new file opens fitted, and a fitted view
@@ -81,9 +81,6 @@ public:
     // fits); -1 or an index past the list clears the mark.
     void showTrack(int index);
     int shownTrack() const;
-    // Tick state per track, in list order; an unticked track is drawn dimmed. Tracks past
-    // the list count as ticked.
-    void setTrackTicks(const QList<bool> &ticks);
     // The boundary at the start of the track at index is under the pointer (-1: none);
     // emits boundaryHovered when it changes. The marker calls it.
     void setHoveredBoundary(int index);
@@ -145,5 +142,4 @@ private:
     bool m_fitted = false;
     int m_shownTrack = -1;
     int m_hoveredBoundary = -1;
-    QList<bool> m_ticks;
 };

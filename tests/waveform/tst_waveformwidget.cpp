@@ -533,7 +533,7 @@ void TestWaveformWidget::shownTrackScrolledIntoViewUntickedDimmed()
 
     // Fitted, track 3 unticked: none of its columns blue, some dimmed.
     m_view->fitToView();
-    m_view->setTrackTicks({true, true, false, true});
+    list->setTicked(2, false);
     const QImage image = m_view->grab().toImage();
     const auto count = [&](int from, int to, const QColor &colour) {
         int found = 0;
