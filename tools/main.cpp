@@ -15,6 +15,7 @@
 #include "musicbrainzjob.h"
 #include "repairjob.h"
 #include "terminaltext.h"
+#include "tracks/timetext.h"
 #include "work/mp3manager.h"
 
 using namespace Qt::StringLiterals;
@@ -140,9 +141,11 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     CommandLineJob::Options &options = parsed->options;
     options.outputFolder = parser.value(out);
     for (const QString &text : parser.values(at)) {
-        int ms = 0;
-        if (!CommandLineJob::parseTime(text, &ms))
-            return usageError(u"--at needs a time (mm:ss.hh or seconds), got \"%1\""_s.arg(text));
+        bool ok = false;
+        const int ms = TimeText::parse(text, &ok);
+        if (!ok)
+            return usageError(
+                u"--at needs a time (h:mm:ss.hh, mm:ss.hh or seconds), got \"%1\""_s.arg(text));
         options.cutTimes.append(ms);
     }
     options.cueSheet = parser.value(cue);

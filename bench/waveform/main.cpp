@@ -1,5 +1,5 @@
 // Waveform benchmark, run by hand: indexes a 6-hour MP3 (a 5-minute piece encoded once by
-// lame, repeated), builds the five levels and paints the view offscreen at every level, and
+// lame, repeated), builds the levels and paints the view offscreen at every level, and
 // prints the times. Usage: mavlor-bench-waveform [WORKFOLDER]
 // With --picture OUT.png [WORKFOLDER] it saves instead what the 5-minute piece looks like:
 // slider, waveform with four tracks and the marker on a boundary, at levels 3 and 0.
@@ -189,14 +189,13 @@ int main(int argc, char *argv[])
                     / 3600.0,
                 QFileInfo(longFile).size() / 1e6, entries, rounds);
     std::printf("index (readFile)            %8.3f s\n", indexTime);
-    std::printf("build five levels           %8.3f s\n", buildTime);
+    std::printf("build the levels            %8.3f s\n", buildTime);
 
-    // Every level, from the coarsest in: the zoom (column heights of the level) and a paint
+    // Every level, from the fitted one in: the zoom (column heights of the level) and a paint
     // of a full 1280 x 300 view in the middle of the file.
-    while (view.level() < view.levelCount() - 1)
-        view.zoomOut();
+    view.fitToView();
     std::printf("level  columns   zoom (ms)  paint (ms, mean of %d)\n", paintsPerLevel);
-    for (int level = view.levelCount() - 1; level >= 0; --level) {
+    for (int level = view.fitLevel(); level >= 0; --level) {
         double zoomTime = 0.0;
         if (view.level() != level) {
             timer.restart();

@@ -2,16 +2,25 @@
 
 #include <QString>
 
-// Text form of a time, "mm:ss.hh": minutes, seconds and hundredths, each at least two
-// digits. Shared by the track table, the edit dialog and the markers.
+// Text forms of a time, shared by the track table, the edit dialog, the ruler and the command
+// line. A file of an hour or more shows hours in every time ("h:mm:ss.hh"), a shorter one
+// "mm:ss.hh", so that one file's times line up.
 class TimeText final
 {
 public:
     TimeText() = delete;
 
-    static QString format(int ms);
-    // Minutes up to ':', seconds up to the next '.', hundredths after it; each part must be
-    // plain decimal digits and the sum must fit an int, else *ok is false and 0 returned.
-    // Seconds are not limited to 59.
+    static constexpr int HourMs = 3600000;
+
+    // "mm:ss.hh", or "h:mm:ss.hh" when ms or fileLength is an hour or more.
+    static QString format(int ms, int fileLength = 0);
+    // Whole seconds, no leading zero: "4:30", or "0:04:30" and "1:05:00" in a long file.
+    static QString formatSeconds(int ms, int fileLength = 0);
+
+    // Reads h:mm:ss.hh, h:mm:ss, mm:ss.hh, mm:ss, m:ss (minutes may pass 99) and plain
+    // seconds ("75", "75.5"); blanks around the text are ignored. The fraction is decimal
+    // (".5" is half a second, up to milliseconds); after a colon a field has two digits and
+    // stays below 60. Anything else, or a time past what an int holds, sets *ok false and
+    // returns 0.
     static int parse(const QString &text, bool *ok = nullptr);
 };

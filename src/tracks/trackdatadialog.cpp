@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -35,9 +36,9 @@ TrackDataDialog::TrackDataDialog(QWidget *parent)
     if (objectName().isEmpty())
         setObjectName(u"TrackDataDialog"_s);
     setModal(false);
-    resize(355, 170);
-    setMinimumSize(355, 170);
-    setMaximumSize(355, 170);
+    resize(355, 195);
+    setMinimumSize(355, 195);
+    setMaximumSize(355, 195);
 
     auto *verticalLayout = new QVBoxLayout(this);
     verticalLayout->setObjectName(u"verticalLayout"_s);
@@ -68,14 +69,25 @@ TrackDataDialog::TrackDataDialog(QWidget *parent)
 
     verticalLayout->addWidget(groupBox);
 
+    m_problemLabel = new QLabel(this);
+    m_problemLabel->setObjectName(u"problemLabel"_s);
+    QPalette warning = m_problemLabel->palette();
+    warning.setColor(QPalette::WindowText, QColor(190, 0, 0));
+    m_problemLabel->setPalette(warning);
+    verticalLayout->addWidget(m_problemLabel);
+
     auto *buttonBox = new QDialogButtonBox(this);
     buttonBox->setObjectName(u"buttonBox"_s);
     buttonBox->setStandardButtons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     verticalLayout->addWidget(buttonBox);
 
+    m_okButton = buttonBox->button(QDialogButtonBox::Ok);
+
     setWindowTitle(tr("Add"));
-    connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttonBox, &QDialogButtonBox::accepted, this, &TrackDataDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_startLineEdit, &QLineEdit::textChanged, this, &TrackDataDialog::checkFields);
+    connect(m_endLineEdit, &QLineEdit::textChanged, this, &TrackDataDialog::checkFields);
 }
 
 TrackDataDialog::~TrackDataDialog() = default;
@@ -92,53 +104,48 @@ bool TrackDataDialog::run(QWidget *parent, const QString &windowTitle, int row,
                           const QString &end, bool addUnchanged)
 {
     TrackList *list = TrackList::instance();
+    const int fileLength = list->fileLength();
     QString shownArtist = artist;
     QString shownTitle = title;
     QString shownStart = start;
     QString shownEnd = end;
     // Taken as unsigned, "no row" and -1 both fall past the end of the list.
-    if (row != NoRow && static_cast<unsigned>(row) < static_cast<unsigned>(list->count())) {
+    const bool editing =
+        row != NoRow && static_cast<unsigned>(row) < static_cast<unsigned>(list->count());
+    if (editing) {
         const Track track = list->trackAt(row);
         shownArtist = track.artist;
         shownTitle = track.title;
-        shownStart = TimeText::format(track.start);
-        shownEnd = TimeText::format(track.end);
+        shownStart = TimeText::format(track.start, fileLength);
+        shownEnd = TimeText::format(track.end, fileLength);
     }
 
     QPointer<TrackDataDialog> dialog = new TrackDataDialog(parent);
     dialog->setWindowTitle(windowTitle);
+    dialog->setFileLength(fileLength);
     dialog->setArtist(shownArtist);
     dialog->setTitle(shownTitle);
     dialog->setStart(shownStart);
     dialog->setEnd(shownEnd);
-    const int result = dialog->exec();
+    bool applied = false;
+    dialog->m_apply = [&](const Track &track, QString *why) {
+        const bool sameTexts = dialog->artist() == shownArtist && dialog->title() == shownTitle
+            && dialog->start() == shownStart && dialog->end() == shownEnd;
+        // Only what the fields show counts: not the number, not the tick.
+        Track before = list->trackAt(row);
+        before.number = track.number;
+        before.ticked = track.ticked;
+        if ((sameTexts && !addUnchanged) || (editing && track == before))
+            return true;
+        applied = editing ? list->editTrack(row, track, why) : list->addTrack(track);
+        if (!applied && !editing && why)
+            *why = tr("The track could not be added.");
+        return applied;
+    };
+    dialog->exec();
     // The parent may have gone while the dialog ran, taking the dialog with it.
-    if (!dialog)
-        return false;
-
-    const QString newArtist = dialog->artist();
-    const QString newTitle = dialog->title();
-    const QString newStart = dialog->start();
-    const QString newEnd = dialog->end();
     delete dialog;
-
-    if (result != QDialog::Accepted)
-        return false;
-    if (!addUnchanged && newArtist == shownArtist && newTitle == shownTitle
-        && newStart == shownStart && newEnd == shownEnd)
-        return false;
-
-    Track track;
-    track.title = newTitle;
-    track.artist = newArtist;
-    track.number = 0;
-    bool startOk = false;
-    bool endOk = false;
-    track.start = TimeText::parse(newStart, &startOk);
-    track.end = TimeText::parse(newEnd, &endOk);
-    if (!startOk || !endOk)
-        return false;
-    return list->addTrack(track);
+    return applied;
 }
 
 bool TrackDataDialog::editTrackAt(QWidget *parent, const QString &windowTitle, int ms)
@@ -161,8 +168,9 @@ bool TrackDataDialog::editTrackAt(QWidget *parent, const QString &windowTitle, i
             break;
         }
     }
-    return run(parent, windowTitle, -1, artist, title, TimeText::format(ms), TimeText::format(end),
-               true);
+    const int length = list->fileLength();
+    return run(parent, windowTitle, -1, artist, title, TimeText::format(ms, length),
+               TimeText::format(end, length), true);
 }
 
 QString TrackDataDialog::artist() const
@@ -203,4 +211,84 @@ QString TrackDataDialog::end() const
 void TrackDataDialog::setEnd(const QString &end)
 {
     m_endLineEdit->setText(end);
+}
+
+void TrackDataDialog::setFileLength(int ms)
+{
+    m_fileLength = ms;
+    checkFields();
+}
+
+QString TrackDataDialog::problem() const
+{
+    return m_problemLabel->text();
+}
+
+bool TrackDataDialog::readFields(Track *track, QString *problem, QLineEdit **field) const
+{
+    track->artist = artist();
+    track->title = title();
+    bool startOk = false;
+    bool endOk = false;
+    track->start = TimeText::parse(start(), &startOk);
+    track->end = TimeText::parse(end(), &endOk);
+    const QString forms = tr("a time such as 4:30, 1:05:00 or 75.5");
+    if (!startOk) {
+        *problem = tr("Start needs %1.").arg(forms);
+        *field = m_startLineEdit;
+    } else if (!endOk) {
+        *problem = tr("End needs %1.").arg(forms);
+        *field = m_endLineEdit;
+    } else if (m_fileLength > 0 && track->start >= m_fileLength) {
+        *problem = tr("Start is past the file's end (%1).")
+                       .arg(TimeText::format(m_fileLength, m_fileLength));
+        *field = m_startLineEdit;
+    } else if (track->end <= track->start) {
+        *problem = tr("Start must be before End.");
+        *field = m_startLineEdit;
+    } else if (m_fileLength > 0 && track->end > m_fileLength) {
+        *problem = tr("End is past the file's end (%1).")
+                       .arg(TimeText::format(m_fileLength, m_fileLength));
+        *field = m_endLineEdit;
+    } else {
+        return true;
+    }
+    return false;
+}
+
+void TrackDataDialog::checkFields()
+{
+    Track track;
+    QString problem;
+    QLineEdit *field = nullptr;
+    readFields(&track, &problem, &field);
+    showProblem(problem, field);
+    m_okButton->setEnabled(problem.isEmpty());
+}
+
+void TrackDataDialog::accept()
+{
+    Track track;
+    QString problem;
+    QLineEdit *field = nullptr;
+    if (!readFields(&track, &problem, &field)) {
+        showProblem(problem, field);
+        return;
+    }
+    if (m_apply && !m_apply(track, &problem)) {
+        showProblem(problem, nullptr);
+        return;
+    }
+    QDialog::accept();
+}
+
+void TrackDataDialog::showProblem(const QString &problem, QLineEdit *field)
+{
+    m_problemLabel->setText(problem);
+    for (QLineEdit *edit : {m_startLineEdit, m_endLineEdit}) {
+        QPalette marked = palette();
+        if (edit == field)
+            marked.setColor(QPalette::Text, QColor(190, 0, 0));
+        edit->setPalette(marked);
+    }
 }

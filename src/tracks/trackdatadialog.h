@@ -1,11 +1,19 @@
 #pragma once
 
+#include "tracks/track.h"
+
 #include <QDialog>
 
-class QLineEdit;
+#include <functional>
 
-// Fixed-size dialog for one track: artist, title, start and end as texts. Keeps no data
-// besides its four fields; times are in the TimeText form.
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Fixed-size dialog for one track: artist, title, start and end as texts, in any form
+// TimeText reads. A time that does not read, a start not before its end or a time past the
+// file's end is named below the fields and OK is disabled; a change the track list refuses
+// is named there too and the dialog stays open, so nothing typed is lost.
 class TrackDataDialog final : public QDialog
 {
     Q_OBJECT
@@ -18,7 +26,8 @@ public:
     ~TrackDataDialog() override;
 
     // Fills a dialog (from the track at row when the row is valid), runs it modally and
-    // hands a changed, parseable result to TrackList::addTrack. Returns whether it did.
+    // hands a changed result to TrackList::editTrack for that row, or to addTrack without
+    // one. Returns whether the list took it.
     static bool editTrack(QWidget *parent, const QString &windowTitle, int row,
                           const QString &artist, const QString &title, const QString &start,
                           const QString &end);
@@ -37,8 +46,23 @@ public:
     void setStart(const QString &start);
     QString end() const;
     void setEnd(const QString &end);
+    // Times past this (ms) are refused; 0 means unknown.
+    void setFileLength(int ms);
+    // What keeps OK from taking the fields; empty when nothing does.
+    QString problem() const;
+
+public slots:
+    // Closes only when the fields read and the track list took them.
+    void accept() override;
 
 private:
+    // Called by OK with the fields read; false keeps the dialog open with *why shown.
+    using Apply = std::function<bool(const Track &track, QString *why)>;
+
+    bool readFields(Track *track, QString *problem, QLineEdit **field) const;
+    void checkFields();
+    void showProblem(const QString &problem, QLineEdit *field);
+
     static bool run(QWidget *parent, const QString &windowTitle, int row, const QString &artist,
                     const QString &title, const QString &start, const QString &end,
                     bool addUnchanged);
@@ -47,4 +71,8 @@ private:
     QLineEdit *m_titleLineEdit = nullptr;
     QLineEdit *m_startLineEdit = nullptr;
     QLineEdit *m_endLineEdit = nullptr;
+    QLabel *m_problemLabel = nullptr;
+    QPushButton *m_okButton = nullptr;
+    int m_fileLength = 0;
+    Apply m_apply;
 };

@@ -1,9 +1,12 @@
 #include "tracks/trackheader.h"
 
+#include "tracks/timetext.h"
+
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -14,14 +17,10 @@ constexpr int checkBoxSection = 0;
 constexpr int viewButtonSection = 6;
 constexpr int buttonWidth = 20;
 constexpr int timeWidth = 65;
-// Sections whose widths are fixed; stored or dragged widths never survive a paint.
-constexpr std::array<std::pair<int, int>, 5> fixedSections{{
-    {checkBoxSection, buttonWidth},
-    {3, timeWidth},
-    {4, timeWidth},
-    {5, timeWidth},
-    {viewButtonSection, buttonWidth},
-}};
+// Room around a time text: the cell's margins and a little air.
+constexpr int timePadding = 10;
+constexpr std::array<int, 3> timeSections{3, 4, 5};
+
 } // namespace
 
 TrackHeader::TrackHeader(QWidget *parent)
@@ -98,6 +97,19 @@ QVariant TrackHeader::headerData(int section, int role) const
     }
 }
 
+void TrackHeader::setFileLength(int ms)
+{
+    // The file's length is the longest time any row shows.
+    const int needed = fontMetrics().horizontalAdvance(TimeText::format(ms, ms)) + timePadding;
+    m_timeWidth = std::max(timeWidth, needed);
+    update();
+}
+
+int TrackHeader::timeColumnWidth() const
+{
+    return m_timeWidth;
+}
+
 void TrackHeader::onCheckBox(Qt::CheckState state)
 {
     setCheckState(state);
@@ -122,6 +134,14 @@ void TrackHeader::mousePressEvent(QMouseEvent *event)
 
 void TrackHeader::paintEvent(QPaintEvent *event)
 {
+    // Sections whose widths are fixed; stored or dragged widths never survive a paint.
+    const std::array<std::pair<int, int>, 5> fixedSections{{
+        {checkBoxSection, buttonWidth},
+        {timeSections[0], m_timeWidth},
+        {timeSections[1], m_timeWidth},
+        {timeSections[2], m_timeWidth},
+        {viewButtonSection, buttonWidth},
+    }};
     bool widthsHold = true;
     for (const auto &[section, width] : fixedSections) {
         if (section < count()

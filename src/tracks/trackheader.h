@@ -26,6 +26,10 @@ public:
 
     QVariant headerData(int section, int role) const override;
 
+    // Widens the start, end and length columns to the longest time of a file this long.
+    void setFileLength(int ms);
+    int timeColumnWidth() const;
+
 signals:
     void checkBoxClicked(bool checked);
     void buttonViewClicked(bool state);
@@ -44,4 +48,5 @@ private:
     QStyleOptionButton m_viewButtonOption;
     mutable QStyleOptionButton m_checkBoxOption;
     bool m_viewButtonRaised = true;
+    int m_timeWidth = 65;
 };

@@ -13,14 +13,14 @@ TrackItem::TrackItem(int checkBoxColumn, bool isChecked, const QList<QVariant> &
 
 TrackItem::~TrackItem() = default;
 
-std::unique_ptr<TrackItem> TrackItem::forTrack(const Track &track)
+std::unique_ptr<TrackItem> TrackItem::forTrack(const Track &track, int fileLength)
 {
     auto item = std::make_unique<TrackItem>(0, false);
     item->append(track.artist);
     item->append(track.title);
-    item->append(TimeText::format(track.start));
-    item->append(TimeText::format(track.end));
-    item->append(TimeText::format(track.length()));
+    item->append(TimeText::format(track.start, fileLength));
+    item->append(TimeText::format(track.end, fileLength));
+    item->append(TimeText::format(track.length(), fileLength));
     item->setData(0, track.ticked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
     return item;
 }

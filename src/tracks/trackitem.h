@@ -15,8 +15,9 @@ public:
     TrackItem(int checkBoxColumn, bool isChecked, const QList<QVariant> &initialValues = {});
     ~TrackItem() override;
 
-    // A track table row: check box, artist, title, start, end, length, empty; checked.
-    static std::unique_ptr<TrackItem> forTrack(const Track &track);
+    // A track table row: check box, artist, title, start, end, length, empty; checked. The
+    // times show hours when the file (fileLength, ms) is an hour or longer.
+    static std::unique_ptr<TrackItem> forTrack(const Track &track, int fileLength = 0);
 
     QVariant data(int column, int role) const override;
     bool setData(int column, const QVariant &value, int role) override;

@@ -3,6 +3,9 @@
 #include "tracks/trackcalculaterlistener.h"
 #include "tracks/tracksupdatelistener.h"
 
+#include "tracks/timetext.h"
+
+#include <QCoreApplication>
 #include <QFileInfo>
 
 TrackList *TrackList::instance()
@@ -169,6 +172,75 @@ void TrackList::aboutToChange(TrackHistoryListener::Change change, int index) co
 {
     if (m_historyListener)
         m_historyListener->tracksAboutToChange(m_tracks, change, index);
+}
+
+bool TrackList::editTrack(int index, const Track &changed, QString *why)
+{
+    const auto refuse = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    if (index < 0 || index >= count())
+        return refuse(
+            QCoreApplication::translate("TrackList", "There is no track %1.").arg(index + 1));
+    const Track &track = m_tracks.at(index);
+    const int length = fileLength();
+    const auto time = [length](int ms) { return TimeText::format(ms, length); };
+    const bool startMoves = changed.start != track.start;
+    const bool endMoves = changed.end != track.end;
+    if (changed.end - changed.start <= 1000)
+        return refuse(
+            QCoreApplication::translate("TrackList", "A track must last more than a second."));
+    if (startMoves) {
+        if (index == 0)
+            return refuse(QCoreApplication::translate(
+                              "TrackList", "The first track starts where the file starts (%1).")
+                              .arg(time(track.start)));
+        const int earliest = m_tracks.at(index - 1).start + 1000;
+        if (changed.start <= earliest)
+            return refuse(
+                QCoreApplication::translate(
+                    "TrackList",
+                    "Start must be after %1: the previous track keeps more than a second.")
+                    .arg(time(earliest)));
+    }
+    if (endMoves) {
+        if (index == count() - 1)
+            return refuse(QCoreApplication::translate(
+                              "TrackList", "The last track ends where the file ends (%1).")
+                              .arg(time(track.end)));
+        const int latest = m_tracks.at(index + 1).end - 1000;
+        if (changed.end >= latest)
+            return refuse(
+                QCoreApplication::translate(
+                    "TrackList", "End must be before %1: the next track keeps more than a second.")
+                    .arg(time(latest)));
+    }
+
+    aboutToChange(TrackHistoryListener::Change::Edit, index);
+    Track &edited = m_tracks[index];
+    edited.title = changed.title;
+    edited.artist = changed.artist;
+    int first = index;
+    int last = index;
+    if (startMoves) {
+        edited.start = changed.start;
+        m_tracks[index - 1].end = changed.start;
+        first = index - 1;
+    }
+    if (endMoves) {
+        edited.end = changed.end;
+        m_tracks[index + 1].start = changed.end;
+        last = index + 1;
+    }
+    notifyChanged(first, last);
+    return true;
+}
+
+int TrackList::fileLength() const
+{
+    return m_calculater ? m_calculater->totalLength() : 0;
 }
 
 void TrackList::setCalculater(TrackCalculaterListener *listener)

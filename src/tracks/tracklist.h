@@ -36,6 +36,13 @@ public:
     void setTicked(int index, bool ticked);
     // Puts back a list as it was (undo, redo): nothing is stretched and no history is told.
     void restore(const TrackContainer &container);
+    // Gives the track at index the changed title, artist, start and end. A new start or end
+    // moves that boundary and the neighbour across it follows, under moveBoundary's rule;
+    // the file's start and end stay where they are. A refused edit changes nothing and says
+    // why in *why (when given).
+    bool editTrack(int index, const Track &changed, QString *why = nullptr);
+    // The file's length from the calculater; 0 without one.
+    int fileLength() const;
 
     void setCalculater(TrackCalculaterListener *listener);
     void setUpdateListener(TracksUpdateListener *listener);

@@ -113,6 +113,8 @@ void MarkerWidget::showNormalLook()
 bool MarkerWidget::placeAt(const QPoint &point)
 {
     if (!m_view || !m_view->frameIndex() || !m_view->isEnabled()) {
+        if (m_view)
+            m_view->setHoveredBoundary(-1);
         hide();
         return false;
     }
@@ -121,6 +123,7 @@ bool MarkerWidget::placeAt(const QPoint &point)
     const int h = m_view->height();
     if (point.x() < width() || point.x() > w - width() || point.y() < height()
         || point.y() > h - height()) {
+        m_view->setHoveredBoundary(-1);
         hide();
         return false;
     }
@@ -137,6 +140,7 @@ bool MarkerWidget::placeAt(const QPoint &point)
             break;
         }
     }
+    m_view->setHoveredBoundary(found);
     if (found < 0) {
         hide();
         return false;
@@ -246,8 +250,10 @@ bool MarkerWidget::eventFilter(QObject *watched, QEvent *event)
     case QEvent::Leave:
         // The view also loses the pointer to the marker shown under it; keep it then.
         // (Where the pointer went is not asked of the system: Wayland does not tell.)
-        if (isVisible() && !m_dragging && !QRect(positionInView(), size()).contains(m_lastHover))
+        if (isVisible() && !m_dragging && !QRect(positionInView(), size()).contains(m_lastHover)) {
+            m_view->setHoveredBoundary(-1);
             hide();
+        }
         break;
     case QEvent::EnabledChange:
     case QEvent::Hide:

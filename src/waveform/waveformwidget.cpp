@@ -1,38 +1,36 @@
 #include "waveform/waveformwidget.h"
 
 #include "mp3/cheapmp3.h"
+#include "tracks/timetext.h"
 #include "tracks/trackdatadialog.h"
 #include "tracks/tracklist.h"
 #include "waveform/slider.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Index entries are drawn 2, 1, 1/2, 1/4 and 1/8 pixel wide.
-constexpr std::array<float, WaveformWidget::LevelCount> pixelsPerFrameOf{2.0f, 1.0f, 0.5f, 0.25f,
-                                                                         0.125f};
-
 // One wheel notch; touch pads send fractions of it, which add up to a zoom step.
 constexpr int wheelStep = 120;
 
-int initialLevel(int entries)
-{
-    if (entries <= 300)
-        return 0;
-    if (entries <= 1000)
-        return 1;
-    if (entries <= 5000)
-        return 2;
-    return 3;
-}
+// Seconds between ruler labels, from a second to an hour.
+constexpr std::array<int, 12> rulerSteps{1, 5, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200};
+constexpr double minimumLabelSpacing = 50.0;
+
+const QColor tickedColor(Qt::blue);
+const QColor untickedColor(170, 170, 215);
+const QColor shownTrackColor(0, 120, 215, 40);
 
 } // namespace
 
@@ -40,6 +38,8 @@ WaveformWidget::WaveformWidget(QWidget *parent)
     : QWidget(parent)
 {
     setMouseTracking(true);
+    // A click gives the keys to the view, so they scroll it.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 WaveformWidget::~WaveformWidget() = default;
@@ -57,6 +57,9 @@ void WaveformWidget::setFrameIndex(CheapMP3Ptr index)
             m_viewHeight = height();
         }
         buildLevels();
+        // Opening fitted puts every boundary on screen; a view not yet sized fits later.
+        m_fitted = true;
+        m_level = fitLevel();
         if (m_viewHeight > 0)
             buildColumnHeights();
         if (m_slider) {
@@ -159,7 +162,10 @@ int WaveformWidget::pixelAtTime(int ms) const
 
 int WaveformWidget::totalLength() const
 {
-    return timeAtPixel(maximumScrollOffset() + m_viewWidth);
+    if (!m_frameIndex || m_sampleRate <= 0)
+        return 0;
+    return static_cast<int>(qint64(m_frameIndex->frameCount()) * m_samplesPerFrame * 1000
+                            / m_sampleRate);
 }
 
 int WaveformWidget::level() const
@@ -170,6 +176,24 @@ int WaveformWidget::level() const
 int WaveformWidget::levelCount() const
 {
     return m_levelCount;
+}
+
+int WaveformWidget::fitLevel() const
+{
+    if (m_levelCount == 0)
+        return 0;
+    if (m_viewWidth > 0) {
+        for (int z = 0; z < m_levelCount; ++z) {
+            if (m_levelWidths[z] <= m_viewWidth)
+                return z;
+        }
+    }
+    return m_levelCount - 1;
+}
+
+bool WaveformWidget::isFitted() const
+{
+    return m_fitted;
 }
 
 int WaveformWidget::levelWidth(int level) const
@@ -213,38 +237,123 @@ int WaveformWidget::rulerStep() const
     const double sp = secondsPerPixel();
     if (sp <= 0.0)
         return 1;
-    int step = 1;
-    if (1.0 / sp < 50.0)
-        step = 5;
-    if (step / sp < 50.0)
-        step = 15;
-    return step;
+    for (const int step : rulerSteps) {
+        if (step / sp >= minimumLabelSpacing)
+            return step;
+    }
+    return rulerSteps.back();
+}
+
+QList<std::pair<int, QString>> WaveformWidget::rulerLabels() const
+{
+    QList<std::pair<int, QString>> labels;
+    const double sp = secondsPerPixel();
+    if (sp <= 0.0)
+        return labels;
+    const int step = rulerStep();
+    const int length = totalLength();
+    const int visible = std::min(m_viewWidth, totalWidth() - m_scrollOffset);
+    double t = m_scrollOffset * sp;
+    qint64 last = static_cast<qint64>(t / step);
+    for (int x = 0; x < visible; ++x) {
+        t += sp;
+        const qint64 mark = static_cast<qint64>(t / step);
+        if (mark != last) {
+            last = mark;
+            labels.append(
+                {x, TimeText::formatSeconds(static_cast<int>(mark * step * 1000), length)});
+        }
+    }
+    return labels;
+}
+
+void WaveformWidget::showTrack(int index)
+{
+    const TrackList *list = TrackList::instance();
+    m_shownTrack = index >= 0 && index < list->count() ? index : -1;
+    update();
+    if (m_shownTrack < 0 || !m_frameIndex || m_viewWidth <= 0)
+        return;
+    const Track track = list->trackAt(m_shownTrack);
+    const int left = pixelAtTime(track.start);
+    const int right = pixelAtTime(track.end);
+    if (left >= m_scrollOffset && right <= m_scrollOffset + m_viewWidth)
+        return;
+    // A track wider than the view shows its start, with a little of the one before.
+    const int offset = right - left <= m_viewWidth ? left - (m_viewWidth - (right - left)) / 2
+                                                   : left - m_viewWidth / 10;
+    scrollBy(offset - m_scrollOffset);
+}
+
+int WaveformWidget::shownTrack() const
+{
+    return m_shownTrack;
+}
+
+void WaveformWidget::setHoveredBoundary(int index)
+{
+    if (index == m_hoveredBoundary)
+        return;
+    m_hoveredBoundary = index;
+    update();
+    emit boundaryHovered(index);
+}
+
+int WaveformWidget::hoveredBoundary() const
+{
+    return m_hoveredBoundary;
 }
 
 void WaveformWidget::zoomIn()
 {
-    if (!m_frameIndex || m_viewWidth == 0 || m_level == 0)
+    if (!m_frameIndex || m_viewWidth == 0)
         return;
-    --m_level;
-    // The column at the centre of the view stays at the centre.
-    m_scrollOffset = std::max(0, m_viewWidth / 2 + 2 * m_scrollOffset);
+    m_fitted = false;
+    setLevel(m_level - 1, m_viewWidth / 2);
+}
+
+void WaveformWidget::zoomOut()
+{
+    if (!m_frameIndex || m_viewWidth == 0)
+        return;
+    m_fitted = false;
+    setLevel(m_level + 1, m_viewWidth / 2);
+}
+
+void WaveformWidget::fitToView()
+{
+    if (!m_frameIndex)
+        return;
+    m_fitted = true;
+    setLevel(fitLevel(), 0);
+    scrollBy(-m_scrollOffset);
+}
+
+void WaveformWidget::setLevel(int level, int anchorX)
+{
+    // Past the fit level the file only gets narrower than the view.
+    level = std::clamp(level, 0, fitLevel());
+    if (level == m_level)
+        return;
+    const double column = (double(m_scrollOffset) + anchorX) * std::ldexp(1.0, m_level - level);
+    m_level = level;
+    // Near the end of the file the anchor cannot stay: a coarser level is shorter, and an
+    // offset past its end would leave the right of the view blank.
+    m_scrollOffset =
+        std::clamp(static_cast<int>(column) - anchorX, 0, std::max(0, maximumScrollOffset()));
     buildColumnHeights();
     viewRangeChanged();
     update();
 }
 
-void WaveformWidget::zoomOut()
+void WaveformWidget::followViewWidth()
 {
-    if (!m_frameIndex || m_viewWidth == 0 || m_level >= m_levelCount - 1)
-        return;
-    ++m_level;
-    const int centre = (m_scrollOffset + m_viewWidth / 2) / 2;
-    // Near the end of the file the centre cannot stay: the coarser level is shorter, and an
-    // offset past its end would leave the right of the view blank.
-    m_scrollOffset = std::clamp(centre - m_viewWidth / 2, 0, std::max(0, maximumScrollOffset()));
-    buildColumnHeights();
-    viewRangeChanged();
-    update();
+    m_viewWidth = width();
+    if (m_fitted || m_level > fitLevel()) {
+        m_level = fitLevel();
+        m_scrollOffset = std::clamp(m_scrollOffset, 0, std::max(0, maximumScrollOffset()));
+        buildColumnHeights();
+    }
 }
 
 void WaveformWidget::paintEvent(QPaintEvent *)
@@ -252,7 +361,7 @@ void WaveformWidget::paintEvent(QPaintEvent *)
     if (!m_frameIndex)
         return;
     if (m_viewWidth != width())
-        m_viewWidth = width();
+        followViewWidth();
     if (m_viewHeight != height() || m_columnHeights.size() != static_cast<size_t>(totalWidth())) {
         m_viewHeight = height();
         buildColumnHeights();
@@ -260,59 +369,66 @@ void WaveformWidget::paintEvent(QPaintEvent *)
     const int mid = m_viewHeight / 2;
     const int total = totalWidth();
     const int visible = std::min(m_viewWidth, total - m_scrollOffset);
-
-    QList<QLine> columns;
-    columns.reserve(std::max(visible, 0));
-    struct Label
-    {
-        int x;
-        QString text;
+    const TrackList *list = TrackList::instance();
+    const double ppf = pixelsPerFrame();
+    const auto xOf = [&](int ms) {
+        const int entry = static_cast<int>(ms / 1000.0 * m_sampleRate / m_samplesPerFrame + 0.5);
+        return static_cast<int>(entry * ppf) - m_scrollOffset;
     };
-    QList<Label> labels;
-
-    const double sp = secondsPerPixel();
-    const int step = rulerStep();
-    double t = m_scrollOffset * sp;
-    int last = static_cast<int>(t / step);
-    for (int x = 0; x < visible; ++x) {
-        const int h = m_columnHeights[m_scrollOffset + x];
-        columns.append(QLine(x, mid - h, x, mid + h + 1));
-        t += sp;
-        const int mark = static_cast<int>(t / step);
-        if (mark != last) {
-            last = mark;
-            const int seconds = static_cast<int>(t);
-            labels.append(
-                {x, u"%1 : %2"_s.arg(seconds / 60).arg(seconds % 60, 2, 10, QChar(u'0'))});
-        }
-    }
 
     QPainter painter(this);
-    painter.setPen(QColor(Qt::blue));
-    painter.drawLines(columns);
-    painter.setPen(QColor(Qt::black));
+    if (m_shownTrack >= 0 && m_shownTrack < list->count()) {
+        const Track track = list->trackAt(m_shownTrack);
+        painter.fillRect(QRect(QPoint(xOf(track.start), 0), QPoint(xOf(track.end), m_viewHeight)),
+                         shownTrackColor);
+    }
+
+    // Columns of unticked tracks go to their own, dimmed list; the track under a column is
+    // found by walking the list along with the columns.
+    QList<QLine> ticked;
+    QList<QLine> unticked;
+    ticked.reserve(std::max(visible, 0));
+    const TrackContainer tracks = list->allTracks();
+    const auto startX = [&](qsizetype i) {
+        return i < tracks.size() ? xOf(tracks.at(i).start) : std::numeric_limits<int>::max();
+    };
+    qsizetype track = 0;
+    int nextStart = startX(1);
+    bool dimmed = !tracks.isEmpty() && !tracks.first().ticked;
+    for (int x = 0; x < visible; ++x) {
+        while (x >= nextStart) {
+            ++track;
+            nextStart = startX(track + 1);
+            dimmed = !tracks.at(track).ticked;
+        }
+        const int h = m_columnHeights[m_scrollOffset + x];
+        (dimmed ? unticked : ticked).append(QLine(x, mid - h, x, mid + h + 1));
+    }
+    painter.setPen(tickedColor);
+    painter.drawLines(ticked);
+    painter.setPen(untickedColor);
+    painter.drawLines(unticked);
+
     // Loud columns reach the top; a pale backing keeps the ruler readable over them.
+    painter.setPen(QColor(Qt::black));
     const QFontMetrics metrics = painter.fontMetrics();
     QColor backing = palette().color(QPalette::Window);
     backing.setAlpha(235);
-    for (const Label &label : std::as_const(labels)) {
-        painter.fillRect(QRect(label.x - 2, 10 - metrics.ascent(),
-                               metrics.horizontalAdvance(label.text) + 4,
+    for (const auto &[x, text] : rulerLabels()) {
+        painter.fillRect(QRect(x - 2, 10 - metrics.ascent(), metrics.horizontalAdvance(text) + 4,
                                metrics.ascent() + metrics.descent()),
                          backing);
-        painter.drawText(QPointF(label.x, 10.0), label.text);
+        painter.drawText(QPointF(x, 10.0), text);
     }
 
     // Track boundaries; the start of the first track is the start of the file.
-    painter.setPen(QColor(Qt::yellow));
-    const TrackList *list = TrackList::instance();
-    const float ppf = pixelsPerFrame();
     for (int i = 1; i < list->count(); ++i) {
-        const int entry =
-            static_cast<int>(list->startOf(i) / 1000.0 * m_sampleRate / m_samplesPerFrame + 0.5);
-        const int x = static_cast<int>(entry * ppf) - m_scrollOffset;
-        if (x >= 0 && x <= visible)
-            painter.drawLine(x, 0, x, m_viewHeight);
+        const int x = xOf(list->startOf(i));
+        if (x < 0 || x > visible)
+            continue;
+        // The hovered boundary is drawn wider, as its rows are highlighted in the table.
+        painter.setPen(QPen(QColor(Qt::yellow), i == m_hoveredBoundary ? 3 : 1));
+        painter.drawLine(x, 0, x, m_viewHeight);
     }
 }
 
@@ -321,7 +437,7 @@ void WaveformWidget::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     if (!m_frameIndex)
         return;
-    m_viewWidth = width();
+    followViewWidth();
     if (m_viewHeight != height()) {
         m_viewHeight = height();
         buildColumnHeights();
@@ -369,21 +485,66 @@ void WaveformWidget::mouseReleaseEvent(QMouseEvent *event)
     QWidget::mouseReleaseEvent(event);
 }
 
+// As in desktop editors with one horizontal timeline: Ctrl+wheel zooms about the pointer,
+// the plain wheel and Shift+wheel (which some systems turn into a sideways wheel) scroll.
 void WaveformWidget::wheelEvent(QWheelEvent *event)
 {
     const QPoint angle = event->angleDelta();
-    if (!m_frameIndex || std::abs(angle.y()) < std::abs(angle.x())) {
+    if (!m_frameIndex) {
         QWidget::wheelEvent(event);
         return;
     }
-    m_wheelAngle += angle.y();
-    while (m_wheelAngle >= wheelStep) {
-        m_wheelAngle -= wheelStep;
-        zoomIn();
+    const int delta = std::abs(angle.x()) > std::abs(angle.y()) ? angle.x() : angle.y();
+    if (event->modifiers() & Qt::ControlModifier) {
+        const int anchor = std::clamp(static_cast<int>(event->position().x()), 0, m_viewWidth);
+        m_wheelAngle += delta;
+        while (m_wheelAngle >= wheelStep) {
+            m_wheelAngle -= wheelStep;
+            m_fitted = false;
+            setLevel(m_level - 1, anchor);
+        }
+        while (m_wheelAngle <= -wheelStep) {
+            m_wheelAngle += wheelStep;
+            m_fitted = false;
+            setLevel(m_level + 1, anchor);
+        }
+    } else {
+        // A notch away from the user goes back in time, an eighth of the view.
+        scrollBy(-delta * std::max(m_viewWidth / 8, 1) / wheelStep);
     }
-    while (m_wheelAngle <= -wheelStep) {
-        m_wheelAngle += wheelStep;
-        zoomOut();
+    event->accept();
+}
+
+void WaveformWidget::keyPressEvent(QKeyEvent *event)
+{
+    if (!m_frameIndex) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int step = std::max(m_viewWidth / 8, 1);
+    const int page = std::max(m_viewWidth * 7 / 8, 1);
+    switch (event->key()) {
+    case Qt::Key_Left:
+        scrollBy(-step);
+        break;
+    case Qt::Key_Right:
+        scrollBy(step);
+        break;
+    case Qt::Key_PageUp:
+        scrollBy(-page);
+        break;
+    case Qt::Key_PageDown:
+        scrollBy(page);
+        break;
+    case Qt::Key_Home:
+        scrollBy(-m_scrollOffset);
+        break;
+    case Qt::Key_End:
+        scrollBy(std::max(0, maximumScrollOffset()) - m_scrollOffset);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
     }
     event->accept();
 }
@@ -391,9 +552,8 @@ void WaveformWidget::wheelEvent(QWheelEvent *event)
 void WaveformWidget::clear()
 {
     m_frameIndex.reset();
-    for (std::vector<float> &values : m_levels)
-        values = {};
-    m_levelWidths = {};
+    m_levels.clear();
+    m_levelWidths.clear();
     m_columnHeights = {};
     m_level = 0;
     m_levelCount = 0;
@@ -404,6 +564,9 @@ void WaveformWidget::clear()
     m_viewHeight = 0;
     m_leftDown = false;
     m_wheelAngle = 0;
+    m_fitted = false;
+    m_shownTrack = -1;
+    m_hoveredBoundary = -1;
 }
 
 void WaveformWidget::buildLevels()
@@ -462,28 +625,30 @@ void WaveformWidget::buildLevels()
         s = value * value;
     }
 
-    std::vector<float> &finest = m_levels[0];
-    finest.resize(2 * static_cast<size_t>(n));
+    std::vector<float> finest(2 * static_cast<size_t>(n));
     float previous = 0.0f;
     for (int i = 0; i < n; ++i) {
         finest[2 * i] = (previous + v[i]) / 2.0f;
         finest[2 * i + 1] = v[i];
         previous = v[i];
     }
-    m_levelWidths[0] = 2 * n;
-    m_levels[1] = std::move(v);
-    m_levelWidths[1] = n;
-    for (int z = 2; z < LevelCount; ++z) {
-        const std::vector<float> &coarser = m_levels[z - 1];
-        const int width = m_levelWidths[z - 1] / 2;
-        std::vector<float> &values = m_levels[z];
-        values.resize(static_cast<size_t>(width));
+    m_levels.push_back(std::move(finest));
+    m_levelWidths.push_back(2 * n);
+    m_levels.push_back(std::move(v));
+    m_levelWidths.push_back(n);
+    // Halving down to a column or two: whatever the view's width, one level fits it, and all
+    // of them together cost no more than the first two.
+    while (m_levelWidths.back() > 1) {
+        const std::vector<float> &finer = m_levels.back();
+        const int width = m_levelWidths.back() / 2;
+        std::vector<float> values(static_cast<size_t>(width));
         for (int j = 0; j < width; ++j)
-            values[j] = (coarser[2 * j] + coarser[2 * j + 1]) / 2.0f;
-        m_levelWidths[z] = width;
+            values[j] = (finer[2 * j] + finer[2 * j + 1]) / 2.0f;
+        m_levels.push_back(std::move(values));
+        m_levelWidths.push_back(width);
     }
-    m_levelCount = LevelCount;
-    m_level = initialLevel(n);
+    m_levelCount = static_cast<int>(m_levels.size());
+    m_level = 0;
 }
 
 void WaveformWidget::buildColumnHeights()
@@ -503,9 +668,10 @@ void WaveformWidget::viewRangeChanged()
     emit rangeChanged();
 }
 
-float WaveformWidget::pixelsPerFrame() const
+double WaveformWidget::pixelsPerFrame() const
 {
-    return pixelsPerFrameOf[m_level];
+    // Level 0 draws an entry 2 pixels wide, each level after it half as wide.
+    return std::ldexp(2.0, -m_level);
 }
 
 void WaveformWidget::onScrolled()

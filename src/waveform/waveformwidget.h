@@ -3,32 +3,36 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <array>
+#include <QList>
+#include <QString>
+
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "mp3/cheapmp3.h"
 
 class Slider;
 
-// Loudness outline of the opened MP3, drawn from the index's per-entry gains at five
-// pre-computed zoom levels, with a time ruler and a yellow line at every track boundary.
-// Shares the frame index read-only. Handles its own input: a click without movement offers a new track
-// at that time, a drag with the left button scrolls, the wheel zooms about the centre.
-// With a slider set (setSlider) it keeps the slider in step; the window connects nothing
-// for scrolling. GUI thread only.
+// Loudness outline of the opened MP3, drawn from the index's per-entry gains at pre-computed
+// zoom levels (2 pixels per entry, then each half the one before, down to the level that
+// holds the whole file in the view), with a time ruler and a yellow line at every track
+// boundary; tracks the list holds unticked are drawn dimmed and the shown track is marked. Shares the
+// frame index read-only. Handles its own input: a click without movement offers a new track at that time,
+// a drag with the left button, the wheel, Shift+wheel and the arrow, Page and Home/End keys
+// scroll, Ctrl+wheel zooms about the pointer. A new file opens fitted, and a fitted view
+// stays fitted when resized. With a slider set (setSlider) it keeps the slider in step; the
+// window connects nothing for scrolling. GUI thread only.
 class WaveformWidget final : public QWidget
 {
     Q_OBJECT
 
 public:
-    static constexpr int LevelCount = 5;
-
     explicit WaveformWidget(QWidget *parent = nullptr);
     ~WaveformWidget() override;
 
-    // Replaces (and deletes) the current index, builds the levels and starts at the
-    // initial level, scrolled to the start. Null leaves the view empty.
+    // Replaces the current index, builds the levels and starts fitted, scrolled to the
+    // start. Null leaves the view empty.
     void setFrameIndex(CheapMP3Ptr index);
     const CheapMP3 *frameIndex() const;
     CheapMP3Ptr sharedFrameIndex() const { return m_frameIndex; }
@@ -50,11 +54,15 @@ public:
     // Pixel columns of the current level and milliseconds, both ways (not exact inverses).
     int timeAtPixel(int x) const;
     int pixelAtTime(int ms) const;
-    // Milliseconds covered by the whole current level: the file's length for the track list.
+    // The file's length from its index: entries x samples per entry / sample rate, in ms.
     int totalLength() const;
 
     int level() const;
     int levelCount() const;
+    // The finest level whose width the view holds; zooming out stops there.
+    int fitLevel() const;
+    // Whether the view follows the fit level (after opening a file or fitToView).
+    bool isFitted() const;
     int levelWidth(int level) const;
     // Normalised loudness of one column, 0 to 1; 0 outside the level.
     float levelValue(int level, int column) const;
@@ -62,15 +70,32 @@ public:
     int viewWidth() const;
     int viewHeight() const;
     double secondsPerPixel() const;
-    // Seconds between ruler labels at the current level: 1, 5 or 15.
+    // Seconds between ruler labels at the current level: the shortest of 1 s, 5 s, 15 s ...
+    // 1 h that leaves at least 50 pixels between labels.
     int rulerStep() const;
+    // The ruler's labels in view: pixel column and time text (hours in a file of an hour
+    // or more).
+    QList<std::pair<int, QString>> rulerLabels() const;
+
+    // Marks the region of the track at index and scrolls it into view (centred when it
+    // fits); -1 or an index past the list clears the mark.
+    void showTrack(int index);
+    int shownTrack() const;
+    // The boundary at the start of the track at index is under the pointer (-1: none);
+    // emits boundaryHovered when it changes. The marker calls it.
+    void setHoveredBoundary(int index);
+    int hoveredBoundary() const;
 
 public slots:
     void setScrollOffset(int offset);
     void zoomIn();
     void zoomOut();
+    // The whole file in the view's width, scrolled to the start.
+    void fitToView();
 
 signals:
+    // The pointer came to the boundary at the start of the track at index, or left it (-1).
+    void boundaryHovered(int index);
     // The user or scrollBy moved the view; setScrollOffset does not emit it.
     void scrolled();
     // The total width or the view width changed: a new index, a zoom or a resize.
@@ -83,18 +108,22 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void clear();
     void buildLevels();
     void buildColumnHeights();
     void viewRangeChanged();
-    float pixelsPerFrame() const;
+    // Goes to level, keeping the column under anchorX (view pixels) under it.
+    void setLevel(int level, int anchorX);
+    void followViewWidth();
+    double pixelsPerFrame() const;
     void onScrolled();
 
     CheapMP3Ptr m_frameIndex;
-    std::array<int, LevelCount> m_levelWidths{};
-    std::array<std::vector<float>, LevelCount> m_levels;
+    std::vector<int> m_levelWidths;
+    std::vector<std::vector<float>> m_levels;
     std::vector<int> m_columnHeights;
     int m_level = 0;
     int m_levelCount = 0;
@@ -110,4 +139,7 @@ private:
     int m_lastDragX = 0;
     bool m_dragged = false;
     int m_wheelAngle = 0;
+    bool m_fitted = false;
+    int m_shownTrack = -1;
+    int m_hoveredBoundary = -1;
 };

@@ -47,6 +47,7 @@ class tst_MavlorCli : public QObject
 private slots:
     void initTestCase();
     void infoDescribesTheFile();
+    void splitAtTimesWritesEveryTrack_data();
     void splitAtTimesWritesEveryTrack();
     void cueSheetGivesTitledTracksOfTheRightLength();
     void sheetBesideTheFileIsUsedWithoutBeingNamed();
@@ -89,11 +90,23 @@ void tst_MavlorCli::infoDescribesTheFile()
     QVERIFY2(result.out.contains(u"Duration:        00:12."_s), qPrintable(result.out));
 }
 
+void tst_MavlorCli::splitAtTimesWritesEveryTrack_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("seconds, mm:ss.hh") << u"4"_s << u"00:07.50"_s;
+    QTest::newRow("m:ss, seconds with decimals") << u"0:04"_s << u"7.5"_s;
+    QTest::newRow("h:mm:ss, h:mm:ss.hh") << u"0:00:04"_s << u"0:00:07.50"_s;
+    QTest::newRow("mm:ss, m:ss.h") << u"00:04"_s << u"0:07.5"_s;
+}
+
 void tst_MavlorCli::splitAtTimesWritesEveryTrack()
 {
-    const QString out = m_dir.filePath(u"at"_s);
-    const CliResult result = runCli({u"split"_s, m_album, u"--out"_s, out, u"--at"_s, u"4"_s,
-                                     u"--at"_s, u"00:07.50"_s, u"--quiet"_s});
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    const QString out = m_dir.filePath(u"at "_s + QLatin1StringView(QTest::currentDataTag()));
+    const CliResult result = runCli(
+        {u"split"_s, m_album, u"--out"_s, out, u"--at"_s, first, u"--at"_s, second, u"--quiet"_s});
     QCOMPARE(result.status, 0);
     QVERIFY(result.out.isEmpty());
     QCOMPARE(mp3sIn(out),
@@ -187,6 +200,9 @@ void tst_MavlorCli::badInputGivesOneLineErrorAndFailure_data()
     QTest::newRow("bad time") << QStringList{u"split"_s,   m_album,   u"--out"_s,
                                              m_dir.path(), u"--at"_s, u"1:2"_s}
                               << u"--at needs a time"_s;
+    QTest::newRow("time with seconds at 60")
+        << QStringList{u"split"_s, m_album, u"--out"_s, m_dir.path(), u"--at"_s, u"0:60"_s}
+        << u"--at needs a time"_s;
     QTest::newRow("track out of range")
         << QStringList{u"split"_s,    m_album, u"--out"_s, m_dir.filePath(u"none"_s),
                        u"--tracks"_s, u"9"_s}

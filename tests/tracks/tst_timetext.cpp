@@ -14,8 +14,8 @@ private slots:
     void formatWritesTwoDigitFields_data();
     void formatWritesTwoDigitFields();
     void formatAgreesWithClockTextBelowAnHour();
-    void parseReadsMinutesSecondsHundredthsOnly_data();
-    void parseReadsMinutesSecondsHundredthsOnly();
+    void parseReadsEveryTimeForm_data();
+    void parseReadsEveryTimeForm();
     void parseReadsBackWhatFormatWrote();
     void parseSurvivesArbitraryText();
 };
@@ -23,20 +23,32 @@ private slots:
 void tst_TimeText::formatWritesTwoDigitFields_data()
 {
     QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("fileLength");
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << 0 << u"00:00.00"_s;
-    QTest::newRow("last hundredth of first minute") << 59999 << u"00:59.99"_s;
-    QTest::newRow("one minute two and a quarter") << 62250 << u"01:02.25"_s;
-    QTest::newRow("minutes past 59 keep counting") << 3725040 << u"62:05.04"_s;
-    QTest::newRow("milliseconds below a hundredth dropped") << 9 << u"00:00.00"_s;
-    QTest::newRow("three-digit minutes") << 100 * 60000 << u"100:00.00"_s;
+    QTest::addColumn<QString>("seconds");
+    QTest::newRow("zero") << 0 << 0 << u"00:00.00"_s << u"0:00"_s;
+    QTest::newRow("last hundredth of first minute") << 59999 << 0 << u"00:59.99"_s << u"0:59"_s;
+    QTest::newRow("one minute two and a quarter") << 62250 << 0 << u"01:02.25"_s << u"1:02"_s;
+    QTest::newRow("milliseconds below a hundredth dropped") << 9 << 0 << u"00:00.00"_s << u"0:00"_s;
+    QTest::newRow("last hundredth below an hour")
+        << 3599999 << 3599999 << u"59:59.99"_s << u"59:59"_s;
+    QTest::newRow("an hour shows hours") << 3600000 << 0 << u"1:00:00.00"_s << u"1:00:00"_s;
+    QTest::newRow("minutes past 59 become hours")
+        << 3725040 << 0 << u"1:02:05.04"_s << u"1:02:05"_s;
+    QTest::newRow("short time in an hour-long file")
+        << 270000 << 3600000 << u"0:04:30.00"_s << u"0:04:30"_s;
+    QTest::newRow("six hours") << 6 * 3600000 + 1000 << 0 << u"6:00:01.00"_s << u"6:00:01"_s;
+    QTest::newRow("hundred hours") << 100 * 3600000 << 0 << u"100:00:00.00"_s << u"100:00:00"_s;
 }
 
 void tst_TimeText::formatWritesTwoDigitFields()
 {
     QFETCH(int, ms);
+    QFETCH(int, fileLength);
     QFETCH(QString, text);
-    QCOMPARE(TimeText::format(ms), text);
+    QFETCH(QString, seconds);
+    QCOMPARE(TimeText::format(ms, fileLength), text);
+    QCOMPARE(TimeText::formatSeconds(ms, fileLength), seconds);
 }
 
 // QTime writes the same clock text for the first hour; only its last millisecond digit differs.
@@ -48,33 +60,49 @@ void tst_TimeText::formatAgreesWithClockTextBelowAnHour()
     }
 }
 
-void tst_TimeText::parseReadsMinutesSecondsHundredthsOnly_data()
+void tst_TimeText::parseReadsEveryTimeForm_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("ms"); // -1: rejected
-    QTest::newRow("one minute two and a quarter") << u"01:02.25"_s << 62250;
+    QTest::newRow("h:mm:ss.hh") << u"1:02:03.45"_s << 3723450;
+    QTest::newRow("h:mm:ss") << u"1:02:03"_s << 3723000;
+    QTest::newRow("zero hours") << u"0:04:30.00"_s << 270000;
+    QTest::newRow("mm:ss.hh") << u"01:02.25"_s << 62250;
+    QTest::newRow("mm:ss") << u"45:00"_s << 2700000;
+    QTest::newRow("m:ss") << u"4:30"_s << 270000;
+    QTest::newRow("minutes past 99") << u"348:30"_s << 20910000;
+    QTest::newRow("plain seconds") << u"75"_s << 75000;
+    QTest::newRow("seconds with decimals") << u"75.5"_s << 75500;
+    QTest::newRow("milliseconds") << u"0.125"_s << 125;
+    QTest::newRow("one-digit fraction is tenths") << u"00:01.5"_s << 1500;
+    QTest::newRow("blanks around") << u" 1:00 "_s << 60000;
     QTest::newRow("zero") << u"00:00.00"_s << 0;
-    QTest::newRow("no leading zeros") << u"1:2.25"_s << 62250;
-    QTest::newRow("seconds past 59") << u"00:75.00"_s << 75000;
-    QTest::newRow("minutes past 59") << u"62:05.04"_s << 3725040;
-    QTest::newRow("one-digit hundredths count as hundredths") << u"00:01.5"_s << 1050;
-    QTest::newRow("no hundredths") << u"1:2"_s << -1;
+    QTest::newRow("last second of a minute") << u"0:59"_s << 59000;
+    QTest::newRow("one-digit seconds") << u"1:2"_s << -1;
+    QTest::newRow("one-digit minutes after hours") << u"1:2:03"_s << -1;
+    QTest::newRow("seconds at 60") << u"0:60"_s << -1;
+    QTest::newRow("minutes at 60 after hours") << u"1:60:00"_s << -1;
+    QTest::newRow("four fields") << u"1:00:00:00"_s << -1;
+    QTest::newRow("four fraction digits") << u"1.2345"_s << -1;
+    QTest::newRow("fraction in minutes") << u"1.5:00"_s << -1;
     QTest::newRow("letter minutes") << u"a:02.25"_s << -1;
     QTest::newRow("letters in seconds") << u"00:x2.25"_s << -1;
     QTest::newRow("letters in hundredths") << u"00:02.2b"_s << -1;
     QTest::newRow("empty") << QString() << -1;
-    QTest::newRow("no colon") << u"0102.25"_s << -1;
+    QTest::newRow("blank") << u"  "_s << -1;
     QTest::newRow("empty minutes") << u":02.25"_s << -1;
     QTest::newRow("empty seconds") << u"01:.25"_s << -1;
-    QTest::newRow("empty hundredths") << u"01:02."_s << -1;
-    QTest::newRow("negative minutes") << u"-1:02.25"_s << -1;
+    QTest::newRow("empty fraction") << u"01:02."_s << -1;
+    QTest::newRow("negative") << u"-1:02.25"_s << -1;
     QTest::newRow("blank inside") << u"01: 02.25"_s << -1;
-    QTest::newRow("dot before colon only") << u"01.02:25"_s << -1;
-    QTest::newRow("overflowing minutes") << u"999999999:00.00"_s << -1;
+    QTest::newRow("comma") << u"75,5"_s << -1;
+    QTest::newRow("largest int") << u"596:31:23.647"_s << 2147483647;
+    QTest::newRow("past the largest int") << u"596:31:23.648"_s << -1;
+    QTest::newRow("overflowing seconds") << u"999999999"_s << -1;
     QTest::newRow("second dot") << u"01:02.25.1"_s << -1;
 }
 
-void tst_TimeText::parseReadsMinutesSecondsHundredthsOnly()
+void tst_TimeText::parseReadsEveryTimeForm()
 {
     QFETCH(QString, text);
     QFETCH(int, ms);
@@ -86,11 +114,14 @@ void tst_TimeText::parseReadsMinutesSecondsHundredthsOnly()
 
 void tst_TimeText::parseReadsBackWhatFormatWrote()
 {
-    for (int ms = 0; ms < 200 * 60000; ms += 104729) {
-        bool ok = false;
-        const int hundredthsOnly = ms - ms % 10;
-        QCOMPARE(TimeText::parse(TimeText::format(ms), &ok), hundredthsOnly);
-        QVERIFY(ok);
+    for (int ms = 0; ms < 7 * 3600000; ms += 104729) {
+        for (const int fileLength : {0, 7 * 3600000}) {
+            bool ok = false;
+            const int hundredthsOnly = ms - ms % 10;
+            QCOMPARE(TimeText::parse(TimeText::format(ms, fileLength), &ok), hundredthsOnly);
+            QVERIFY(ok);
+            QCOMPARE(TimeText::parse(TimeText::formatSeconds(ms, fileLength), &ok), ms - ms % 1000);
+        }
     }
 }
 
@@ -114,7 +145,7 @@ void tst_TimeText::parseSurvivesArbitraryText()
         ++accepted;
         QVERIFY2(ms >= 0, qPrintable(text));
         bool again = false;
-        QCOMPARE(TimeText::parse(TimeText::format(ms), &again), ms);
+        QCOMPARE(TimeText::parse(TimeText::format(ms), &again), ms - ms % 10);
         QVERIFY(again);
     }
     QVERIFY(accepted > 0);

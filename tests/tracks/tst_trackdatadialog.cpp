@@ -109,6 +109,9 @@ private slots:
     void unchangedOrCancelledEditChangesNothing();
     void acceptedEditReachesTheList_data();
     void acceptedEditReachesTheList();
+    void refusedInputKeepsDialogOpenAndFields_data();
+    void refusedInputKeepsDialogOpenAndFields();
+    void longFileShowsAndTakesHours();
 
 private:
     FixedLength length;
@@ -143,9 +146,9 @@ void tst_TrackDataDialog::dialogHasNamedFixedSizeForm()
     QCOMPARE(dialog.windowTitle(), u"Add"_s);
     QVERIFY(dialog.windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint));
     QVERIFY(!dialog.isModal());
-    QCOMPARE(dialog.size(), QSize(355, 170));
-    QCOMPARE(dialog.minimumSize(), QSize(355, 170));
-    QCOMPARE(dialog.maximumSize(), QSize(355, 170));
+    QCOMPARE(dialog.size(), QSize(355, 195));
+    QCOMPARE(dialog.minimumSize(), QSize(355, 195));
+    QCOMPARE(dialog.maximumSize(), QSize(355, 195));
     QVERIFY(dialog.findChild<QLayout *>(u"verticalLayout"_s));
     QVERIFY(dialog.findChild<QGroupBox *>(u"groupBox"_s));
     auto *form = dialog.findChild<QWidget *>(u"formLayoutWidget"_s);
@@ -269,8 +272,8 @@ void tst_TrackDataDialog::unchangedOrCancelledEditChangesNothing_data()
     QTest::addColumn<bool>("accept");
     QTest::newRow("OK without changes") << false << QString() << true;
     QTest::newRow("same text retyped") << true << u"00:10.00"_s << true;
+    QTest::newRow("same time retyped without zeros") << true << u"0:10"_s << true;
     QTest::newRow("letters in start") << true << u"ab:cd.ef"_s << true;
-    QTest::newRow("start without hundredths") << true << u"0:12"_s << true;
     QTest::newRow("start emptied") << true << QString() << true;
     QTest::newRow("cancel after a valid change") << true << u"00:12.00"_s << false;
 }
@@ -303,12 +306,15 @@ void tst_TrackDataDialog::acceptedEditReachesTheList_data()
         << TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 10000},
                           Track{u"Second"_s, u"Band"_s, 2, 10000, 20000},
                           Track{u"Three"_s, u"Band"_s, 3, 20000, 60000}};
-    // Exact text comparison: "0:10.00" reads as the same time but is not the text shown, so
-    // it is reported as a change although the list stays the same.
-    QTest::newRow("retyped time without zeros counts as a change")
-        << 1 << QStringList{u"startLineEdit"_s, u"0:10.00"_s}
-        << TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 10000},
-                          Track{u"Two"_s, u"Band"_s, 2, 10000, 20000},
+    QTest::newRow("later start moves the boundary, previous follows")
+        << 1 << QStringList{u"startLineEdit"_s, u"0:12"_s}
+        << TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 12000},
+                          Track{u"Two"_s, u"Band"_s, 2, 12000, 20000},
+                          Track{u"Three"_s, u"Band"_s, 3, 20000, 60000}};
+    QTest::newRow("title and start in seconds together")
+        << 1 << QStringList{u"titleLineEdit"_s, u"Second"_s, u"startLineEdit"_s, u"7.5"_s}
+        << TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 7500},
+                          Track{u"Second"_s, u"Band"_s, 2, 7500, 20000},
                           Track{u"Three"_s, u"Band"_s, 3, 20000, 60000}};
     QTest::newRow("empty dialog adds the filled track")
         << int(TrackDataDialog::NoRow)
@@ -318,11 +324,10 @@ void tst_TrackDataDialog::acceptedEditReachesTheList_data()
                           Track{u"Interlude"_s, u"Guest"_s, 2, 5000, 15000},
                           Track{u"Two"_s, u"Band"_s, 3, 15000, 20000},
                           Track{u"Three"_s, u"Band"_s, 4, 20000, 60000}};
-    // The same start replaces the first track; what followed its new end is left as a gap.
-    QTest::newRow("changed end inserts the track at its new times")
+    QTest::newRow("earlier end moves the boundary, next follows")
         << 0 << QStringList{u"endLineEdit"_s, u"00:08.00"_s}
         << TrackContainer{Track{u"One"_s, u"Band"_s, 1, 0, 8000},
-                          Track{u"Two"_s, u"Band"_s, 2, 10000, 20000},
+                          Track{u"Two"_s, u"Band"_s, 2, 8000, 20000},
                           Track{u"Three"_s, u"Band"_s, 3, 20000, 60000}};
 }
 
@@ -342,6 +347,77 @@ void tst_TrackDataDialog::acceptedEditReachesTheList()
     QVERIFY(driver.acted);
     QCOMPARE(TrackList::instance()->allTracks(), tracks);
     QVERIFY(counter.calls > 0);
+}
+
+void tst_TrackDataDialog::refusedInputKeepsDialogOpenAndFields_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<bool>("okEnabled"); // false: refused as typed; true: refused by the list
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("start does not read") << u"1:75"_s << u"00:20.00"_s << false << u"Start needs"_s;
+    QTest::newRow("end does not read") << u"00:10.00"_s << u"twenty"_s << false << u"End needs"_s;
+    QTest::newRow("start after end") << u"00:25.00"_s << u"00:20.00"_s << false << u"before End"_s;
+    QTest::newRow("start past the file's end")
+        << u"1:02:03"_s << u"00:20.00"_s << false << u"past the file's end (01:00.00)"_s;
+    QTest::newRow("end past the file's end")
+        << u"00:10.00"_s << u"60.01"_s << false << u"past the file's end"_s;
+    QTest::newRow("previous track left a second")
+        << u"00:01.00"_s << u"00:20.00"_s << true << u"previous track"_s;
+}
+
+// The user's title survives every refusal, and a corrected time then goes through.
+void tst_TrackDataDialog::refusedInputKeepsDialogOpenAndFields()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(bool, okEnabled);
+    QFETCH(QString, problem);
+    const TrackContainer before = TrackList::instance()->allTracks();
+    QString shownProblem;
+    ModalDriver driver([&](TrackDataDialog *dialog) {
+        if (!typeInto(dialog, "titleLineEdit", u"Kept"_s)
+            || !typeInto(dialog, "startLineEdit", start) || !typeInto(dialog, "endLineEdit", end))
+            return false;
+        auto *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        const bool okAsExpected = ok->isEnabled() == okEnabled;
+        press(dialog, QDialogButtonBox::Ok);
+        shownProblem = dialog->problem();
+        const bool intact = dialog->isVisible() && dialog->title() == u"Kept"_s
+            && dialog->start() == start && dialog->end() == end;
+        typeInto(dialog, "startLineEdit", u"00:12.00"_s);
+        typeInto(dialog, "endLineEdit", u"00:20.00"_s);
+        return okAsExpected && intact && dialog->problem().isEmpty()
+            && press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TrackDataDialog::editTrack(nullptr, u"Edit"_s, 1, {}, {}, {}, {}));
+    QVERIFY(driver.acted);
+    QVERIFY2(shownProblem.contains(problem), qPrintable(shownProblem));
+    QCOMPARE(TrackList::instance()->trackAt(1), (Track{u"Kept"_s, u"Band"_s, 2, 12000, 20000}));
+    QCOMPARE(TrackList::instance()->trackAt(0).end, 12000);
+    QVERIFY(before != TrackList::instance()->allTracks());
+}
+
+void tst_TrackDataDialog::longFileShowsAndTakesHours()
+{
+    struct ThreeHours final : TrackCalculaterListener
+    {
+        int totalLength() const override { return 3 * 3600000 + 5000; }
+    } threeHours;
+    TrackList *list = TrackList::instance();
+    list->setCalculater(&threeHours);
+    list->setTracks({Track{u"One"_s, u"Band"_s, 1, 0, 3600000},
+                     Track{u"Two"_s, u"Band"_s, 2, 3600000, 7200000},
+                     Track{u"Three"_s, u"Band"_s, 3, 7200000, 0}});
+    ModalDriver driver([](TrackDataDialog *dialog) {
+        return typeInto(dialog, "startLineEdit", u"1:02:03.45"_s)
+            && press(dialog, QDialogButtonBox::Ok);
+    });
+    QVERIFY(TrackDataDialog::editTrack(nullptr, u"Edit"_s, 1, {}, {}, {}, {}));
+    QCOMPARE(driver.shown, (Fields{u"Band"_s, u"Two"_s, u"1:00:00.00"_s, u"2:00:00.00"_s}));
+    QCOMPARE(list->trackAt(1).start, 3723450);
+    QCOMPARE(list->trackAt(0).end, 3723450);
+    list->setCalculater(&length);
 }
 
 QTEST_MAIN(tst_TrackDataDialog)

@@ -1,6 +1,7 @@
 #include "guiwarnings.h"
 #include "tracks/listmodel.h"
 #include "tracks/listview.h"
+#include "tracks/timetext.h"
 #include "tracks/track.h"
 #include "tracks/trackheader.h"
 #include "tracks/trackitem.h"
@@ -33,6 +34,8 @@ private slots:
     void titlesAndAlignmentsPerSection();
     void fixedSectionWidthRestoredOnNextPaint_data();
     void fixedSectionWidthRestoredOnNextPaint();
+    void timeColumnsHoldTheFilesLongestTime_data();
+    void timeColumnsHoldTheFilesLongestTime();
 
 private:
     QPoint centreOf(int section) const;
@@ -210,6 +213,28 @@ void tst_TrackHeader::fixedSectionWidthRestoredOnNextPaint()
     QCOMPARE(header->sectionSize(section), width);
     QCOMPARE(header->sectionResizeMode(section), QHeaderView::Fixed);
     QCOMPARE(header->sectionResizeMode(1), QHeaderView::Stretch);
+}
+
+void tst_TrackHeader::timeColumnsHoldTheFilesLongestTime_data()
+{
+    QTest::addColumn<int>("fileLength");
+    QTest::newRow("ten minutes") << 600000;
+    QTest::newRow("one hour") << 3600000;
+    QTest::newRow("three hours") << 3 * 3600000 + 1;
+    QTest::newRow("hundred hours") << 100 * 3600000;
+}
+
+void tst_TrackHeader::timeColumnsHoldTheFilesLongestTime()
+{
+    QFETCH(int, fileLength);
+    header->setFileLength(fileLength);
+    header->viewport()->repaint();
+    const int text =
+        header->fontMetrics().horizontalAdvance(TimeText::format(fileLength, fileLength));
+    for (const int section : {3, 4, 5}) {
+        QCOMPARE(header->sectionSize(section), header->timeColumnWidth());
+        QVERIFY2(header->sectionSize(section) > text + 8, qPrintable(QString::number(text)));
+    }
 }
 
 QTEST_MAIN(tst_TrackHeader)

@@ -29,10 +29,9 @@ private slots:
 };
 
 namespace {
-std::unique_ptr<TrackItem> tableRow()
+std::unique_ptr<TrackItem> tableRow(int fileLength = 0)
 {
-    return std::unique_ptr<TrackItem>(
-        TrackItem::forTrack(Track{u"Intro"_s, u"The Band"_s, 1, 62250, 3725040}));
+    return TrackItem::forTrack(Track{u"Intro"_s, u"The Band"_s, 1, 62250, 1925040}, fileLength);
 }
 } // namespace
 
@@ -40,20 +39,25 @@ void tst_TrackItem::tableRowHoldsTrackTextsInColumnOrder_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("text");
-    QTest::newRow("check box column is empty") << 0 << QString();
-    QTest::newRow("artist") << 1 << u"The Band"_s;
-    QTest::newRow("title") << 2 << u"Intro"_s;
-    QTest::newRow("start") << 3 << u"01:02.25"_s;
-    QTest::newRow("end") << 4 << u"62:05.04"_s;
-    QTest::newRow("length") << 5 << u"61:02.79"_s;
-    QTest::newRow("view button column is empty") << 6 << QString();
+    QTest::addColumn<int>("fileLength");
+    QTest::newRow("check box column is empty") << 0 << QString() << 0;
+    QTest::newRow("artist") << 1 << u"The Band"_s << 0;
+    QTest::newRow("title") << 2 << u"Intro"_s << 0;
+    QTest::newRow("start") << 3 << u"01:02.25"_s << 0;
+    QTest::newRow("end") << 4 << u"32:05.04"_s << 0;
+    QTest::newRow("length") << 5 << u"31:02.79"_s << 0;
+    QTest::newRow("start in a 3-hour file") << 3 << u"0:01:02.25"_s << 3 * 3600000;
+    QTest::newRow("end in a 3-hour file") << 4 << u"0:32:05.04"_s << 3 * 3600000;
+    QTest::newRow("length in an hour-long file") << 5 << u"0:31:02.79"_s << 3600000;
+    QTest::newRow("view button column is empty") << 6 << QString() << 0;
 }
 
 void tst_TrackItem::tableRowHoldsTrackTextsInColumnOrder()
 {
     QFETCH(int, column);
     QFETCH(QString, text);
-    const auto item = tableRow();
+    QFETCH(int, fileLength);
+    const auto item = tableRow(fileLength);
     QCOMPARE(item->columnCount(), 7);
     if (column == 0) {
         QVERIFY(!item->data(column, 0).isValid());

@@ -87,6 +87,8 @@ private slots:
     void removeTrackGivesTimeToNeighbourUnlessLastOrBad();
     void moveBoundaryKeepsMoreThanASecond_data();
     void moveBoundaryKeepsMoreThanASecond();
+    void editMovesBoundariesNotSplits_data();
+    void editMovesBoundariesNotSplits();
 
 private:
     FixedLength length;
@@ -394,6 +396,65 @@ void tst_TrackList::moveBoundaryKeepsMoreThanASecond()
         QCOMPARE(spansOf(list), (Spans{{0, 10000}, {10000, 20000}, {20000, 30000}}));
         QVERIFY(recorder.calls.isEmpty());
     }
+}
+
+void tst_TrackList::editMovesBoundariesNotSplits_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<Spans>("after"); // empty: refused, nothing changes
+    QTest::addColumn<QString>("why");
+    const Spans three{{0, 10000}, {10000, 20000}, {20000, 30000}};
+    QTest::newRow("title only renames") << 1 << 10000 << 20000 << three << QString();
+    QTest::newRow("later start, previous follows")
+        << 1 << 12000 << 20000 << Spans{{0, 12000}, {12000, 20000}, {20000, 30000}} << QString();
+    QTest::newRow("earlier end, next follows")
+        << 1 << 10000 << 15000 << Spans{{0, 10000}, {10000, 15000}, {15000, 30000}} << QString();
+    QTest::newRow("both ends move")
+        << 1 << 5000 << 25000 << Spans{{0, 5000}, {5000, 25000}, {25000, 30000}} << QString();
+    QTest::newRow("previous left just over a second")
+        << 1 << 1001 << 20000 << Spans{{0, 1001}, {1001, 20000}, {20000, 30000}} << QString();
+    QTest::newRow("previous left exactly a second")
+        << 1 << 1000 << 20000 << Spans{} << u"after 00:01.00"_s;
+    QTest::newRow("next left exactly a second")
+        << 1 << 10000 << 29000 << Spans{} << u"before 00:29.00"_s;
+    QTest::newRow("start past the file's end")
+        << 1 << 40000 << 20000 << Spans{} << u"more than a second"_s;
+    QTest::newRow("start after end") << 1 << 15000 << 12000 << Spans{} << u"more than a second"_s;
+    QTest::newRow("track left exactly a second")
+        << 1 << 10000 << 11000 << Spans{} << u"more than a second"_s;
+    QTest::newRow("first track's start") << 0 << 2000 << 10000 << Spans{} << u"first track"_s;
+    QTest::newRow("last track's end") << 2 << 20000 << 29000 << Spans{} << u"last track"_s;
+    QTest::newRow("no such track") << 3 << 0 << 5000 << Spans{} << u"no track 4"_s;
+}
+
+void tst_TrackList::editMovesBoundariesNotSplits()
+{
+    QFETCH(int, index);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    QFETCH(Spans, after);
+    QFETCH(QString, why);
+    TrackList *list = TrackList::instance();
+    length.length = 30000;
+    const TrackContainer before = tracksFrom({{0, 10000}, {10000, 20000}, {20000, 30000}});
+    list->setTracks(before);
+    recorder.calls.clear();
+    QString reason;
+    const Track changed{u"Edited"_s, u"Someone"_s, 0, start, end};
+    QCOMPARE(list->editTrack(index, changed, &reason), !after.isEmpty());
+    if (after.isEmpty()) {
+        QCOMPARE(list->allTracks(), before);
+        QVERIFY2(reason.contains(why), qPrintable(reason));
+        QVERIFY(recorder.calls.isEmpty());
+        return;
+    }
+    QCOMPARE(spansOf(list), after);
+    QCOMPARE(list->trackAt(index).title, u"Edited"_s);
+    QCOMPARE(list->trackAt(index).artist, u"Someone"_s);
+    QCOMPARE(list->trackAt(index).number, index + 1);
+    QCOMPARE(recorder.calls.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_TrackList)

@@ -60,6 +60,10 @@ void TestMarkerWidget::init()
     // Qt drops a move to where the pointer already is; every test starts from elsewhere.
     QTest::mouseMove(m_window.get(), QPoint(2, 2));
     m_view->setFrameIndex(indexOfGains(m_dir.path(), 3000, wavyGain));
+    // The file opens fitted at level 3; the pixel figures below are those of level 2.
+    m_view->zoomIn();
+    m_view->setScrollOffset(0);
+    QCOMPARE(m_view->level(), 2);
     TrackList::instance()->setTracks({Track{u"One"_s, u"Band"_s, 1, 0, 10000},
                                       Track{u"Two"_s, u"Band"_s, 2, 10000, 20000},
                                       Track{u"Three"_s, u"Band"_s, 3, 20000, 30000},
@@ -114,8 +118,13 @@ void TestMarkerWidget::hoverPlacesOnBoundary()
     m_view->setScrollOffset(offset);
     QTest::mouseMove(m_view, QPoint(400, 100));
     m_view->setEnabled(enabled);
+    QSignalSpy hovered(m_view, &WaveformWidget::boundaryHovered);
     QTest::mouseMove(m_view, pointer);
     QCOMPARE(m_marker->isVisible(), track >= 0);
+    // The window highlights the rows of the boundary the view reports.
+    QCOMPARE(m_view->hoveredBoundary(), track);
+    if (!hovered.isEmpty())
+        QCOMPARE(hovered.last().at(0).toInt(), track);
     if (track < 0)
         return;
     QCOMPARE(m_marker->trackIndex(), track);
