@@ -139,26 +139,6 @@ bool CommandLineJob::parseTrackSelection(const QString &text, QSet<int> *selecti
     return true;
 }
 
-bool CommandLineJob::parseTime(const QString &text, int *milliseconds)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.contains(u':')) {
-        bool ok = false;
-        const int ms = TimeText::parse(trimmed, &ok);
-        if (ok)
-            *milliseconds = ms;
-        return ok;
-    }
-    static const QRegularExpression seconds(u"^\\d+(\\.\\d+)?$"_s);
-    if (!seconds.match(trimmed).hasMatch())
-        return false;
-    const double value = trimmed.toDouble() * 1000.0;
-    if (value > 2147483647.0)
-        return false;
-    *milliseconds = static_cast<int>(value + 0.5);
-    return true;
-}
-
 void CommandLineJob::onFileOpened()
 {
     m_progress.finish();

@@ -50,8 +50,6 @@ public:
 
     // "1,3-5" → {1, 3, 4, 5}; empty text selects all. False on text that is not such a list.
     static bool parseTrackSelection(const QString &text, QSet<int> *selection);
-    // "mm:ss.hh" (the time text form) or plain seconds such as "83.5"; false otherwise.
-    static bool parseTime(const QString &text, int *milliseconds);
 
 private:
     void onFileOpened();

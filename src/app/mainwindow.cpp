@@ -131,8 +131,12 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(m_trackModel.get(), &QAbstractItemModel::dataChanged, this,
             &MainWindow::onTrackModelDataChanged);
-    connect(m_trackView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &MainWindow::updateActions);
+    connect(m_trackView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        // The selected track is marked and brought into view in the waveform.
+        const int row = selectedRow();
+        m_waveformView->showTrack(row == NoRow ? -1 : row);
+        updateActions();
+    });
     connect(m_progressPanel, &ProgressWidget::stopped, m_session, &Session::stop);
     connect(m_session, &Session::stateChanged, this, &MainWindow::updateActions);
     connect(m_session, &Session::fileOpened, this, &MainWindow::onFileOpened);
@@ -193,6 +197,9 @@ void MainWindow::createActions()
     m_actionZoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence(u"Ctrl+="_s)});
     m_actionZoomOut = makeAction(this, "actionZoomOut", tr("Zoom Out"), QString());
     m_actionZoomOut->setShortcut(QKeySequence::ZoomOut);
+    m_actionFit = makeAction(this, "actionFit", tr("Fit"), QString());
+    m_actionFit->setShortcut(QKeySequence(u"Ctrl+0"_s));
+    addAction(m_actionFit);
     addAction(m_actionZoomIn);
     addAction(m_actionZoomOut);
     m_actionUndo = makeAction(this, "actionUndo", tr("Undo"), QString());
@@ -213,6 +220,7 @@ void MainWindow::createActions()
     // The view keeps the slider in step with a zoom itself.
     connect(m_actionZoomIn, &QAction::triggered, this, [this] { m_waveformView->zoomIn(); });
     connect(m_actionZoomOut, &QAction::triggered, this, [this] { m_waveformView->zoomOut(); });
+    connect(m_actionFit, &QAction::triggered, this, [this] { m_waveformView->fitToView(); });
 }
 
 void MainWindow::createMenusAndToolBar()
@@ -427,6 +435,7 @@ void MainWindow::onFileOpened()
     m_saveFolderEdit->setText(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     m_freedbPanel->setSourceFile(path);
     m_freedbPanel->setFileLength(m_session->totalLength());
+    m_trackHeader->setFileLength(m_session->totalLength());
     setWindowTitle(tr("%1 — Mavlor").arg(QFileInfo(path).fileName()));
     statusBar()->clearMessage();
 }
@@ -570,6 +579,7 @@ void MainWindow::updateActions()
     m_actionFreedbSearch->setEnabled(idleWithFile);
     m_actionZoomIn->setEnabled(idleWithFile);
     m_actionZoomOut->setEnabled(idleWithFile);
+    m_actionFit->setEnabled(idleWithFile);
     m_actionUndo->setEnabled(m_session->canUndo());
     m_actionRedo->setEnabled(m_session->canRedo());
     m_hoverMarker->editAction()->setEnabled(idleWithFile);
@@ -675,7 +685,7 @@ void MainWindow::tracksInserted(int first, int last)
 {
     const TrackList *list = TrackList::instance();
     for (int i = first; i <= last; ++i)
-        m_trackModel->appendItem(TrackItem::forTrack(list->trackAt(i)));
+        m_trackModel->appendItem(TrackItem::forTrack(list->trackAt(i), m_session->totalLength()));
     m_slider->setShowTrackMarks(true);
     m_slider->update();
     m_waveformView->update();
@@ -688,8 +698,10 @@ void MainWindow::tracksChanged(int first, int last)
     const TrackList *list = TrackList::instance();
     for (int i = first; i <= last; ++i) {
         const Track track = list->trackAt(i);
-        const QVariant values[] = {track.artist, track.title, TimeText::format(track.start),
-                                   TimeText::format(track.end), TimeText::format(track.length())};
+        const int total = m_session->totalLength();
+        const QVariant values[] = {track.artist, track.title, TimeText::format(track.start, total),
+                                   TimeText::format(track.end, total),
+                                   TimeText::format(track.length(), total)};
         for (int column = trackColumnArtist; column <= trackColumnLength; ++column)
             m_trackModel->setData(m_trackModel->index(i, column),
                                   values[column - trackColumnArtist], Qt::DisplayRole);

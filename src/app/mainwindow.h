@@ -128,6 +128,7 @@ private:
     QAction *m_actionFreedbSearch = nullptr;
     QAction *m_actionZoomIn = nullptr;
     QAction *m_actionZoomOut = nullptr;
+    QAction *m_actionFit = nullptr;
     QAction *m_actionUndo = nullptr;
     QAction *m_actionRedo = nullptr;
 
