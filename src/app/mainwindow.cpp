@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDataStream>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,11 +13,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/aboutdialog.h"
@@ -181,6 +184,7 @@ void MainWindow::createActions()
     m_actionSlice->setShortcuts({QKeySequence(u"Ctrl+Return"_s), QKeySequence(u"Ctrl+Enter"_s)});
     setTip(m_actionSlice, tr("Write the ticked tracks into the folder"));
     m_actionAdd = makeAction(this, "actionAdd", tr("Add"), u":/add"_s);
+    m_actionAdd->setShortcut(Qt::Key_Insert);
     setTip(m_actionAdd, tr("Add a track"));
     m_actionRemove = makeAction(this, "actionRemove", tr("Remove"), u":/delete"_s);
     m_actionRemove->setShortcut(QKeySequence::Delete);
@@ -190,7 +194,8 @@ void MainWindow::createActions()
     setTip(m_actionEdit, tr("Edit the selected track"));
     m_actionFreedbSearch = makeAction(this, "actionFreedbSearch", tr("Search..."), u":/search"_s);
     m_actionFreedbSearch->setCheckable(true);
-    m_actionFreedbSearch->setToolTip(tr("freedb search"));
+    m_actionFreedbSearch->setShortcut(QKeySequence::Find);
+    setTip(m_actionFreedbSearch, tr("Search MusicBrainz or freedb for the album"));
 
     // Shortcuts only, not in the menus: the waveform's wheel does the same.
     m_actionZoomIn = makeAction(this, "actionZoomIn", tr("Zoom In"), QString());
@@ -229,6 +234,17 @@ void MainWindow::createMenusAndToolBar()
     central->setObjectName(u"centralWidget"_s);
     setCentralWidget(central);
 
+    // After a slice, the folder is one click away in the file manager.
+    m_openFolderButton = new QPushButton(tr("Open folder"), this);
+    m_openFolderButton->setObjectName(u"openFolderButton"_s);
+    m_openFolderButton->setFlat(true);
+    m_openFolderButton->hide();
+    statusBar()->addPermanentWidget(m_openFolderButton);
+    connect(m_openFolderButton, &QPushButton::clicked, this, [this] {
+        const QString folder = m_openFolderButton->property("folder").toString();
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    });
+
     auto *bar = new QMenuBar(this);
     bar->setObjectName(u"menuBar"_s);
     bar->setGeometry(0, 0, 640, 18);
@@ -240,6 +256,9 @@ void MainWindow::createMenusAndToolBar()
     QMenu *helpMenu = bar->addMenu(tr("Help"));
     helpMenu->setObjectName(u"menuAbout"_s);
     fileMenu->addAction(m_actionOpen);
+    m_recentMenu = fileMenu->addMenu(tr("Recent files"));
+    m_recentMenu->setObjectName(u"menuRecent"_s);
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
     fileMenu->addAction(m_actionSlice);
     fileMenu->addAction(m_actionFreedbSearch);
     fileMenu->addSeparator();
@@ -313,6 +332,16 @@ void MainWindow::createPanes()
     // setHeader() leaves the sections unclickable, and the check box needs the clicks.
     m_trackHeader->setSectionsClickable(true);
     m_trackView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A right click selects its row (the view does that) and offers what acts on it.
+    m_trackView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_trackView, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        if (!m_trackView->indexAt(at).isValid())
+            return;
+        QMenu menu(this);
+        menu.addAction(m_actionEdit);
+        menu.addAction(m_actionRemove);
+        menu.exec(m_trackView->viewport()->mapToGlobal(at));
+    });
     connect(m_trackView, &QAbstractItemView::doubleClicked, this, &MainWindow::onEdit);
     m_trackViewController =
         new TrackViewController(m_trackHeader, m_trackView, m_trackModel.get(), this);
@@ -425,9 +454,34 @@ void MainWindow::showPanes()
     }
 }
 
+void MainWindow::fillRecentMenu()
+{
+    m_recentMenu->clear();
+    // Files that went away since are dropped from the list.
+    QStringList kept;
+    for (const QString &path : std::as_const(m_recentFiles)) {
+        if (QFileInfo(path).isFile())
+            kept << path;
+    }
+    m_recentFiles = kept;
+    for (const QString &path : std::as_const(m_recentFiles)) {
+        QAction *action = m_recentMenu->addAction(QFileInfo(path).fileName());
+        action->setToolTip(QDir::toNativeSeparators(path));
+        connect(action, &QAction::triggered, this, [this, path] { openFile(path); });
+    }
+    if (m_recentFiles.isEmpty())
+        m_recentMenu->addAction(tr("No recent files"))->setEnabled(false);
+}
+
 void MainWindow::onFileOpened()
 {
     const QString path = currentFile();
+    constexpr qsizetype kRecentFiles = 10;
+    m_recentFiles.removeAll(path);
+    m_recentFiles.prepend(path);
+    while (m_recentFiles.size() > kRecentFiles)
+        m_recentFiles.removeLast();
+    m_openFolderButton->hide();
     showPanes();
     m_waveformView->setFrameIndex(m_session->sharedFrameIndex());
     m_waveformView->updateSliderRange();
@@ -641,6 +695,8 @@ void MainWindow::onSliceEnded()
         return;
     }
     statusBar()->showMessage(written);
+    m_openFolderButton->setProperty("folder", summary.folder);
+    m_openFolderButton->show();
     if (summary.failures.isEmpty())
         return;
     const QString text = tr("These tracks were not written:\n\n%1\n\n%2.")
@@ -753,6 +809,7 @@ void MainWindow::saveSettings()
     settings.endGroup();
     settings.endGroup();
     settings.setValue(u"recent.file"_s, recentFile());
+    settings.setValue(u"recent.files"_s, m_recentFiles);
 }
 
 void MainWindow::restoreSettings()
@@ -778,6 +835,7 @@ void MainWindow::restoreSettings()
     settings.endGroup();
     settings.endGroup();
     m_recentFile = settings.value(u"recent.file"_s, QString()).toString();
+    m_recentFiles = settings.value(u"recent.files"_s).toStringList();
     // The saved state may show the dock; the panel always starts closed, like its action.
     m_freedbPanel->hide();
 }

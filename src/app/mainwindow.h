@@ -22,6 +22,8 @@ class Mp3Manager;
 class Session;
 class ProgressWidget;
 class QAction;
+class QMenu;
+class QPushButton;
 class QModelIndex;
 class QSplitter;
 class QVBoxLayout;
@@ -101,6 +103,7 @@ private:
     void restoreSettings();
     void centreProgressPanel();
     void showPanes();
+    void fillRecentMenu();
     // What is enabled and shown follows from the session's state and the table, here only.
     void updateActions();
     int tickedCount() const;
@@ -129,6 +132,8 @@ private:
     QAction *m_actionZoomIn = nullptr;
     QAction *m_actionZoomOut = nullptr;
     QAction *m_actionFit = nullptr;
+    QMenu *m_recentMenu = nullptr;
+    QPushButton *m_openFolderButton = nullptr;
     QAction *m_actionUndo = nullptr;
     QAction *m_actionRedo = nullptr;
 
@@ -150,6 +155,8 @@ private:
 
     // The file to open when no file was read yet: the last one of the previous run.
     QString m_recentFile;
+    // Newest first, at most ten.
+    QStringList m_recentFiles;
     bool m_splitterRestored = false;
     bool m_wasBusy = false;
 };

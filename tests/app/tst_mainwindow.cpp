@@ -112,8 +112,11 @@ void tst_MainWindow::closeWritesEveryKey()
 
     // Read the file itself, so a wrong group nesting shows up as a missing key.
     QSettings ini(iniPath(), QSettings::IniFormat);
-    const QStringList expectedKeys{u"recent.file"_s, u"ui/main.splitter/geometry"_s,
-                                   u"ui/main.splitter/state"_s, u"ui/main.window/geometry"_s,
+    const QStringList expectedKeys{u"recent.file"_s,
+                                   u"recent.files"_s,
+                                   u"ui/main.splitter/geometry"_s,
+                                   u"ui/main.splitter/state"_s,
+                                   u"ui/main.window/geometry"_s,
                                    u"ui/main.window/state"_s};
     QStringList keys = ini.allKeys();
     keys.sort();
@@ -230,7 +233,10 @@ void tst_MainWindow::actionsCarryShortcutsAndStartState_data()
     QTest::newRow("Exit") << u"actionExit"_s << QKeySequence(QKeySequence::Quit) << true;
     QTest::newRow("About") << u"actionAbout"_s << QKeySequence() << true;
     QTest::newRow("Slice") << u"actionSlice"_s << QKeySequence(u"Ctrl+Return"_s) << false;
-    QTest::newRow("Add") << u"actionAdd"_s << QKeySequence() << false;
+    QTest::newRow("Add") << u"actionAdd"_s << QKeySequence(Qt::Key_Insert) << false;
+    QTest::newRow("Search") << u"actionFreedbSearch"_s << QKeySequence(QKeySequence::Find) << false;
+    QTest::newRow("Undo") << u"actionUndo"_s << QKeySequence(QKeySequence::Undo) << false;
+    QTest::newRow("Fit") << u"actionFit"_s << QKeySequence(u"Ctrl+0"_s) << false;
     QTest::newRow("Remove") << u"actionRemove"_s << QKeySequence(QKeySequence::Delete) << false;
     QTest::newRow("Edit") << u"actionEdit"_s << QKeySequence(Qt::Key_F2) << false;
     QTest::newRow("Zoom in") << u"actionZoomIn"_s << QKeySequence(QKeySequence::ZoomIn) << false;
@@ -247,9 +253,12 @@ void tst_MainWindow::actionsCarryShortcutsAndStartState()
     QVERIFY(action);
     QCOMPARE(action->shortcut(), shortcut);
     QCOMPARE(action->isEnabled(), enabled);
-    // Tool bar buttons explain themselves.
-    if (window.findChild<QToolBar *>(u"toolBar"_s)->actions().contains(action))
+    // Tool bar buttons explain themselves and name their key.
+    if (window.findChild<QToolBar *>(u"toolBar"_s)->actions().contains(action)) {
         QVERIFY(action->toolTip() != action->text());
+        QVERIFY2(action->toolTip().contains(shortcut.toString(QKeySequence::NativeText)),
+                 qPrintable(action->toolTip()));
+    }
 }
 
 void tst_MainWindow::aboutShowsVersionModally()

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -602,6 +603,23 @@ void tst_MainWindowRoad::actionsActOnTheHighlightedRow()
     QCOMPARE(titles(), (QStringList{u"One"_s, u"Three"_s}));
     remove->trigger();
     QCOMPARE(titles(), (QStringList{u"One"_s}));
+    // The recent files know the album, and forget what is gone.
+    auto *recent = m_window->findChild<QMenu *>(u"menuRecent"_s);
+    const QString gone = albumIn(u"gone"_s, u"Gone.mp3"_s);
+    QVERIFY(openAndWait(*m_window, gone, 1));
+    QVERIFY(QFile::remove(gone));
+    emit recent->aboutToShow();
+    QStringList names;
+    for (QAction *action : recent->actions())
+        names << action->text();
+    QCOMPARE(names, QStringList{u"Album.mp3"_s});
+    QVERIFY(openAndWait(*m_window, albumIn(u"rows"_s, u"Album.mp3"_s, {u"Album.cue"_s}), 3));
+    remove->trigger(); // nothing highlighted in a new file
+    QCOMPARE(TrackList::instance()->count(), 3);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    remove->trigger();
+    remove->trigger();
+
     // One track is still a track to slice; unticked it is not, ticked again it is.
     QVERIFY(!remove->isEnabled());
     QVERIFY(slice->isEnabled());
