@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -150,6 +151,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_session, &Session::sliceProgress, this, &MainWindow::onSliceProgress);
     connect(m_session, &Session::sliceEnded, this, &MainWindow::onSliceEnded);
     connect(m_session, &Session::historyChanged, this, &MainWindow::updateActions);
+    connect(m_session, &Session::albumChanged, this, &MainWindow::showAlbum);
     connect(m_hoverMarker, &MarkerWidget::dragFinished, m_session, &Session::endGesture);
 
     restoreSettings();
@@ -177,6 +179,9 @@ void MainWindow::createActions()
     m_actionOpen = makeAction(this, "actionOpen", tr("Open"), u":/open"_s);
     m_actionOpen->setShortcut(QKeySequence::Open);
     setTip(m_actionOpen, tr("Open an MP3 file"));
+    m_actionSaveSheet = makeAction(this, "actionSaveSheet", tr("Save sheet..."), QString());
+    m_actionSaveSheet->setShortcut(QKeySequence::Save);
+    connect(m_actionSaveSheet, &QAction::triggered, this, &MainWindow::onSaveSheet);
     m_actionExit = makeAction(this, "actionExit", tr("Exit"), QString());
     m_actionExit->setShortcut(QKeySequence::Quit);
     m_actionAbout = makeAction(this, "actionAbout", tr("About"), u":/about"_s);
@@ -259,6 +264,7 @@ void MainWindow::createMenusAndToolBar()
     m_recentMenu = fileMenu->addMenu(tr("Recent files"));
     m_recentMenu->setObjectName(u"menuRecent"_s);
     connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
+    fileMenu->addAction(m_actionSaveSheet);
     fileMenu->addAction(m_actionSlice);
     fileMenu->addAction(m_actionFreedbSearch);
     fileMenu->addSeparator();
@@ -364,6 +370,7 @@ void MainWindow::createPanes()
     auto *controlLayout = new QVBoxLayout(m_controlPane);
     controlLayout->setSpacing(0);
     controlLayout->setContentsMargins(0, 0, 0, 0);
+    controlLayout->addWidget(createAlbumPane());
     controlLayout->addWidget(m_trackView);
     controlLayout->addWidget(folderLabel);
     controlLayout->addLayout(folderLayout);
@@ -452,6 +459,67 @@ void MainWindow::showPanes()
         const int height = m_mainSplitter->height();
         m_mainSplitter->setSizes({height * 3 / 5, height - height * 3 / 5});
     }
+}
+
+QWidget *MainWindow::createAlbumPane()
+{
+    auto *pane = new QWidget;
+    pane->setObjectName(u"albumPane"_s);
+    auto *layout = new QHBoxLayout(pane);
+    layout->setContentsMargins(2, 2, 2, 2);
+    const std::array<std::pair<const char *, QString>, 4> fields{{
+        {"albumEdit", tr("Album")},
+        {"albumArtistEdit", tr("Album artist")},
+        {"yearEdit", tr("Year")},
+        {"genreEdit", tr("Genre")},
+    }};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        auto *label = new QLabel(fields[i].second, pane);
+        auto *edit = new QLineEdit(pane);
+        edit->setObjectName(QString::fromLatin1(fields[i].first));
+        edit->setPlaceholderText(tr("from the source"));
+        label->setBuddy(edit);
+        layout->addWidget(label);
+        layout->addWidget(edit, i == 2 ? 1 : 3);
+        connect(edit, &QLineEdit::editingFinished, this, &MainWindow::onAlbumEdited);
+        m_albumEdits[i] = edit;
+    }
+    return pane;
+}
+
+void MainWindow::showAlbum()
+{
+    const Album album = m_session->album();
+    const QString texts[] = {album.album, album.albumArtist, album.year, album.genre};
+    for (std::size_t i = 0; i < m_albumEdits.size(); ++i) {
+        if (m_albumEdits[i]->text() != texts[i])
+            m_albumEdits[i]->setText(texts[i]);
+    }
+}
+
+void MainWindow::onAlbumEdited()
+{
+    Album edits = m_session->albumEdits();
+    edits.album = m_albumEdits[0]->text().trimmed();
+    edits.albumArtist = m_albumEdits[1]->text().trimmed();
+    edits.year = m_albumEdits[2]->text().trimmed();
+    edits.genre = m_albumEdits[3]->text().trimmed();
+    m_session->setAlbumEdits(edits);
+}
+
+void MainWindow::onSaveSheet()
+{
+    const QFileInfo mp3(currentFile());
+    const QString suggested = mp3.absoluteDir().filePath(mp3.completeBaseName() + u".cue"_s);
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Save sheet"), suggested, tr("CUE sheets (*.cue)"));
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (m_session->saveSheet(path, &error))
+        statusBar()->showMessage(tr("Sheet saved as %1").arg(QDir::toNativeSeparators(path)));
+    else
+        QMessageBox::warning(this, tr("Mavlor"), error);
 }
 
 void MainWindow::fillRecentMenu()
@@ -634,6 +702,7 @@ void MainWindow::updateActions()
     m_actionZoomIn->setEnabled(idleWithFile);
     m_actionZoomOut->setEnabled(idleWithFile);
     m_actionFit->setEnabled(idleWithFile);
+    m_actionSaveSheet->setEnabled(idleWithFile);
     m_actionUndo->setEnabled(m_session->canUndo());
     m_actionRedo->setEnabled(m_session->canRedo());
     m_hoverMarker->editAction()->setEnabled(idleWithFile);
@@ -763,6 +832,8 @@ void MainWindow::tracksChanged(int first, int last)
                                   values[column - trackColumnArtist], Qt::DisplayRole);
         m_trackModel->setData(m_trackModel->index(i, 0), track.ticked ? Qt::Checked : Qt::Unchecked,
                               Qt::CheckStateRole);
+        m_trackModel->setData(m_trackModel->index(i, 0), QString::number(track.number),
+                              Qt::DisplayRole);
     }
     m_slider->update();
     m_waveformView->update();

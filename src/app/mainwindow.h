@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <array>
 #include <memory>
 
 #include "app/droppablewindow.h"
@@ -22,6 +23,7 @@ class Mp3Manager;
 class Session;
 class ProgressWidget;
 class QAction;
+class QLineEdit;
 class QMenu;
 class QPushButton;
 class QModelIndex;
@@ -104,6 +106,11 @@ private:
     void centreProgressPanel();
     void showPanes();
     void fillRecentMenu();
+    // The album fields above the table show what the next slice tags; edits go to the session.
+    QWidget *createAlbumPane();
+    void showAlbum();
+    void onAlbumEdited();
+    void onSaveSheet();
     // What is enabled and shown follows from the session's state and the table, here only.
     void updateActions();
     int tickedCount() const;
@@ -132,8 +139,11 @@ private:
     QAction *m_actionZoomIn = nullptr;
     QAction *m_actionZoomOut = nullptr;
     QAction *m_actionFit = nullptr;
+    QAction *m_actionSaveSheet = nullptr;
     QMenu *m_recentMenu = nullptr;
     QPushButton *m_openFolderButton = nullptr;
+    // Album, album artist, year, genre.
+    std::array<QLineEdit *, 4> m_albumEdits{};
     QAction *m_actionUndo = nullptr;
     QAction *m_actionRedo = nullptr;
 

@@ -16,6 +16,8 @@ namespace {
 constexpr int checkBoxSection = 0;
 constexpr int viewButtonSection = 6;
 constexpr int buttonWidth = 20;
+// The box and the track's number beside it.
+constexpr int checkBoxWidth = 44;
 constexpr int timeWidth = 65;
 // Room around a time text: the cell's margins and a little air.
 constexpr int timePadding = 10;
@@ -136,7 +138,7 @@ void TrackHeader::paintEvent(QPaintEvent *event)
 {
     // Sections whose widths are fixed; stored or dragged widths never survive a paint.
     const std::array<std::pair<int, int>, 5> fixedSections{{
-        {checkBoxSection, buttonWidth},
+        {checkBoxSection, checkBoxWidth},
         {timeSections[0], m_timeWidth},
         {timeSections[1], m_timeWidth},
         {timeSections[2], m_timeWidth},

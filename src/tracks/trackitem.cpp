@@ -22,6 +22,9 @@ std::unique_ptr<TrackItem> TrackItem::forTrack(const Track &track, int fileLengt
     item->append(TimeText::format(track.end, fileLength));
     item->append(TimeText::format(track.length(), fileLength));
     item->setData(0, track.ticked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+    // The track's number stands beside its check box.
+    item->ListItem::setData(0, track.number > 0 ? QString::number(track.number) : QString(),
+                            Qt::DisplayRole);
     return item;
 }
 
@@ -30,7 +33,8 @@ QVariant TrackItem::data(int column, int role) const
     if (column == m_checkColumn) {
         if (role == Qt::CheckStateRole)
             return static_cast<int>(m_checked ? Qt::Checked : Qt::Unchecked);
-        return {};
+        const bool text = role == Qt::DisplayRole || role == Qt::ToolTipRole;
+        return text ? ListItem::data(column, Qt::DisplayRole) : QVariant();
     }
     switch (role) {
     case Qt::DisplayRole:
@@ -48,6 +52,8 @@ QVariant TrackItem::data(int column, int role) const
 bool TrackItem::setData(int column, const QVariant &value, int role)
 {
     if (column == m_checkColumn) {
+        if (role == Qt::DisplayRole)
+            return ListItem::setData(column, value, role);
         if (role != Qt::CheckStateRole)
             return false;
         m_checked = value.toInt() != 0;

@@ -132,7 +132,8 @@ void TrackList::removeTrack(int index)
     for (qsizetype i = index; i < m_tracks.size(); ++i)
         --m_tracks[i].number;
     notifyRemoved(index, index);
-    notifyChanged(heir, heir);
+    // The heir took the time; the rows after it took new numbers.
+    notifyChanged(heir, count() - 1);
 }
 
 bool TrackList::moveBoundary(int index, int ms)

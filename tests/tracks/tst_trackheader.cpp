@@ -190,7 +190,7 @@ void tst_TrackHeader::fixedSectionWidthRestoredOnNextPaint_data()
 {
     QTest::addColumn<int>("section");
     QTest::addColumn<int>("width");
-    QTest::newRow("check box") << 0 << 20;
+    QTest::newRow("check box and number") << 0 << 44;
     QTest::newRow("start") << 3 << 65;
     QTest::newRow("end") << 4 << 65;
     QTest::newRow("length") << 5 << 65;
