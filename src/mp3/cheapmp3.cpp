@@ -81,13 +81,42 @@ int globalGain(const uchar *b, const CheapMP3::Frame &f)
     return ((b[byte] << shift) | (b[byte + 1] >> (8 - shift))) & 0xFF;
 }
 
-bool hasInfoTag(QByteArrayView frame, const FrameHeader &h)
+// Where the frame's "Xing", "Info" or "VBRI" tag starts, or -1 when it holds none.
+qsizetype infoTagOffset(QByteArrayView frame, const FrameHeader &h)
 {
     auto tagAt = [&](qsizetype at, const char *tag) {
         return at >= 0 && frame.size() >= at + 4 && std::memcmp(frame.data() + at, tag, 4) == 0;
     };
     const qsizetype xingAt = h.xingOffset();
-    return tagAt(xingAt, "Xing") || tagAt(xingAt, "Info") || tagAt(36, "VBRI");
+    if (tagAt(xingAt, "Xing") || tagAt(xingAt, "Info"))
+        return xingAt;
+    return tagAt(36, "VBRI") ? 36 : -1;
+}
+
+bool hasInfoTag(QByteArrayView frame, const FrameHeader &h)
+{
+    return infoTagOffset(frame, h) >= 0;
+}
+
+// An information frame inside the stream, where files were joined end to end. Its side
+// information is all zero (it decodes to nothing), which audio with the tag's four bytes
+// at the tag's place never is in practice.
+bool isJoinedInfoFrame(QByteArrayView frame, const FrameHeader &h)
+{
+    const qsizetype tagAt = infoTagOffset(frame, h);
+    if (tagAt < 0)
+        return false;
+    const qsizetype sideStart = h.hasCrc() ? 6 : 4;
+    for (qsizetype i = sideStart; i < tagAt; ++i) {
+        if (frame[i] != 0)
+            return false;
+    }
+    return true;
+}
+
+bool isJoinedInfoFrameAt(BlockReader &reader, qint64 pos, const CheapMP3::Frame &h)
+{
+    return isJoinedInfoFrame(reader.peek(pos, kInfoTagBytes), h.header);
 }
 
 // End of an ID3v2 tag at the start of the file, or 0 when there is none or its size is
@@ -221,14 +250,13 @@ bool CheapMP3::scanFrames(BlockReader &reader)
         m_sampleRate = h.sampleRate;
         m_channels = h.mono ? 1 : 2;
 
-        if (firstFrame) {
-            firstFrame = false;
-            if (skipInfoFrame(reader, pos, h)) {
-                pos += h.length;
-                if (m_readListener)
-                    m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
-                continue;
-            }
+        const bool leading = firstFrame;
+        firstFrame = false;
+        if (leading ? skipInfoFrame(reader, pos, h) : isJoinedInfoFrameAt(reader, pos, h)) {
+            pos += h.length;
+            if (m_readListener)
+                m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
+            continue;
         }
         pos += appendEntry(reader, pos, h, globalGain(b, h));
         if (m_frameCount == m_capacity)
@@ -268,7 +296,7 @@ qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const Frame &h, in
         Frame h2;
         if (next.size() == 4 && static_cast<uchar>(next[0]) == 0xFF
             && acceptHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0 && !h2.mpeg1
-            && h2.sampleRate == h.sampleRate) {
+            && h2.sampleRate == h.sampleRate && !isJoinedInfoFrameAt(reader, second, h2)) {
             length += h2.length;
             // MPEG-2 bitrates are all even, so the mean is exact.
             bitrate = (h.kbps + h2.kbps) / 2;
