@@ -164,9 +164,10 @@ bool SliceThreadObject::writeTrack(const Track &track)
     const bool copied = shouldContinue();
     const bool tagged = tagFile(file->fileName(), track);
     // A stop keeps what was written, tagged, without a repair. A failed repair or tag leaves
-    // the track complete and playing: it is written, with a warning.
+    // the track complete and playing: it is written, with a warning. A source of one bitrate
+    // gives tracks of one bitrate, which the engine would read through only to leave alone.
     QString warning;
-    if (copied
+    if (copied && m_index->bitrateVaries()
         && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &warning)
         && warning.isEmpty()) {
         warning = tr("The VBR header could not be rebuilt.");
