@@ -175,6 +175,12 @@ bool SliceThreadObject::writeTrack(const Track &track)
     if (!tagged && warning.isEmpty())
         warning = tr("Cannot write the tags of %1.").arg(QDir::toNativeSeparators(path));
 
+    // Only the finished track goes to the disk: a tag written into a page already on its way
+    // there would wait for it.
+    QFile finished(file->fileName());
+    if (finished.open(QIODevice::ReadOnly))
+        DurableFile::startFlush(finished);
+
     // Earlier tracks have had this track's work to reach the disk; the oldest now takes its
     // name, and this one waits its turn.
     m_pending.push_back(std::make_unique<PendingTrack>(
@@ -245,7 +251,6 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const Repair
             return false;
         }
     }
-    DurableFile::startFlush(file);
     file.close();
     if (file.error() != QFileDevice::NoError) {
         *error = tr("Cannot write %1: %2")
