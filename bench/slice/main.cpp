@@ -1,7 +1,7 @@
 // Splitting benchmark, run by hand: indexes a 60-minute VBR album (made once by lame and kept
 // in the work folder), then splits it by a 12-track sheet, and a 6-hour 320 kbit/s file by a
 // 72-track sheet, with mavlor-cli and with mp3splt on the same warm files, and prints times
-// and each process's peak memory. Usage: mavlor-bench-split [WORKFOLDER]
+// and each process's peak memory. Usage: [MAVLOR_BENCH_CLI=path] mavlor-bench-split [WORKFOLDER]
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -120,6 +120,13 @@ bool makeLongCbrFile(const QString &path)
     return out.error() == QFileDevice::NoError;
 }
 
+// MAVLOR_BENCH_CLI names another build to time (an older one, for before and after).
+QString ourProgram()
+{
+    const QString chosen = qEnvironmentVariable("MAVLOR_BENCH_CLI");
+    return chosen.isEmpty() ? QStringLiteral(MAVLOR_CLI) : chosen;
+}
+
 struct Measured
 {
     double seconds = 0;
@@ -158,18 +165,61 @@ Measured measure(const QStringList &command)
     return result;
 }
 
-struct Pair
+// Best and median of each figure over the runs; the peak memory is the highest seen.
+struct Summary
 {
-    Measured ours;
-    Measured theirs;
+    std::vector<Measured> runs;
+
+    double bestSeconds() const { return pick(&Measured::seconds, false); }
+    double medianSeconds() const { return pick(&Measured::seconds, true); }
+    double medianCpu() const { return pick(&Measured::cpuSeconds, true); }
+    double peakMiB() const
+    {
+        long peak = 0;
+        for (const Measured &run : runs)
+            peak = std::max(peak, run.peakKiB);
+        return peak / 1024.0;
+    }
+
+private:
+    double pick(double Measured::*figure, bool median) const
+    {
+        std::vector<double> values;
+        for (const Measured &run : runs)
+            values.push_back(run.*figure);
+        std::sort(values.begin(), values.end());
+        return values.empty() ? 0 : median ? values[values.size() / 2] : values.front();
+    }
 };
 
-// Our split and mp3splt's of the same file by the same sheet, alternating, best of `runs`.
+struct Pair
+{
+    Summary ours;
+    Summary theirs;
+    Summary theirsFlushed;
+};
+
+// Seconds to flush every file of a folder to disk, one after the other.
+double flushFolder(const QString &folder)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files)) {
+        const int fd = ::open(QFile::encodeName(file.filePath()).constData(), O_RDONLY);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// Our split and mp3splt's of the same file by the same sheet, alternating.
 Pair splitBoth(const QString &mp3, const QString &sheet, const QString &work, int runs)
 {
     const QString ourDir = work + u"/ours"_s;
     const QString theirDir = work + u"/mp3splt"_s;
-    Pair best{{1e9, 0, 1e9}, {1e9, 0, 1e9}};
+    Pair pair;
     for (int i = 0; i < runs; ++i) {
         QDir(ourDir).removeRecursively();
         QDir(theirDir).removeRecursively();
@@ -178,23 +228,19 @@ Pair splitBoth(const QString &mp3, const QString &sheet, const QString &work, in
         // Neither run pays for the other's dirty pages: ours waits for its own tracks to
         // reach the disk, mp3splt leaves them in the page cache.
         ::sync();
-        const Measured ours = measure({QStringLiteral(MAVLOR_CLI), u"split"_s, mp3, u"--cue"_s,
-                                       sheet, u"--out"_s, ourDir, u"--quiet"_s});
+        const Measured ours = measure(
+            {ourProgram(), u"split"_s, mp3, u"--cue"_s, sheet, u"--out"_s, ourDir, u"--quiet"_s});
         ::sync();
-        const Measured theirs =
-            measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s, theirDir, mp3});
-        if (ours.seconds < best.ours.seconds)
-            best.ours.seconds = ours.seconds;
-        best.ours.cpuSeconds = std::min(best.ours.cpuSeconds, ours.cpuSeconds);
-        best.theirs.cpuSeconds = std::min(best.theirs.cpuSeconds, theirs.cpuSeconds);
-        best.ours.peakKiB = std::max(best.ours.peakKiB, ours.peakKiB);
-        if (theirs.seconds < best.theirs.seconds)
-            best.theirs.seconds = theirs.seconds;
-        best.theirs.peakKiB = std::max(best.theirs.peakKiB, theirs.peakKiB);
+        Measured theirs = measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s, theirDir, mp3});
+        pair.ours.runs.push_back(ours);
+        pair.theirs.runs.push_back(theirs);
+        // What mp3splt leaves in the page cache, flushed as ours is: the same durability.
+        theirs.seconds += flushFolder(theirDir);
+        pair.theirsFlushed.runs.push_back(theirs);
     }
     QDir(ourDir).removeRecursively();
     QDir(theirDir).removeRecursively();
-    return best;
+    return pair;
 }
 
 } // namespace
@@ -238,15 +284,23 @@ int main(int argc, char *argv[])
                 QFileInfo(album).size() / 1e6, entries, rounds);
     std::printf("cat > /dev/null          %8.3f s\n", catTime);
     std::printf("index                    %8.3f s  (%.2f x cat)\n", indexTime, indexTime / catTime);
-    std::printf("whole split by sheet, tags and repair (mavlor-cli vs mp3splt -c, one process each;"
-                " best of %d runs, of 3 for the 6-hour file):\n",
+    std::printf("whole split by sheet, tags and repair (mavlor-cli vs mp3splt -c, one process each,"
+                " alternating; %d runs, 3 for the 6-hour file):\n",
                 rounds);
     const auto print = [](const char *name, const Pair &pair) {
-        std::printf(
-            "  %-22s %6.3f s vs %6.3f s (%.2f x), CPU %.3f vs %.3f s, peak %.1f vs %.1f MiB\n",
-            name, pair.ours.seconds, pair.theirs.seconds, pair.ours.seconds / pair.theirs.seconds,
-            pair.ours.cpuSeconds, pair.theirs.cpuSeconds, pair.ours.peakKiB / 1024.0,
-            pair.theirs.peakKiB / 1024.0);
+        const Summary &ours = pair.ours;
+        const Summary &theirs = pair.theirs;
+        std::printf("  %-22s median %6.3f s vs %6.3f s (%.2f x), best %6.3f vs %6.3f s (%.2f x),\n"
+                    "  %-22s median CPU %.3f vs %.3f s, peak memory %.1f vs %.1f MiB\n",
+                    name, ours.medianSeconds(), theirs.medianSeconds(),
+                    ours.medianSeconds() / theirs.medianSeconds(), ours.bestSeconds(),
+                    theirs.bestSeconds(), ours.bestSeconds() / theirs.bestSeconds(), "",
+                    ours.medianCpu(), theirs.medianCpu(), ours.peakMiB(), theirs.peakMiB());
+        const Summary &flushed = pair.theirsFlushed;
+        std::printf("  %-22s vs mp3splt with its tracks flushed to disk as ours are: median %.3f s"
+                    " (%.2f x), best %.3f s (%.2f x)\n",
+                    "", flushed.medianSeconds(), ours.medianSeconds() / flushed.medianSeconds(),
+                    flushed.bestSeconds(), ours.bestSeconds() / flushed.bestSeconds());
     };
     print("60-min VBR, 12 tracks", albumSplit);
     print("6-h 320k, 72 tracks", longSplit);

@@ -3,6 +3,7 @@
 #include "mp3/blockreader.h"
 #include "mp3/ireadedlistener.h"
 #include "mp3/iwritedlistener.h"
+#include "mp3/kernelcopy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -81,13 +83,42 @@ int globalGain(const uchar *b, const CheapMP3::Frame &f)
     return ((b[byte] << shift) | (b[byte + 1] >> (8 - shift))) & 0xFF;
 }
 
-bool hasInfoTag(QByteArrayView frame, const FrameHeader &h)
+// Where the frame's "Xing", "Info" or "VBRI" tag starts, or -1 when it holds none.
+qsizetype infoTagOffset(QByteArrayView frame, const FrameHeader &h)
 {
     auto tagAt = [&](qsizetype at, const char *tag) {
         return at >= 0 && frame.size() >= at + 4 && std::memcmp(frame.data() + at, tag, 4) == 0;
     };
     const qsizetype xingAt = h.xingOffset();
-    return tagAt(xingAt, "Xing") || tagAt(xingAt, "Info") || tagAt(36, "VBRI");
+    if (tagAt(xingAt, "Xing") || tagAt(xingAt, "Info"))
+        return xingAt;
+    return tagAt(36, "VBRI") ? 36 : -1;
+}
+
+bool hasInfoTag(QByteArrayView frame, const FrameHeader &h)
+{
+    return infoTagOffset(frame, h) >= 0;
+}
+
+// An information frame inside the stream, where files were joined end to end. Its side
+// information is all zero (it decodes to nothing), which audio with the tag's four bytes
+// at the tag's place never is in practice.
+bool isJoinedInfoFrame(QByteArrayView frame, const FrameHeader &h)
+{
+    const qsizetype tagAt = infoTagOffset(frame, h);
+    if (tagAt < 0)
+        return false;
+    const qsizetype sideStart = h.hasCrc() ? 6 : 4;
+    for (qsizetype i = sideStart; i < tagAt; ++i) {
+        if (frame[i] != 0)
+            return false;
+    }
+    return true;
+}
+
+bool isJoinedInfoFrameAt(BlockReader &reader, qint64 pos, const CheapMP3::Frame &h)
+{
+    return isJoinedInfoFrame(reader.peek(pos, kInfoTagBytes), h.header);
 }
 
 // End of an ID3v2 tag at the start of the file, or 0 when there is none or its size is
@@ -221,14 +252,13 @@ bool CheapMP3::scanFrames(BlockReader &reader)
         m_sampleRate = h.sampleRate;
         m_channels = h.mono ? 1 : 2;
 
-        if (firstFrame) {
-            firstFrame = false;
-            if (skipInfoFrame(reader, pos, h)) {
-                pos += h.length;
-                if (m_readListener)
-                    m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
-                continue;
-            }
+        const bool leading = firstFrame;
+        firstFrame = false;
+        if (leading ? skipInfoFrame(reader, pos, h) : isJoinedInfoFrameAt(reader, pos, h)) {
+            pos += h.length;
+            if (m_readListener)
+                m_readListener->readed(static_cast<float>(pos * 100.0 / m_fileSize));
+            continue;
         }
         pos += appendEntry(reader, pos, h, globalGain(b, h));
         if (m_frameCount == m_capacity)
@@ -268,7 +298,7 @@ qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const Frame &h, in
         Frame h2;
         if (next.size() == 4 && static_cast<uchar>(next[0]) == 0xFF
             && acceptHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0 && !h2.mpeg1
-            && h2.sampleRate == h.sampleRate) {
+            && h2.sampleRate == h.sampleRate && !isJoinedInfoFrameAt(reader, second, h2)) {
             length += h2.length;
             // MPEG-2 bitrates are all even, so the mean is exact.
             bitrate = (h.kbps + h2.kbps) / 2;
@@ -395,44 +425,114 @@ bool CheapMP3::writeEntries(QFile &source, QFileDevice &out, int firstEntry, int
             return false;
     }
 
-    std::vector<char> pending;
-    pending.reserve(static_cast<size_t>(kCopyChunk + BlockReader::DefaultBlockSize));
-    pending.insert(pending.end(), leadIn.begin(), leadIn.end());
-    size_t entriesFrom = pending.size(); // the lead-in is no entry
-    auto writePending = [&] {
-        if (sink && pending.size() > entriesFrom)
-            sink(reinterpret_cast<const uchar *>(pending.data() + entriesFrom),
-                 static_cast<qsizetype>(pending.size() - entriesFrom));
-        entriesFrom = 0;
+    // The lead-in goes first, through the device's own buffer.
+    for (qsizetype done = 0; done < leadIn.size();) {
+        const qint64 wrote = out.write(leadIn.constData() + done, leadIn.size() - done);
+        if (wrote <= 0)
+            return fail(error, writeError(out));
+        done += wrote;
+    }
+    if (!out.flush())
+        return fail(error, writeError(out));
+
+    // Entries go out in runs, contiguous in the source and up to kCopyChunk long. The kernel
+    // copies a run from file to file, so its bytes never pass through here; a sink still
+    // reads them. Where the kernel cannot copy between the two files, the bytes go through
+    // memory and the device.
+    bool inKernel = true;
+    qint64 outAt = out.pos();
+    std::vector<char> bytes;
+    bytes.reserve(static_cast<size_t>(kCopyChunk + BlockReader::DefaultBlockSize));
+    BlockReader reader(&source);
+    qint64 runFirst = first;
+    qint64 runEnd = first;
+    auto readFailed = [&] {
+        return fail(error,
+                    translated("Cannot read %1: %2")
+                        .arg(QDir::toNativeSeparators(source.fileName()), source.errorString()));
+    };
+    auto writeThroughDevice = [&](qsizetype from) {
         // A short write is asked again: only the failing call says why (a full disk).
-        const auto size = static_cast<qint64>(pending.size());
-        for (qint64 done = 0; done < size;) {
-            const qint64 wrote = out.write(pending.data() + done, size - done);
+        const auto size = static_cast<qint64>(bytes.size());
+        for (qint64 done = from; done < size;) {
+            const qint64 wrote = out.write(bytes.data() + done, size - done);
             if (wrote <= 0)
                 return false;
             done += wrote;
         }
-        pending.clear();
+        return true;
+    };
+    auto copyRun = [&] {
+        if (runEnd == runFirst)
+            return true;
+        const qint64 runAt = m_frameOffsets[static_cast<size_t>(runFirst)];
+        qint64 runLength = 0;
+        for (qint64 e = runFirst; e < runEnd; ++e)
+            runLength += m_frameLengths[static_cast<size_t>(e)];
+        bytes.clear();
+        if (sink || !inKernel) {
+            for (qint64 e = runFirst; e < runEnd; ++e) {
+                if (!appendEntryBytes(reader, static_cast<size_t>(e), bytes))
+                    return readFailed();
+            }
+            if (sink)
+                sink(reinterpret_cast<const uchar *>(bytes.data()),
+                     static_cast<qsizetype>(bytes.size()));
+        }
+        qint64 copied = 0;
+        if (inKernel) {
+            copied = KernelCopy::copy(source.handle(), runAt, out.handle(), outAt, runLength);
+            if (copied < 0)
+                return fail(
+                    error,
+                    translated("Cannot write %1: %2")
+                        .arg(QDir::toNativeSeparators(out.fileName()), qt_error_string(errno)));
+            outAt += copied;
+            // The last entry may run past the end of the source.
+            if (copied < runLength && runAt + copied < m_fileSize) {
+                inKernel = false;
+                if (!out.seek(outAt))
+                    return fail(error, writeError(out));
+                if (!sink) {
+                    for (qint64 e = runFirst; e < runEnd; ++e) {
+                        if (!appendEntryBytes(reader, static_cast<size_t>(e), bytes))
+                            return readFailed();
+                    }
+                }
+            }
+        }
+        if (!inKernel && !writeThroughDevice(static_cast<qsizetype>(copied)))
+            return fail(error, writeError(out));
+        runFirst = runEnd;
         return true;
     };
 
-    // Contiguous entries come out of one block read and go out in one large write.
-    BlockReader reader(&source);
-    for (qint64 i = 0; i < count; ++i) {
-        if (shouldStop())
-            return writePending() ? false : fail(error, writeError(out));
-        const auto entry = static_cast<size_t>(first + i);
-        if (!appendEntryBytes(reader, entry, pending))
-            return fail(
-                error,
-                translated("Cannot read %1: %2")
-                    .arg(QDir::toNativeSeparators(source.fileName()), source.errorString()));
-        if (static_cast<qint64>(pending.size()) >= kCopyChunk && !writePending())
-            return fail(error, writeError(out));
+    qint64 runLength = 0;
+    for (qint64 i = first; i < last; ++i) {
+        if (shouldStop()) {
+            // What was copied stays, and the device's position follows it.
+            if (copyRun() && inKernel)
+                out.seek(outAt);
+            return false;
+        }
+        const auto entry = static_cast<size_t>(i);
+        const bool joins = i > runFirst
+            && m_frameOffsets[entry] == m_frameOffsets[entry - 1] + m_frameLengths[entry - 1];
+        if (!joins || runLength >= kCopyChunk) {
+            if (!copyRun())
+                return false;
+            runLength = 0;
+        }
+        runEnd = i + 1;
+        runLength += m_frameLengths[entry];
+        // Told as the entry joins its run: a stop on hearing it ends the run there.
         if (writeListener)
-            writeListener->writed(static_cast<float>((i + 1) * 100.0 / count));
+            writeListener->writed(static_cast<float>((i - first + 1) * 100.0 / count));
     }
-    if (!writePending() || !out.flush())
+    if (!copyRun())
+        return false;
+    // The device's position follows what the kernel wrote.
+    if ((inKernel && !out.seek(outAt)) || !out.flush())
         return fail(error, writeError(out));
     if (writeListener)
         writeListener->writed(100.0f);

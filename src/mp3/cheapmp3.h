@@ -32,7 +32,8 @@ public:
 
     // Scans the file into the index. An unreadable file leaves the index empty; a stop
     // request leaves it empty too (the owner discards it). A leading ID3v2 tag and a
-    // leading Xing/Info/VBRI frame are skipped. An MPEG-2 entry is a frame plus the next
+    // leading Xing/Info/VBRI frame are skipped, and so is a Xing/Info/VBRI frame of zero
+    // side information further on (files joined end to end). An MPEG-2 entry is a frame plus the next
     // one when a valid MPEG-2 header of the same sample rate starts where it ends, outside
     // the last 12 bytes; otherwise (an odd last frame, junk) the frame is an entry alone.
     void readFile(const QString &path);

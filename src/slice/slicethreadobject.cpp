@@ -163,21 +163,31 @@ bool SliceThreadObject::writeTrack(const Track &track)
         return failed(error);
     const bool copied = shouldContinue();
     const bool tagged = tagFile(file->fileName(), track);
-    // A stop keeps what was written, tagged, without a repair.
-    if (copied && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &error)
-        && error.isEmpty()) {
-        error = tr("The VBR header could not be rebuilt.");
+    // A stop keeps what was written, tagged, without a repair. A failed repair or tag leaves
+    // the track complete and playing: it is written, with a warning. A source of one bitrate
+    // gives tracks of one bitrate, which the engine would read through only to leave alone.
+    QString warning;
+    if (copied && m_index->bitrateVaries()
+        && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &warning)
+        && warning.isEmpty()) {
+        warning = tr("The VBR header could not be rebuilt.");
     }
-    if (!tagged && error.isEmpty())
-        error = tr("Cannot write the tags of %1.").arg(QDir::toNativeSeparators(path));
+    if (!tagged && warning.isEmpty())
+        warning = tr("Cannot write the tags of %1.").arg(QDir::toNativeSeparators(path));
+
+    // Only the finished track goes to the disk: a tag written into a page already on its way
+    // there would wait for it.
+    QFile finished(file->fileName());
+    if (finished.open(QIODevice::ReadOnly))
+        DurableFile::startFlush(finished);
 
     // Earlier tracks have had this track's work to reach the disk; the oldest now takes its
     // name, and this one waits its turn.
     m_pending.push_back(std::make_unique<PendingTrack>(
-        PendingTrack{std::move(file), path, track.number, error, copied}));
+        PendingTrack{std::move(file), path, track.number, warning, copied}));
     if (m_pending.size() > kTracksInFlight)
         commitOldest();
-    return error.isEmpty() && copied;
+    return warning.isEmpty() && copied;
 }
 
 void SliceThreadObject::commitPending()
@@ -196,10 +206,10 @@ void SliceThreadObject::commitOldest()
         return;
     }
     track->file->setAutoRemove(false);
-    if (!track->error.isEmpty())
-        emit trackFailed(track->number, track->path, track->error);
-    else if (track->complete)
-        emit trackWritten(track->number, track->path);
+    if (track->complete)
+        emit trackWritten(track->number, track->path, track->warning);
+    else if (!track->warning.isEmpty())
+        emit trackFailed(track->number, track->path, track->warning);
 }
 
 bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
@@ -241,7 +251,6 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const Repair
             return false;
         }
     }
-    DurableFile::startFlush(file);
     file.close();
     if (file.error() != QFileDevice::NoError) {
         *error = tr("Cannot write %1: %2")

@@ -26,8 +26,9 @@ Q_DECLARE_INTERFACE(IWritedListener, "IWritedListener")
 // Writes each given track of an indexed MP3 into its own file on the slice thread: copy the
 // track's entries, tag it (TrackTagger), then rebuild its VBR header. Tracks, album and
 // track total are set while the thread is idle and cleared at the end of the run. A track that
-// cannot be written is reported through trackFailed() and the job goes on with the next one.
-// The job holds its own reference to the index until it ends.
+// cannot be written is reported through trackFailed() and the job goes on with the next one;
+// a track written whose header or tags could not be made is reported by trackWritten() with
+// a warning. The job holds its own reference to the index until it ends.
 class SliceThreadObject final : public IThreadObject,
                                 public FeedBackInterface,
                                 public IWritedListener
@@ -69,7 +70,9 @@ public slots:
 
 signals:
     void sliceProgress(SliceProgress progress);
-    void trackWritten(int track, const QString &path);
+    // A track on disk under its name. warning is empty, or says what is missing from a
+    // complete track: its rebuilt VBR header or its tags.
+    void trackWritten(int track, const QString &path, const QString &warning);
     void trackFailed(int track, const QString &path, const QString &reason);
 
 private:
@@ -80,7 +83,7 @@ private:
         std::unique_ptr<QTemporaryFile> file;
         QString path;
         int number = 0;
-        QString error;
+        QString warning;
         bool complete = false;
     };
 

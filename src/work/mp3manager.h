@@ -66,7 +66,8 @@ signals:
     void readyAlbum(const Album &album);
     // A track of the running slice that could not be written, and why.
     void trackFailed(int track, const QString &path, const QString &reason);
-    void trackWritten(int track, const QString &path);
+    // warning: empty, or what a complete track lacks (its rebuilt VBR header or its tags).
+    void trackWritten(int track, const QString &path, const QString &warning);
     // The CUE search or parse ended, whether or not it delivered anything.
     void cueSearchEnded();
     void cueParseEnded();

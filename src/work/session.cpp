@@ -380,12 +380,12 @@ void Session::onSliceProgress(SliceProgress progress)
     emit sliceProgress(static_cast<int>(percent), progress.track);
 }
 
-void Session::onTrackWritten(int track, const QString &path)
+void Session::onTrackWritten(int track, const QString &path, const QString &warning)
 {
     if (m_state != State::Slicing)
         return;
     ++m_summary.written;
-    emit trackWritten(track, path);
+    emit trackWritten(track, path, warning);
 }
 
 void Session::onTrackFailed(int track, const QString &path, const QString &reason)

@@ -132,7 +132,8 @@ signals:
     void tracksBuilt(const QString &note);
     // Overall percent of the running slice, and the number of the track being written.
     void sliceProgress(int percent, int track);
-    void trackWritten(int track, const QString &path);
+    // warning: empty, or what a complete track lacks (its rebuilt VBR header or its tags).
+    void trackWritten(int track, const QString &path, const QString &warning);
     void trackFailed(int track, const QString &path, const QString &reason);
     void sliceEnded();
     // The undo or redo history changed.
@@ -147,7 +148,7 @@ private:
     void onReadyAlbum(const Album &album);
     void onCueParseEnded();
     void onSliceProgress(SliceProgress progress);
-    void onTrackWritten(int track, const QString &path);
+    void onTrackWritten(int track, const QString &path, const QString &warning);
     void onTrackFailed(int track, const QString &path, const QString &reason);
     void onSliceEnded();
     // The index and the sheet search are both in: take the file and build its tracks.

@@ -208,10 +208,24 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
             + f << QList<qint64>{520, 937} << QList<int>(2, 417);
     QTest::newRow("ID3v2 tag that is the whole file")
         << Mp3StreamBuilder::id3v2(1000, false, falseSyncs) << QList<qint64>{} << QList<int>{};
-    // Only the leading frame's Info tag is an information frame.
-    QTest::newRow("Xing frame after the first frame is audio")
-        << f + Mp3StreamBuilder::xingFrame(header(), 0x1, 3, 0) + f << QList<qint64>{0, 417, 834}
-        << QList<int>(3, 417);
+    // Files joined end to end: an information frame inside the stream holds no audio.
+    const QByteArray innerXing = Mp3StreamBuilder::xingFrame(header(), 0x1, 3, 0);
+    QTest::newRow("Xing frame after the first frame is no audio")
+        << f + innerXing + f << QList<qint64>{0, 834} << QList<int>(2, 417);
+    QTest::newRow("VBRI frame after the first frame is no audio")
+        << f + Mp3StreamBuilder::vbriFrame(header()) + f << QList<qint64>{0, 834}
+        << QList<int>(2, 417);
+    QByteArray sideInformation = innerXing;
+    sideInformation[10] = 0x21;
+    QTest::newRow("Xing tag in a frame of side information is audio")
+        << f + sideInformation + f << QList<qint64>{0, 417, 834} << QList<int>(3, 417);
+    const Header mono2 = header(Mp3StreamBuilder::Mpeg2, 8, false, false, Mp3StreamBuilder::Mono);
+    const QByteArray mpeg2Mono = Mp3StreamBuilder::frame(mono2, 7);
+    const QByteArray mpeg2Info =
+        Mp3StreamBuilder::xingFrame(mono2, 0x3, 10, 2080, {}, 0, {}, "Info");
+    QTest::newRow("MPEG-2 Info frame is no partner of the frame before")
+        << mpeg2Mono + mpeg2Info + mpeg2Mono + mpeg2Mono << QList<qint64>{0, 2 * mpeg2Mono.size()}
+        << QList<int>{208, 416};
     QByteArray misplaced = f;
     misplaced.replace(21, 4, "Xing"); // the mono offset, in a stereo frame
     QTest::newRow("Xing at another mode's offset is audio")

@@ -25,6 +25,8 @@ private slots:
     void writtenTrackIsLeadInAndItsEntries_data();
     void writtenTrackIsLeadInAndItsEntries();
     void lastEntryPastEndOfSourceIsCopiedAsFarAsItGoes();
+    void copyInTheKernelOrThroughMemoryGivesTheSameBytes_data();
+    void copyInTheKernelOrThroughMemoryGivesTheSameBytes();
     void stopLeavesTruncatedFileWithoutFullReport_data();
     void stopLeavesTruncatedFileWithoutFullReport();
     void unwritableTargetFailsWithMessage_data();
@@ -184,6 +186,55 @@ void tst_CheapMp3Writer::lastEntryPastEndOfSourceIsCopiedAsFarAsItGoes()
     const QString target = m_dir->filePath(u"track.mp3"_s);
     QVERIFY(index.writeFile(target, 0, 4));
     QCOMPARE(readAll(target), builder.bytes());
+}
+
+void tst_CheapMp3Writer::copyInTheKernelOrThroughMemoryGivesTheSameBytes_data()
+{
+    QTest::addColumn<bool>("append");
+    QTest::addColumn<bool>("withSink");
+    QTest::addColumn<QByteArray>("between");
+
+    // The kernel copies into a plain target but refuses one opened for appending.
+    QTest::newRow("kernel") << false << false << QByteArray();
+    QTest::newRow("kernel, sink reads along") << false << true << QByteArray();
+    QTest::newRow("kernel, runs broken by junk") << false << true << QByteArray("junk");
+    QTest::newRow("through memory") << true << false << QByteArray();
+    QTest::newRow("through memory, sink reads along") << true << true << QByteArray("junk");
+}
+
+void tst_CheapMp3Writer::copyInTheKernelOrThroughMemoryGivesTheSameBytes()
+{
+    QFETCH(bool, append);
+    QFETCH(bool, withSink);
+    QFETCH(QByteArray, between);
+
+    // About 2.5 MB: runs longer than one chunk.
+    QVERIFY(buildSource(6000, between));
+    CheapMP3 index(nullptr, nullptr, nullptr);
+    index.readFile(m_sourcePath);
+    QCOMPARE(index.frameCount(), 6000);
+    const QByteArray leadIn = Mp3StreamBuilder::id3v2(100);
+    QFile target(m_dir->filePath(u"track.mp3"_s));
+    QVERIFY(target.open(append ? QIODevice::Append : QIODevice::WriteOnly));
+    QByteArray seen;
+    const auto sink = [&seen](const uchar *bytes, qsizetype size) {
+        seen.append(reinterpret_cast<const char *>(bytes), size);
+    };
+    QString error;
+    QFile source(m_sourcePath);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    QVERIFY2(index.writeEntries(source, target, 3, 5990, leadIn,
+                                withSink ? CheapMP3::EntrySink(sink) : CheapMP3::EntrySink(), {},
+                                &error),
+             qPrintable(error));
+    // The device goes on where the copy ended.
+    QCOMPARE(target.pos(), target.size());
+    target.close();
+    QByteArray frames;
+    for (int i = 3; i < 5993; ++i)
+        frames += m_frames[i];
+    QCOMPARE(readAll(target.fileName()), leadIn + frames);
+    QCOMPARE(seen, withSink ? frames : QByteArray());
 }
 
 void tst_CheapMp3Writer::stopLeavesTruncatedFileWithoutFullReport_data()

@@ -13,6 +13,9 @@
 #include "mp3streambuilder.h"
 #include "slicerun.h"
 #include "trackfile.h"
+#include "vbrrepair/feedbackinterface.h"
+#include "vbrrepair/repairsettings.h"
+#include "vbrrepair/vbrrepairer.h"
 
 using namespace Qt::StringLiterals;
 
@@ -85,6 +88,32 @@ Lame lameOf(const QByteArray &xingFrame)
     return lame;
 }
 
+class SilentFeedBack final : public FeedBackInterface
+{
+public:
+    void progress() override { }
+    void message(FeedBackMessage) override { }
+    bool shouldStop() override { return false; }
+};
+
+// What the repair engine makes of a written track, as the slice job asks it.
+int repairState(const QString &path, bool first, bool last, const QString &scratch)
+{
+    RepairSettings settings;
+    settings.keepEncoderDelay = first;
+    settings.keepEncoderPadding = last;
+    SilentFeedBack feedBack;
+    VbrRepairer repairer(feedBack, settings);
+    repairer.fix(QFile::encodeName(path).toStdString(), QFile::encodeName(scratch).toStdString());
+    return repairer.state();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class tst_SliceIntegration : public QObject
@@ -95,6 +124,8 @@ private slots:
     void initTestCase();
     void tracksPlayAndHoldExactlyTheSourceFrames_data();
     void tracksPlayAndHoldExactlyTheSourceFrames();
+    void joinedFilesLoseTheirInnerInfoFrameAndTracksStayAsTheyAre_data();
+    void joinedFilesLoseTheirInnerInfoFrameAndTracksStayAsTheyAre();
 };
 
 void tst_SliceIntegration::initTestCase()
@@ -245,6 +276,74 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
     }
     QCOMPARE(joined.size(), sourceFrames.size());
     QVERIFY(joined == sourceFrames);
+}
+
+void tst_SliceIntegration::joinedFilesLoseTheirInnerInfoFrameAndTracksStayAsTheyAre_data()
+{
+    QTest::addColumn<int>("sampleRate");
+    QTest::addColumn<QStringList>("lameArguments");
+    QTest::addColumn<bool>("vbr");
+
+    QTest::newRow("MPEG-1 CBR") << 44100 << QStringList{u"-b128"_s} << false;
+    QTest::newRow("MPEG-1 CBR with CRC") << 44100 << QStringList{u"-b128"_s, u"-p"_s} << false;
+    QTest::newRow("MPEG-1 VBR") << 44100 << QStringList{u"-V2"_s} << true;
+    QTest::newRow("MPEG-2 CBR") << 22050 << QStringList{u"-b64"_s} << false;
+}
+
+void tst_SliceIntegration::joinedFilesLoseTheirInnerInfoFrameAndTracksStayAsTheyAre()
+{
+    QFETCH(int, sampleRate);
+    QFETCH(QStringList, lameArguments);
+    QFETCH(bool, vbr);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // Each file leads with its own Info/Xing frame; joined, the second one sits at 5 s.
+    QByteArray frames;
+    QByteArray joined;
+    for (const double frequency : {440.0, 660.0}) {
+        const QString part = dir.filePath(u"part%1.mp3"_s.arg(frequency));
+        QVERIFY(EncodedAudio::encode(part, {{5.0, frequency, 0.5}}, sampleRate, 2, lameArguments));
+        const QByteArray bytes = fileBytes(part);
+        const int infoSize = TrackFile::frameSize(bytes, 0);
+        const QByteArray tag = bytes.mid(TrackFile::xingOffset(bytes, 0), 4);
+        QVERIFY2(infoSize > 0 && (tag == "Info" || tag == "Xing"), tag.constData());
+        joined += bytes;
+        frames += bytes.mid(infoSize);
+    }
+    const QString album = dir.filePath(u"joined.mp3"_s);
+    QVERIFY(Mp3StreamBuilder().append(joined).save(album));
+
+    SliceRun run;
+    QVERIFY(run.open(album));
+    const int totalMs =
+        int(qint64(run.index->frameCount()) * 1152 * 1000 / run.index->sampleRate());
+    // The middle track holds the join.
+    const TrackContainer tracks{{u"A"_s, u"T"_s, 1, 0, 3000},
+                                {u"B"_s, u"T"_s, 2, 3000, 7000},
+                                {u"C"_s, u"T"_s, 3, 7000, totalMs}};
+    QSignalSpy written(&run.object, &SliceThreadObject::trackWritten);
+    QSignalSpy failed(&run.object, &SliceThreadObject::trackFailed);
+    run.begin(dir.path(), tracks);
+    QVERIFY(run.waitForEnd(60000));
+    QCOMPARE(failed.count(), 0);
+    QCOMPARE(written.count(), 3);
+
+    QByteArray trackFrames;
+    for (int i = 0; i < 3; ++i) {
+        const QString path = written.at(i).at(1).toString();
+        QVERIFY2(written.at(i).at(2).toString().isEmpty(), qPrintable(path));
+        const TrackFile file = TrackFile::read(path);
+        trackFrames += file.frames;
+        QCOMPARE(file.xingFrame.isEmpty(), !vbr);
+        const EncodedAudio::Decoded decoded = EncodedAudio::decode(path);
+        QVERIFY2(decoded.ok && decoded.errors.isEmpty(), qPrintable(decoded.errors));
+        QCOMPARE(repairState(path, i == 0, i == 2, dir.filePath(u"scratch.mp3"_s)),
+                 int(VbrRepairer::Skipped));
+    }
+    // Every audio frame of both files, in order, and neither information frame.
+    QCOMPARE(trackFrames.size(), frames.size());
+    QVERIFY(trackFrames == frames);
 }
 
 QTEST_GUILESS_MAIN(tst_SliceIntegration)
