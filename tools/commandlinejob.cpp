@@ -245,12 +245,15 @@ void CommandLineJob::onSliceProgress(int percent, int track)
     m_progress.show(u"Writing track %1"_s.arg(track), percent);
 }
 
-void CommandLineJob::onTrackWritten(int, const QString &path)
+void CommandLineJob::onTrackWritten(int track, const QString &path, const QString &warning)
 {
-    if (!m_options.quiet) {
-        m_progress.finish();
+    m_progress.finish();
+    if (!m_options.quiet)
         printLine(stdout, path);
-    }
+    // On disk and whole, yet lacking something: said, but not a failure.
+    if (!warning.isEmpty())
+        printLine(stderr,
+                  u"mavlor-cli: track %1 (%2) written, but: %3"_s.arg(track).arg(path, warning));
 }
 
 void CommandLineJob::onTrackFailed(int track, const QString &path, const QString &reason)

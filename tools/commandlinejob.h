@@ -56,7 +56,7 @@ private:
     void onOpenFailed(const QString &path, const QString &reason);
     void onTracksBuilt(const QString &note);
     void onSliceProgress(int percent, int track);
-    void onTrackWritten(int track, const QString &path);
+    void onTrackWritten(int track, const QString &path, const QString &warning);
     void onTrackFailed(int track, const QString &path, const QString &reason);
     void onSliceEnded();
     void onInterrupt();

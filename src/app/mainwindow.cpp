@@ -766,10 +766,14 @@ void MainWindow::onSliceEnded()
     statusBar()->showMessage(written);
     m_openFolderButton->setProperty("folder", summary.folder);
     m_openFolderButton->show();
-    if (summary.failures.isEmpty())
+    QStringList parts;
+    if (!summary.failures.isEmpty())
+        parts << tr("These tracks were not written:\n\n%1").arg(summary.failures.join(u'\n'));
+    if (!summary.warnings.isEmpty())
+        parts << tr("These tracks were written, but:\n\n%1").arg(summary.warnings.join(u'\n'));
+    if (parts.isEmpty())
         return;
-    const QString text = tr("These tracks were not written:\n\n%1\n\n%2.")
-                             .arg(summary.failures.join(u'\n'), written);
+    const QString text = tr("%1\n\n%2.").arg(parts.join(u"\n\n"_s), written);
     QMetaObject::invokeMethod(
         this, [this, text] { QMessageBox::warning(this, tr("Mavlor"), text); },
         Qt::QueuedConnection);

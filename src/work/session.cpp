@@ -352,7 +352,7 @@ bool Session::slice(const QString &folderText, const TrackContainer &tracks, QSt
     }
     m_sliceTracks = tracks;
     m_sliceDone = 0;
-    m_summary = SliceSummary{folder, static_cast<int>(tracks.size()), 0, false, {}};
+    m_summary = SliceSummary{folder, static_cast<int>(tracks.size()), 0, false, {}, {}};
     setState(State::Slicing);
     m_manager->slice(folder, tracks, m_index, album(), TrackList::instance()->count());
     return true;
@@ -385,6 +385,9 @@ void Session::onTrackWritten(int track, const QString &path, const QString &warn
     if (m_state != State::Slicing)
         return;
     ++m_summary.written;
+    if (!warning.isEmpty())
+        m_summary.warnings.append(
+            tr("Track %1 (%2): %3").arg(track).arg(QFileInfo(path).fileName(), warning));
     emit trackWritten(track, path, warning);
 }
 

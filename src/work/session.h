@@ -112,6 +112,7 @@ public:
         int written = 0;
         bool stopped = false;
         QStringList failures; // "Track n (name): reason"
+        QStringList warnings; // written, but: "Track n (name): what it lacks"
     };
     SliceSummary lastSlice() const { return m_summary; }
 
