@@ -737,8 +737,27 @@ void MainWindow::onSlice()
         if (track.ticked)
             tracks.append(track);
     }
+    // Tracks already in the folder are not written over without asking.
+    bool keepExisting = false;
+    const QStringList existing = m_session->existingFiles(m_saveFolderEdit->text(), tracks);
+    if (!existing.isEmpty()) {
+        QMessageBox question(QMessageBox::Question, tr("Mavlor"),
+                             existing.size() == 1
+                                 ? tr("A track is already in the folder:")
+                                 : tr("%1 tracks are already in the folder:").arg(existing.size()),
+                             QMessageBox::Cancel, this);
+        question.setInformativeText(existing.mid(0, 8).join(u'\n')
+                                    + (existing.size() > 8 ? u"\n…"_s : QString()));
+        QPushButton *overwrite = question.addButton(tr("Overwrite"), QMessageBox::AcceptRole);
+        QPushButton *keep = question.addButton(tr("Keep both"), QMessageBox::AcceptRole);
+        question.setDefaultButton(keep);
+        question.exec();
+        if (question.clickedButton() != overwrite && question.clickedButton() != keep)
+            return;
+        keepExisting = question.clickedButton() == keep;
+    }
     QString why;
-    if (m_session->slice(m_saveFolderEdit->text(), tracks, &why)) {
+    if (m_session->slice(m_saveFolderEdit->text(), tracks, &why, keepExisting)) {
         statusBar()->clearMessage();
         return;
     }

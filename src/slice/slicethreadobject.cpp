@@ -124,8 +124,10 @@ void SliceThreadObject::start()
 
 bool SliceThreadObject::writeTrack(const Track &track)
 {
-    const QString path = m_outputFolder + u'/'
+    QString path = m_outputFolder + u'/'
         + TrackName::fileName(TrackName{track.artist, track.title, track.number});
+    if (m_keepExisting)
+        path = TrackName::unusedPath(path);
     auto failed = [&](const QString &reason) {
         commitPending(); // reports stay in track order
         emit trackFailed(track.number, path, reason);

@@ -48,6 +48,8 @@ public:
     void setAlbum(const Album &album) { m_album = album; }
     // The length of the whole track list, ticked or not: the N of "n/N".
     void setTrackTotal(int total) { m_trackTotal = total; }
+    // A track whose name is taken is written beside it as "name (2).mp3" instead of over it.
+    void setKeepExisting(bool keep) { m_keepExisting = keep; }
     Album album() const { return m_album; }
     int trackTotal() const { return m_trackTotal; }
     QString outputFolder() const { return m_outputFolder; }
@@ -106,6 +108,7 @@ private:
     TrackContainer m_tracks;
     Album m_album;
     int m_trackTotal = 0;
+    bool m_keepExisting = false;
     std::unique_ptr<TrackTagger> m_tagger;
     int m_currentTrack = 0;
     std::vector<unsigned char> m_infoFrame;

@@ -1,7 +1,9 @@
 #include "slice/trackname.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -93,6 +95,24 @@ QString TrackName::expand(const QString &pattern, const TrackName &name)
         }
     }
     return result + u".mp3"_s;
+}
+
+QString TrackName::unusedPath(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return path;
+    const QFileInfo info(path);
+    const QString base = info.completeBaseName();
+    for (int copy = 2;; ++copy) {
+        const QString suffix = u" (%1).mp3"_s.arg(copy);
+        QString name = shortened(base + suffix);
+        // A shortened name must keep its number.
+        if (!name.endsWith(suffix))
+            name = shortened(base.left(base.size() / 2) + suffix);
+        const QString candidate = info.dir().filePath(name);
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
 }
 
 QString TrackName::indexText(int number)

@@ -17,6 +17,9 @@ struct TrackName
     static QString expand(const QString &pattern, const TrackName &name);
     // The number with at least two digits.
     static QString indexText(int number);
+    // path itself when nothing is there, else the first free "name (2).mp3", "name (3).mp3"
+    // ... beside it, shortened like every name.
+    static QString unusedPath(const QString &path);
 
     // Longest file name, in bytes of the file system's encoding, a folder entry can hold.
     static constexpr int maximumFileNameBytes = 255;

@@ -174,7 +174,7 @@ void Mp3Manager::onCueParseStopped()
 }
 
 void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index,
-                       const Album &album, int trackTotal)
+                       const Album &album, int trackTotal, bool keepExisting)
 {
     executeCommands(BeginSlice);
     if (m_sliceThread->isRunning())
@@ -184,6 +184,7 @@ void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks
     m_sliceObject->setIndex(std::move(index));
     m_sliceObject->setAlbum(album);
     m_sliceObject->setTrackTotal(trackTotal);
+    m_sliceObject->setKeepExisting(keepExisting);
     m_sliceThread->startWork();
 }
 

@@ -45,7 +45,7 @@ public:
     void parseCue(const QString &cuePath);
     // trackTotal is the number of tracks in the list, for the "n/N" of each track's tag.
     void slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index,
-               const Album &album = {}, int trackTotal = 0);
+               const Album &album = {}, int trackTotal = 0, bool keepExisting = false);
 
     void readed(float percent) override;
 

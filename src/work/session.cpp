@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "cue/cuesheetwriter.h"
+#include "slice/trackname.h"
 #include "tracks/tracklist.h"
 #include "work/callbackcommand.h"
 #include "work/mp3manager.h"
@@ -333,7 +334,21 @@ bool Session::prepareFolder(const QString &folder, QString *error)
     return true;
 }
 
-bool Session::slice(const QString &folderText, const TrackContainer &tracks, QString *why)
+QStringList Session::existingFiles(const QString &folderText, const TrackContainer &tracks) const
+{
+    const QDir folder(resolveFolder(folderText));
+    QStringList existing;
+    for (const Track &track : tracks) {
+        const QString name =
+            TrackName::fileName(TrackName{track.artist, track.title, track.number});
+        if (QFileInfo(folder.filePath(name)).isFile())
+            existing << name;
+    }
+    return existing;
+}
+
+bool Session::slice(const QString &folderText, const TrackContainer &tracks, QString *why,
+                    bool keepExisting)
 {
     QString error;
     const QString folder = resolveFolder(folderText);
@@ -354,7 +369,8 @@ bool Session::slice(const QString &folderText, const TrackContainer &tracks, QSt
     m_sliceDone = 0;
     m_summary = SliceSummary{folder, static_cast<int>(tracks.size()), 0, false, {}, {}};
     setState(State::Slicing);
-    m_manager->slice(folder, tracks, m_index, album(), TrackList::instance()->count());
+    m_manager->slice(folder, tracks, m_index, album(), TrackList::instance()->count(),
+                     keepExisting);
     return true;
 }
 

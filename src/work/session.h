@@ -90,8 +90,12 @@ public:
     QString resolveFolder(const QString &text) const;
     // Makes the folder when missing; false with a message when it cannot hold files.
     static bool prepareFolder(const QString &folder, QString *error);
+    // The names of the given tracks' files that already stand in the folder.
+    QStringList existingFiles(const QString &folderText, const TrackContainer &tracks) const;
     // Writes the given tracks into the folder; false with the reason when nothing started.
-    bool slice(const QString &folderText, const TrackContainer &tracks, QString *why = nullptr);
+    // keepExisting writes a taken name beside the old file ("name (2).mp3") instead of over it.
+    bool slice(const QString &folderText, const TrackContainer &tracks, QString *why = nullptr,
+               bool keepExisting = false);
     // Stops whatever runs; the end still comes through the usual signals.
     void stop();
 

@@ -1,9 +1,11 @@
+#include <QAbstractButton>
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -105,6 +107,8 @@ private slots:
     void closingDuringWorkEndsIt_data();
     void closingDuringWorkEndsIt();
     void actionsActOnTheHighlightedRow();
+    void secondSliceAsksBeforeOverwriting_data();
+    void secondSliceAsksBeforeOverwriting();
 
 private:
     // A fresh folder holding the album under `name`, plus the given sheets.
@@ -581,6 +585,49 @@ void tst_MainWindowRoad::closingDuringWorkEndsIt()
     for (const QString &name : left)
         QVERIFY2(name.endsWith(u".mp3"_s), qPrintable(name));
     QCOMPARE(answerer.seen.size(), 0);
+}
+
+void tst_MainWindowRoad::secondSliceAsksBeforeOverwriting_data()
+{
+    QTest::addColumn<QString>("answer"); // the button pressed, empty: cancel
+    QTest::addColumn<QStringList>("files");
+    const QStringList three{u"01 - Band - One.mp3"_s, u"02 - Band - Two.mp3"_s,
+                            u"03 - Band - Three.mp3"_s};
+    QTest::newRow("overwrite") << u"Overwrite"_s << three;
+    QTest::newRow("cancel") << QString() << three;
+    QTest::newRow("keep both") << u"Keep both"_s
+                               << QStringList{
+                                      u"01 - Band - One (2).mp3"_s,   u"01 - Band - One.mp3"_s,
+                                      u"02 - Band - Two (2).mp3"_s,   u"02 - Band - Two.mp3"_s,
+                                      u"03 - Band - Three (2).mp3"_s, u"03 - Band - Three.mp3"_s};
+}
+
+void tst_MainWindowRoad::secondSliceAsksBeforeOverwriting()
+{
+    QFETCH(QString, answer);
+    QFETCH(QStringList, files);
+    QVERIFY(openAndWait(*m_window, albumIn(u"again"_s, u"Album.mp3"_s, {u"Album.cue"_s}), 3));
+    const QString out = m_dir.filePath(u"again/out"_s);
+    QVERIFY(sliceAndWait(*m_window, out));
+    m_window->statusBar()->clearMessage();
+    QString asked;
+    ModalAnswerer answerer([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (!box)
+            return;
+        asked = box->text() + u'|' + box->informativeText();
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == answer)
+                button->click();
+        }
+    });
+    m_window->findChild<QAction *>(u"actionSlice"_s)->trigger();
+    QCOMPARE(asked,
+             u"3 tracks are already in the folder:|01 - Band - One.mp3\n"
+             "02 - Band - Two.mp3\n03 - Band - Three.mp3"_s);
+    if (!answer.isEmpty())
+        QVERIFY(QTest::qWaitFor([&] { return !m_window->session()->isBusy(); }, 20000));
+    QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), files);
 }
 
 void tst_MainWindowRoad::actionsActOnTheHighlightedRow()
