@@ -7,7 +7,7 @@
 set(layers
   "threads vbrrepair"
   "mp3 tracks"
-  "cue slice freedb musicbrainz waveform"
+  "cue slice freedb musicbrainz waveform decode"
   "work"
   "app tools"
 )

@@ -14,9 +14,11 @@
 #include "freedbjob.h"
 #include "musicbrainzjob.h"
 #include "repairjob.h"
+#include "silencesjob.h"
 #include "terminaltext.h"
 #include "tracks/timetext.h"
 #include "work/mp3manager.h"
+#include "work/session.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,10 +26,11 @@ namespace {
 
 const char usage[] =
     "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT"
-    " | musicbrainz search TEXT\n"
+    " | musicbrainz search TEXT | silences FILE.mp3\n"
     "       mavlor-cli split FILE.mp3 --out DIR [SOURCE] [--tracks LIST] [ALBUM] [--quiet]\n"
     "       mavlor-cli sheet FILE.mp3 [SOURCE] [--out SHEET.cue] [ALBUM]\n"
-    "SOURCE is --at TIME..., --cue SHEET, --freedb GENRE/DISCID or --musicbrainz MBID; TIME is "
+    "SOURCE is --at TIME..., --cue SHEET, --freedb GENRE/DISCID, --musicbrainz MBID or --silence "
+    "(silences and --silence take [--threshold DB] [--min SECONDS]); TIME is "
     "mm:ss.hh or seconds; LIST is like 1,3-5; ALBUM is any of --album, --album-artist, --year, "
     "--genre TEXT; --server is HOST[:PORT] for freedb, a URL for MusicBrainz.\n";
 
@@ -50,6 +53,9 @@ struct Arguments
     Freedb::Server server;
     QString musicBrainzRelease;
     MusicBrainz::Server musicBrainzServer;
+    bool silence = false;
+    double threshold = SilenceDetector::DEFAULT_THRESHOLD;
+    double minimum = SilenceDetector::DEFAULT_MINIMUM;
 };
 
 // The option as the user wrote it, without its value.
@@ -80,6 +86,10 @@ QString missingValueMessage(const QString &name)
         return u"--server needs HOST[:PORT] for freedb or a URL for MusicBrainz"_s;
     if (name == u"album"_s || name == u"album-artist"_s || name == u"year"_s || name == u"genre"_s)
         return u"--%1 needs a text"_s.arg(name);
+    if (name == u"threshold"_s)
+        return u"--threshold needs a level in dB below 0, such as -50"_s;
+    if (name == u"min"_s)
+        return u"--min needs a length in seconds, such as 1.5"_s;
     return {};
 }
 
@@ -109,8 +119,11 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     const QCommandLineOption albumArtist(u"album-artist"_s, u"Album artist."_s, u"TEXT"_s);
     const QCommandLineOption year(u"year"_s, u"Album year or date."_s, u"YEAR"_s);
     const QCommandLineOption genre(u"genre"_s, u"Album genre."_s, u"TEXT"_s);
+    const QCommandLineOption silence(u"silence"_s, u"Cut in the silences."_s);
+    const QCommandLineOption threshold(u"threshold"_s, u"Silence level."_s, u"DB"_s);
+    const QCommandLineOption minimum(u"min"_s, u"Shortest silence."_s, u"SECONDS"_s);
     parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose, freedb, server,
-                       musicBrainz, album, albumArtist, year, genre});
+                       musicBrainz, album, albumArtist, year, genre, silence, threshold, minimum});
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -157,6 +170,13 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     options.album.year = parser.value(year);
     options.album.genre = parser.value(genre);
     parsed->verbose = parser.isSet(verbose);
+    parsed->silence = parser.isSet(silence);
+    if (parser.isSet(threshold)
+        && !SilencesJob::parseThreshold(parser.value(threshold), &parsed->threshold))
+        return usageError(u"--threshold needs a level in dB below 0, such as -50"_s);
+    if (parser.isSet(minimum)
+        && !SilencesJob::parseMinimum(parser.value(minimum), &parsed->minimum))
+        return usageError(u"--min needs a length in seconds, such as 1.5"_s);
     parsed->freedbDisc = parser.value(freedb);
     parsed->musicBrainzRelease = parser.value(musicBrainz);
     // --server names a MusicBrainz URL for the MusicBrainz commands, a freedb host otherwise.
@@ -210,6 +230,23 @@ int prepareTrackSource(Arguments &arguments)
     options.input = arguments.positional.first();
     if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
         return usageError(u"--cue and --at cannot be used together"_s);
+    if (arguments.silence) {
+        if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty()
+            || !arguments.freedbDisc.isEmpty() || !arguments.musicBrainzRelease.isEmpty())
+            return usageError(
+                u"--silence cannot be used with --cue, --at, --freedb or --musicbrainz"_s);
+        QString error;
+        int lengthMs = 0;
+        SilencesJob job(options.input, arguments.threshold, arguments.minimum);
+        if (!job.readCuts(&options.cutTimes, &lengthMs, &error)) {
+            std::fprintf(stderr, "mavlor-cli: %s\n",
+                         TerminalText::escaped(error).toLocal8Bit().constData());
+            return error == u"stopped"_s ? 130 : 2;
+        }
+        // No silence: the whole file, not a sheet that may lie beside it.
+        if (options.cutTimes.isEmpty())
+            options.tracks.append(Session::wholeFileTrack(options.input, lengthMs));
+    }
     if (!arguments.musicBrainzRelease.isEmpty()) {
         if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty()
             || !arguments.freedbDisc.isEmpty())
@@ -284,6 +321,12 @@ int main(int argc, char *argv[])
         {u"sheet"_s,
          [](const Arguments &a) { return runReadingJob(a, CommandLineJob::Mode::Sheet); }},
         {u"repair"_s, runRepair},
+        {u"silences"_s,
+         [](const Arguments &a) {
+             if (a.positional.size() != 1)
+                 return usageError(u"silences takes one MP3 file"_s);
+             return SilencesJob(a.positional.first(), a.threshold, a.minimum).print();
+         }},
         {u"freedb"_s, runFreedb},
         {u"musicbrainz"_s, runMusicBrainz},
     };
