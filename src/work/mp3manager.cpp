@@ -7,6 +7,7 @@
 
 #include "cue/cuefinderthreadobject.h"
 #include "cue/cueparserthreadobject.h"
+#include "decode/silencethreadobject.h"
 #include "slice/slicethreadobject.h"
 #include "threads/thread.h"
 #include "work/mp3openerthreadobject.h"
@@ -89,6 +90,17 @@ Mp3Manager::Mp3Manager(QObject *parent)
         },
         Qt::QueuedConnection);
     connect(m_cueParserThread, &Thread::stopped, this, &Mp3Manager::onCueParseStopped);
+
+    auto silence = std::make_unique<SilenceThreadObject>();
+    m_silenceObject = silence.get();
+    m_silenceThread = addWorker(std::move(silence));
+    connect(m_silenceObject, &SilenceThreadObject::silenceProgress, this,
+            &Mp3Manager::silenceProgress, Qt::QueuedConnection);
+    connect(m_silenceObject, &SilenceThreadObject::silencesFound, this, &Mp3Manager::silencesFound,
+            Qt::QueuedConnection);
+    connect(m_silenceObject, &SilenceThreadObject::failed, this, &Mp3Manager::silenceSearchFailed,
+            Qt::QueuedConnection);
+    connect(m_silenceThread, &Thread::stopped, this, &Mp3Manager::silenceSearchEnded);
 }
 
 Mp3Manager::~Mp3Manager()
@@ -217,6 +229,22 @@ bool Mp3Manager::stopAndWait(int timeoutMs)
 bool Mp3Manager::isReading() const
 {
     return m_openerThread->isRunning();
+}
+
+bool Mp3Manager::findSilences(CheapMP3Ptr index, double thresholdDb, double minimumSeconds)
+{
+    if (m_silenceThread->isRunning())
+        return false;
+    m_silenceObject->setIndex(std::move(index));
+    m_silenceObject->setThreshold(thresholdDb);
+    m_silenceObject->setMinimum(minimumSeconds);
+    m_silenceThread->startWork();
+    return true;
+}
+
+bool Mp3Manager::isSearchingSilences() const
+{
+    return m_silenceThread->isRunning();
 }
 
 bool Mp3Manager::isSlicing() const

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cue/filefinder.h"
+#include "decode/silencedetector.h"
 #include "mp3/cheapmp3.h"
 #include "mp3/ireadedlistener.h"
 #include "slice/sliceprogress.h"
@@ -19,6 +20,7 @@ class SliceThreadObject;
 class CueFinderThreadObject;
 class Mp3OpenerThreadObject;
 class CueParserThreadObject;
+class SilenceThreadObject;
 
 Q_DECLARE_INTERFACE(CommandManager, "CommandManager")
 Q_DECLARE_INTERFACE(IReadedListener, "IReadedListener")
@@ -43,6 +45,8 @@ public:
     // dropped, and the new one starts once it has ended.
     void openMp3(const QString &path);
     void parseCue(const QString &cuePath);
+    // Looks for silences on the silence thread; refused (false) while one search runs.
+    bool findSilences(CheapMP3Ptr index, double thresholdDb, double minimumSeconds);
     // trackTotal is the number of tracks in the list, for the "n/N" of each track's tag.
     void slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index,
                const Album &album = {}, int trackTotal = 0, bool keepExisting = false);
@@ -55,6 +59,7 @@ public:
 
     bool isReading() const;
     bool isSlicing() const;
+    bool isSearchingSilences() const;
 
 signals:
     void readProgress(float percent);
@@ -71,6 +76,11 @@ signals:
     // The CUE search or parse ended, whether or not it delivered anything.
     void cueSearchEnded();
     void cueParseEnded();
+    void silenceProgress(int percent);
+    void silencesFound(const SilenceList &silences, const QList<int> &cuts);
+    void silenceSearchFailed(const QString &reason);
+    // The silence search ended, whether or not it delivered anything.
+    void silenceSearchEnded();
 
 public slots:
     void onStopAnyWork();
@@ -101,6 +111,8 @@ private:
     CueFinderThreadObject *m_cueFinderObject = nullptr;
     Mp3OpenerThreadObject *m_openerObject = nullptr;
     CueParserThreadObject *m_cueParserObject = nullptr;
+    Thread *m_silenceThread = nullptr;
+    SilenceThreadObject *m_silenceObject = nullptr;
     int m_lastReadPercent = -1;
     // Requests that wait for a superseded run to end; while one waits, that run's results
     // are dropped.

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "cue/cuesheetwriter.h"
+#include "decode/mp3decoder.h"
 #include "slice/trackname.h"
 #include "tracks/tracklist.h"
 #include "work/callbackcommand.h"
@@ -27,6 +28,11 @@ Session::Session(Mp3Manager *manager, QObject *parent)
     connect(m_manager, &Mp3Manager::cueSearchEnded, this, &Session::onCueSearchEnded);
     connect(m_manager, &Mp3Manager::readyTracks, this, &Session::onReadyTracks);
     connect(m_manager, &Mp3Manager::readyAlbum, this, &Session::onReadyAlbum);
+    connect(m_manager, &Mp3Manager::silenceProgress, this, &Session::silenceProgress);
+    connect(m_manager, &Mp3Manager::silencesFound, this, &Session::onSilencesFound);
+    connect(m_manager, &Mp3Manager::silenceSearchFailed, this,
+            [this](const QString &reason) { m_silenceFailure = reason; });
+    connect(m_manager, &Mp3Manager::silenceSearchEnded, this, &Session::onSilenceSearchEnded);
     connect(m_manager, &Mp3Manager::cueParseEnded, this, &Session::onCueParseEnded);
     connect(m_manager, &Mp3Manager::sliceProgress, this, &Session::onSliceProgress);
     connect(m_manager, &Mp3Manager::trackWritten, this, &Session::onTrackWritten);
@@ -141,6 +147,7 @@ void Session::settleOpen()
     m_sourceAlbum = {};
     m_albumEdits = {};
     emit albumChanged();
+    m_silences.clear();
 
     const QString own = baseName(m_currentFile);
     QStringList others;
@@ -379,6 +386,51 @@ void Session::stop()
     if (m_state == State::Slicing)
         m_summary.stopped = true;
     m_manager->onStopAnyWork();
+}
+
+bool Session::findSilences(double thresholdDb, double minimumSeconds, QString *why)
+{
+    if (m_state != State::Ready || !m_index) {
+        if (why)
+            *why = isBusy() ? tr("Mavlor is busy; look for silences when it is done.")
+                            : tr("Open a file first.");
+        return false;
+    }
+    m_silenceFailure.clear();
+    m_silencesDelivered = false;
+    if (!m_manager->findSilences(m_index, thresholdDb, minimumSeconds))
+        return false;
+    setState(State::Searching);
+    return true;
+}
+
+void Session::onSilencesFound(const SilenceList &silences, const QList<int> &cuts)
+{
+    if (m_state != State::Searching)
+        return;
+    // The detector counts played samples; the waveform and the tracks count the index's,
+    // which start the encoder's delay and the decoder's earlier.
+    Mp3Decoder decoder(*m_index);
+    decoder.open();
+    const qint64 lead = decoder.leadingSamples();
+    const qint64 rate = std::max(1, m_index->sampleRate());
+    m_silences.clear();
+    for (const SilenceDetector::Silence &silence : silences)
+        m_silences.append(
+            {int((silence.start + lead) * 1000 / rate), int((silence.end + lead) * 1000 / rate)});
+    m_silencesDelivered = true;
+    m_silenceCuts = cuts;
+}
+
+void Session::onSilenceSearchEnded()
+{
+    if (m_state != State::Searching)
+        return;
+    setState(State::Ready);
+    if (m_silencesDelivered)
+        emit silencesFound(m_silenceCuts);
+    else
+        emit silenceSearchFailed(m_silenceFailure);
 }
 
 void Session::onSliceProgress(SliceProgress progress)

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "cue/filefinder.h"
+#include "decode/silencedetector.h"
 #include "mp3/cheapmp3.h"
 #include "slice/sliceprogress.h"
 #include "tracks/album.h"
@@ -29,6 +30,7 @@ public:
         Reading, // a file is being read; the previous one (if any) is still current
         Ready,   // a file is open and idle
         Slicing,
+        Searching, // looking for silences in the open file
     };
     // What happens with the sheets found beside a new file.
     enum class SheetRule {
@@ -47,7 +49,7 @@ public:
     static Track wholeFileTrack(const QString &path, int lengthMs);
 
     State state() const { return m_state; }
-    bool isBusy() const { return m_state == State::Reading || m_state == State::Slicing; }
+    bool isBusy() const { return m_state != State::Empty && m_state != State::Ready; }
     // A file is open and idle, with its tracks built.
     bool canSlice() const { return m_state == State::Ready && m_index && !m_sheetPending; }
     QString currentFile() const { return m_currentFile; }
@@ -99,6 +101,12 @@ public:
     // Stops whatever runs; the end still comes through the usual signals.
     void stop();
 
+    // Looks for silences of at least minimumSeconds under thresholdDb in the open file;
+    // silencesFound() follows. False, with the reason, when busy or without a file.
+    bool findSilences(double thresholdDb, double minimumSeconds, QString *why = nullptr);
+    // The silences last found in the open file, as index milliseconds [start, end).
+    QList<std::pair<int, int>> silences() const { return m_silences; }
+
     // Undo and redo of every change of the open file's track list; a new file starts afresh.
     bool canUndo() const { return !m_undo.isEmpty() && m_state == State::Ready; }
     bool canRedo() const { return !m_redo.isEmpty() && m_state == State::Ready; }
@@ -143,6 +151,12 @@ signals:
     void sliceEnded();
     // The undo or redo history changed.
     void historyChanged();
+    void silenceProgress(int percent);
+    // The search ended with the silences kept in silences(), and the cuts it proposes (ms);
+    // cutAt() takes them.
+    void silencesFound(const QList<int> &cuts);
+    // The search failed (the reason) or was stopped (empty).
+    void silenceSearchFailed(const QString &reason);
 
 private:
     void onReadyCheapMP3(CheapMP3Ptr index);
@@ -151,6 +165,8 @@ private:
     void onCueSearchEnded();
     void onReadyTracks(const TrackContainer &tracks);
     void onReadyAlbum(const Album &album);
+    void onSilencesFound(const SilenceList &silences, const QList<int> &cuts);
+    void onSilenceSearchEnded();
     void onCueParseEnded();
     void onSliceProgress(SliceProgress progress);
     void onTrackWritten(int track, const QString &path, const QString &warning);
@@ -190,6 +206,10 @@ private:
     Change m_lastChange = Change::Replace;
     int m_lastIndex = -1;
 
+    QList<std::pair<int, int>> m_silences;
+    QString m_silenceFailure;
+    bool m_silencesDelivered = false;
+    QList<int> m_silenceCuts;
     Album m_sourceAlbum;
     Album m_albumEdits;
 

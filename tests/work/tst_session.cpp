@@ -7,6 +7,7 @@
 
 #include "mp3/cheapmp3.h"
 #include "mp3streambuilder.h"
+#include "silentalbum.h"
 #include "tracks/tracklist.h"
 #include "work/mp3manager.h"
 #include "work/session.h"
@@ -55,6 +56,7 @@ private slots:
     void sliceProgressCoversTheTickedTracks_data();
     void sliceProgressCoversTheTickedTracks();
     void cutsAtOrPastTheEndAreRefused();
+    void silencesProposeTheirCuts();
     void undoAndRedoRestoreTheExactList_data();
     void undoAndRedoRestoreTheExactList();
 
@@ -254,6 +256,36 @@ void tst_Session::cutsAtOrPastTheEndAreRefused()
     QVERIFY(session.cutAt({60000, 1000, 1000}, &why));
     QCOMPARE(TrackList::instance()->count(), 3);
     QCOMPARE(TrackList::instance()->trackAt(2).end, total);
+}
+
+void tst_Session::silencesProposeTheirCuts()
+{
+    const QString path = m_dir.filePath(u"silent/Gaps.mp3"_s);
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"silent"_s)));
+    QString error;
+    QVERIFY2(SilentAlbum::make(path, true, {u"-V2"_s}, &error), qPrintable(error));
+    Session session(&m_manager);
+    QVERIFY(openAndWait(session, path));
+    QSignalSpy found(&session, &Session::silencesFound);
+    QVERIFY(session.findSilences(-50.0, 1.5));
+    QVERIFY(session.isBusy());
+    QVERIFY(!session.findSilences(-50.0, 1.5));
+    QVERIFY(found.wait(20000));
+    QCOMPARE(session.state(), Session::State::Ready);
+    // Both gaps, in the index's time (a decoder's delay later than what plays), and a cut in
+    // each; the quiet passage is louder than the threshold.
+    const auto silences = session.silences();
+    QCOMPARE(silences.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const SilentAlbum::Span gap = i == 0 ? SilentAlbum::firstGap : SilentAlbum::secondGap;
+        QVERIFY2(qAbs(silences[i].first - gap.start * 1000) < 100
+                     && qAbs(silences[i].second - gap.end * 1000) < 100,
+                 qPrintable(u"%1-%2"_s.arg(silences[i].first).arg(silences[i].second)));
+    }
+    const QList<int> cuts = found.first().first().value<QList<int>>();
+    QCOMPARE(cuts.size(), 2);
+    QVERIFY(session.cutAt(cuts));
+    QCOMPARE(TrackList::instance()->count(), 3);
 }
 
 void tst_Session::undoAndRedoRestoreTheExactList_data()
