@@ -153,6 +153,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_session, &Session::historyChanged, this, &MainWindow::updateActions);
     connect(m_session, &Session::albumChanged, this, &MainWindow::showAlbum);
     connect(m_hoverMarker, &MarkerWidget::dragFinished, m_session, &Session::endGesture);
+    // The rows on either side of the boundary under the pointer light up.
+    connect(m_waveformView, &WaveformWidget::boundaryHovered, this, [this](int index) {
+        if (index > 0)
+            m_trackView->setHighlightedRows(index - 1, index);
+        else
+            m_trackView->setHighlightedRows(0, -1);
+    });
 
     restoreSettings();
 

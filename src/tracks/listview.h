@@ -23,4 +23,16 @@ public:
 
     explicit ListView(QWidget *parent = nullptr);
     ~ListView() override;
+
+    // Rows first to last (inclusive) drawn on a pale background, apart from the selection:
+    // the tracks on either side of a boundary the pointer is on. first > last: none.
+    void setHighlightedRows(int first, int last);
+    bool isRowHighlighted(int row) const
+    {
+        return row >= m_highlightFirst && row <= m_highlightLast;
+    }
+
+private:
+    int m_highlightFirst = 0;
+    int m_highlightLast = -1;
 };

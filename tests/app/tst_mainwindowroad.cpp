@@ -310,6 +310,9 @@ void tst_MainWindowRoad::clickSplitsAndMarkerMovesBoundary()
     QTest::mouseMove(view, QPoint(boundaryX, y));
     QVERIFY(marker->isVisible());
     QCOMPARE(marker->trackIndex(), 1);
+    // Both tracks of the boundary light up in the table.
+    QVERIFY(m_window->trackView()->isRowHighlighted(0)
+            && m_window->trackView()->isRowHighlighted(1));
     const QPoint hotSpot(marker->hotSpotX(), marker->hotSpotY());
     QCOMPARE(view->mapFromGlobal(marker->mapToGlobal(hotSpot)).x(), boundaryX);
 

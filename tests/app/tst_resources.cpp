@@ -46,7 +46,7 @@ void tst_Resources::imageLoadsAtItsSize_data()
     QTest::addColumn<QSize>("size");
     const QStringList actionIcons{u":/open"_s,   u":/about"_s,  u":/slice"_s,
                                   u":/add"_s,    u":/delete"_s, u":/edit"_s,
-                                  u":/search"_s, u":/launch"_s, u":/stop"_s};
+                                  u":/search"_s, u":/launch"_s, u":/stop"_s, u":/silences"_s, u":/play"_s};
     for (const QString &alias : actionIcons)
         QTest::newRow(qPrintable(alias)) << alias << QSize(32, 32);
     QTest::newRow(":/columnView") << u":/columnView"_s << QSize(16, 16);
