@@ -163,13 +163,15 @@ bool SliceThreadObject::writeTrack(const Track &track)
     QString error;
     if (!copyTrack(*file, first, last, settings, &error))
         return failed(error);
-    const bool copied = shouldContinue();
+    // A track cut short by a stop never takes its name: its temporary file goes now.
+    if (!shouldContinue())
+        return false;
     const bool tagged = tagFile(file->fileName(), track);
-    // A stop keeps what was written, tagged, without a repair. A failed repair or tag leaves
-    // the track complete and playing: it is written, with a warning. A source of one bitrate
-    // gives tracks of one bitrate, which the engine would read through only to leave alone.
+    // A failed repair or tag leaves the track complete and playing: it is written, with a
+    // warning. A source of one bitrate gives tracks of one bitrate, which the engine would
+    // read through only to leave alone.
     QString warning;
-    if (copied && m_index->bitrateVaries()
+    if (m_index->bitrateVaries()
         && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &warning)
         && warning.isEmpty()) {
         warning = tr("The VBR header could not be rebuilt.");
@@ -185,11 +187,11 @@ bool SliceThreadObject::writeTrack(const Track &track)
 
     // Earlier tracks have had this track's work to reach the disk; the oldest now takes its
     // name, and this one waits its turn.
-    m_pending.push_back(std::make_unique<PendingTrack>(
-        PendingTrack{std::move(file), path, track.number, warning, copied}));
+    m_pending.push_back(
+        std::make_unique<PendingTrack>(PendingTrack{std::move(file), path, track.number, warning}));
     if (m_pending.size() > kTracksInFlight)
         commitOldest();
-    return warning.isEmpty() && copied;
+    return warning.isEmpty();
 }
 
 void SliceThreadObject::commitPending()
@@ -208,10 +210,7 @@ void SliceThreadObject::commitOldest()
         return;
     }
     track->file->setAutoRemove(false);
-    if (track->complete)
-        emit trackWritten(track->number, track->path, track->warning);
-    else if (!track->warning.isEmpty())
-        emit trackFailed(track->number, track->path, track->warning);
+    emit trackWritten(track->number, track->path, track->warning);
 }
 
 bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const RepairSettings &settings,

@@ -78,15 +78,14 @@ signals:
     void trackFailed(int track, const QString &path, const QString &reason);
 
 private:
-    // A track written completely (or stopped) under a temporary name, waiting to take its
-    // name and be reported.
+    // A track written completely under a temporary name, waiting to take its name and be
+    // reported.
     struct PendingTrack
     {
         std::unique_ptr<QTemporaryFile> file;
         QString path;
         int number = 0;
         QString warning;
-        bool complete = false;
     };
 
     bool writeTrack(const Track &track);

@@ -58,7 +58,7 @@ private slots:
     void constantBitrateNeighboursShareTheirBoundaryEntry();
     void tracksAreNamedAndTagged();
     void variableBitrateTracksGetTheirOwnXingFrame();
-    void stopDuringSecondTrackLeavesThirdUnwritten();
+    void stopDuringSecondTrackKeepsOnlyTheFirst();
     void unwritableTracksAreReportedAndNothingIsWritten_data();
     void unwritableTracksAreReportedAndNothingIsWritten();
     void titleNearTheNameLimitGetsItsXingFrame();
@@ -177,7 +177,7 @@ void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
     }
 }
 
-void tst_SliceThreadObject::stopDuringSecondTrackLeavesThirdUnwritten()
+void tst_SliceThreadObject::stopDuringSecondTrackKeepsOnlyTheFirst()
 {
     const QString path = m_dir->filePath(u"long.mp3"_s);
     SliceRun run;
@@ -196,10 +196,9 @@ void tst_SliceThreadObject::stopDuringSecondTrackLeavesThirdUnwritten()
     QVERIFY(run.waitForEnd());
     const int perTrack = 1914 * 417; // 50 s at 44.1 kHz are 1914.06 entries
     QCOMPARE(TrackFile::read(m_dir->filePath(u"01 - a - 1.mp3"_s)).audio.size(), perTrack);
-    const TrackFile second = TrackFile::read(m_dir->filePath(u"02 - a - 2.mp3"_s));
-    QVERIFY(second.bytes.size() > 0);
-    QVERIFY(second.audio.size() < perTrack);
-    QVERIFY(!QFile::exists(m_dir->filePath(u"03 - a - 3.mp3"_s)));
+    // The track cut short never takes its name, and leaves no temporary file behind.
+    QCOMPARE(QDir(m_dir->path()).entryList({u"0*"_s}, QDir::Files | QDir::Hidden),
+             QStringList{u"01 - a - 1.mp3"_s});
     QVERIFY(!run.object.stopRequested());
 }
 
