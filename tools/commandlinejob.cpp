@@ -22,13 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void printLine(FILE *stream, const QString &text)
-{
-    // Names and titles come from files: no raw control characters reach the terminal.
-    std::fputs((TerminalText::escaped(text) + u'\n').toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
 // Whether the input can be opened for reading; a folder is refused before open() is tried, and
 // a missing file reports the system's reason rather than none.
 bool canRead(const QString &path, QString *error)
@@ -148,7 +141,7 @@ void CommandLineJob::onFileOpened()
         return;
     }
     if (!m_session->sheet().isEmpty() && !m_options.quiet && m_options.mode == Mode::Split)
-        printLine(stdout, u"Using CUE sheet %1"_s.arg(m_session->sheet()));
+        TerminalText::printLine(stdout, u"Using CUE sheet %1"_s.arg(m_session->sheet()));
     m_session->setAlbumEdits(m_options.album);
 }
 
@@ -205,9 +198,10 @@ bool CommandLineJob::applyTrackSource()
         QList<int> leftOut;
         m_session->replaceTracks(m_options.tracks, &leftOut, m_options.tracksAlbum);
         for (int number : std::as_const(leftOut))
-            printLine(stderr,
-                      u"mavlor-cli: track %1 starts after the end of the music; not written"_s.arg(
-                          number));
+            TerminalText::printLine(
+                stderr,
+                u"mavlor-cli: track %1 starts after the end of the music; not written"_s.arg(
+                    number));
         return true;
     }
     if (!m_options.cutTimes.isEmpty()) {
@@ -249,17 +243,18 @@ void CommandLineJob::onTrackWritten(int track, const QString &path, const QStrin
 {
     m_progress.finish();
     if (!m_options.quiet)
-        printLine(stdout, path);
+        TerminalText::printLine(stdout, path);
     // On disk and whole, yet lacking something: said, but not a failure.
     if (!warning.isEmpty())
-        printLine(stderr,
-                  u"mavlor-cli: track %1 (%2) written, but: %3"_s.arg(track).arg(path, warning));
+        TerminalText::printLine(
+            stderr, u"mavlor-cli: track %1 (%2) written, but: %3"_s.arg(track).arg(path, warning));
 }
 
 void CommandLineJob::onTrackFailed(int track, const QString &path, const QString &reason)
 {
     m_progress.finish();
-    printLine(stderr, u"mavlor-cli: track %1 (%2) not written: %3"_s.arg(track).arg(path, reason));
+    TerminalText::printLine(
+        stderr, u"mavlor-cli: track %1 (%2) not written: %3"_s.arg(track).arg(path, reason));
 }
 
 void CommandLineJob::onSliceEnded()
@@ -283,24 +278,26 @@ void CommandLineJob::printInfo()
 {
     const CheapMP3 &index = *m_session->frameIndex();
     const qint64 ms = index.lengthMs();
-    printLine(stdout, u"File:            %1"_s.arg(m_options.input));
-    printLine(stdout,
-              u"Frames:          %1 (of %2 samples each)"_s.arg(index.frameCount())
-                  .arg(CheapMP3::SAMPLES_PER_ENTRY));
-    printLine(stdout,
-              u"Duration:        %1 (%2 s)"_s.arg(TimeText::format(static_cast<int>(ms)))
-                  .arg(ms / 1000.0, 0, 'f', 3));
-    printLine(stdout, u"Sample rate:     %1 Hz"_s.arg(index.sampleRate()));
-    printLine(stdout, u"Channels:        %1"_s.arg(index.channels()));
-    printLine(stdout, u"Average bitrate: %1 kbit/s"_s.arg(index.averageBitrate()));
-    printLine(stdout,
-              u"Bitrate:         %1"_s.arg(index.bitrateVaries() ? u"variable"_s : u"constant"_s));
+    TerminalText::printLine(stdout, u"File:            %1"_s.arg(m_options.input));
+    TerminalText::printLine(stdout,
+                            u"Frames:          %1 (of %2 samples each)"_s.arg(index.frameCount())
+                                .arg(CheapMP3::SAMPLES_PER_ENTRY));
+    TerminalText::printLine(
+        stdout,
+        u"Duration:        %1 (%2 s)"_s.arg(TimeText::format(static_cast<int>(ms)))
+            .arg(ms / 1000.0, 0, 'f', 3));
+    TerminalText::printLine(stdout, u"Sample rate:     %1 Hz"_s.arg(index.sampleRate()));
+    TerminalText::printLine(stdout, u"Channels:        %1"_s.arg(index.channels()));
+    TerminalText::printLine(stdout, u"Average bitrate: %1 kbit/s"_s.arg(index.averageBitrate()));
+    TerminalText::printLine(
+        stdout,
+        u"Bitrate:         %1"_s.arg(index.bitrateVaries() ? u"variable"_s : u"constant"_s));
 }
 
 void CommandLineJob::fail(const QString &message)
 {
     m_progress.finish();
-    printLine(stderr, u"mavlor-cli: "_s + message);
+    TerminalText::printLine(stderr, u"mavlor-cli: "_s + message);
     finish(m_interrupt && m_interrupt->interrupted() ? 130 : 2);
 }
 

@@ -1,26 +1,15 @@
 #include "freedbjob.h"
 
-#include <QEventLoop>
 #include <QRegularExpression>
 
 #include <cstdio>
 
 #include "freedb/freedbsearchthreadobject.h"
-#include "interruptnotifier.h"
 #include "terminaltext.h"
 #include "threads/thread.h"
+#include "workerrun.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void printLine(FILE *stream, const QString &text)
-{
-    std::fputs((text + u'\n').toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
-} // namespace
 
 FreedbJob::FreedbJob(const Freedb::Server &server, QObject *parent)
     : QObject(parent)
@@ -55,41 +44,33 @@ bool FreedbJob::run()
 {
     m_answered = false;
     m_error.clear();
-    InterruptNotifier interrupt;
-    connect(&interrupt, &InterruptNotifier::interruptRequested, this, [this] { m_object->stop(); });
-    QEventLoop loop;
-    connect(m_thread.get(), &Thread::stopped, &loop, &QEventLoop::quit);
-    if (!m_thread->startWork())
-        return false;
-    loop.exec();
-    // Results are queued before finished(), so they have all arrived by now.
-    return !interrupt.interrupted();
+    return WorkerRun::run(*m_thread, *m_object);
 }
 
 int FreedbJob::search(const QString &text)
 {
     if (text.trimmed().isEmpty()) {
-        printLine(stderr, u"mavlor-cli: nothing to search for"_s);
+        TerminalText::printLine(stderr, u"mavlor-cli: nothing to search for"_s);
         return 2;
     }
     m_object->setSearchRequest(text);
     if (!run()) {
-        printLine(stderr, u"mavlor-cli: stopped"_s);
+        TerminalText::printLine(stderr, u"mavlor-cli: stopped"_s);
         return 130;
     }
     if (!m_answered) {
-        printLine(stderr,
-                  u"mavlor-cli: no usable answer from the freedb server: %1"_s.arg(
-                      TerminalText::escaped(m_error)));
+        TerminalText::printLine(stderr,
+                                u"mavlor-cli: no usable answer from the freedb server: %1"_s.arg(
+                                    TerminalText::escaped(m_error)));
         return 2;
     }
     for (qsizetype i = 0; i < m_discs.size(); ++i) {
         const Freedb::CD &disc = m_discs.at(i);
-        printLine(stdout,
-                  u"%1  %2/%3  %4"_s.arg(i + 1).arg(
-                      TerminalText::escaped(QString::fromLatin1(disc.genre)),
-                      TerminalText::escaped(QString::fromLatin1(disc.discId)),
-                      TerminalText::escaped(QString::fromLatin1(disc.title))));
+        TerminalText::printLine(stdout,
+                                u"%1  %2/%3  %4"_s.arg(i + 1).arg(
+                                    TerminalText::escaped(QString::fromLatin1(disc.genre)),
+                                    TerminalText::escaped(QString::fromLatin1(disc.discId)),
+                                    TerminalText::escaped(QString::fromLatin1(disc.title))));
     }
     return m_discs.isEmpty() ? 1 : 0;
 }

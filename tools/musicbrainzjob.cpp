@@ -1,25 +1,13 @@
 #include "musicbrainzjob.h"
 
-#include <QEventLoop>
-
 #include <cstdio>
 
-#include "interruptnotifier.h"
 #include "musicbrainz/musicbrainzthreadobject.h"
 #include "terminaltext.h"
 #include "threads/thread.h"
+#include "workerrun.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-void printLine(FILE *stream, const QString &text)
-{
-    std::fputs((text + u'\n').toLocal8Bit().constData(), stream);
-    std::fflush(stream);
-}
-
-} // namespace
 
 MusicBrainzJob::MusicBrainzJob(const MusicBrainz::Server &server, QObject *parent)
     : QObject(parent)
@@ -52,42 +40,35 @@ bool MusicBrainzJob::run()
 {
     m_answered = false;
     m_error.clear();
-    InterruptNotifier interrupt;
-    connect(&interrupt, &InterruptNotifier::interruptRequested, this, [this] { m_object->stop(); });
-    QEventLoop loop;
-    connect(m_thread.get(), &Thread::stopped, &loop, &QEventLoop::quit);
-    if (!m_thread->startWork())
-        return false;
-    loop.exec();
-    // Results are queued before finished(), so they have all arrived by now.
-    return !interrupt.interrupted();
+    return WorkerRun::run(*m_thread, *m_object);
 }
 
 int MusicBrainzJob::search(const QString &text)
 {
     if (text.trimmed().isEmpty()) {
-        printLine(stderr, u"mavlor-cli: nothing to search for"_s);
+        TerminalText::printLine(stderr, u"mavlor-cli: nothing to search for"_s);
         return 2;
     }
     m_object->setSearchRequest(text);
     if (!run()) {
-        printLine(stderr, u"mavlor-cli: stopped"_s);
+        TerminalText::printLine(stderr, u"mavlor-cli: stopped"_s);
         return 130;
     }
     if (!m_answered) {
-        printLine(stderr,
-                  u"mavlor-cli: no usable answer from the MusicBrainz server: %1"_s.arg(
-                      TerminalText::escaped(m_error)));
+        TerminalText::printLine(
+            stderr,
+            u"mavlor-cli: no usable answer from the MusicBrainz server: %1"_s.arg(
+                TerminalText::escaped(m_error)));
         return 2;
     }
     for (qsizetype i = 0; i < m_releases.size(); ++i) {
         const MusicBrainz::ReleaseSummary &release = m_releases.at(i);
-        printLine(stdout,
-                  u"%1  %2  %3 - %4 (%5, %6 tracks)"_s.arg(i + 1)
-                      .arg(TerminalText::escaped(release.id), TerminalText::escaped(release.artist),
-                           TerminalText::escaped(release.title),
-                           TerminalText::escaped(release.date))
-                      .arg(release.trackCount));
+        TerminalText::printLine(
+            stdout,
+            u"%1  %2  %3 - %4 (%5, %6 tracks)"_s.arg(i + 1)
+                .arg(TerminalText::escaped(release.id), TerminalText::escaped(release.artist),
+                     TerminalText::escaped(release.title), TerminalText::escaped(release.date))
+                .arg(release.trackCount));
     }
     return m_releases.isEmpty() ? 1 : 0;
 }

@@ -23,11 +23,6 @@ extern "C" void onRepairSignal(int)
     stopRequested = 1;
 }
 
-void printLine(FILE *stream, const QString &text)
-{
-    std::fputs((TerminalText::escaped(text) + u'\n').toLocal8Bit().constData(), stream);
-}
-
 // Fills an open file with the contents of another; false on any short read or write.
 bool copyInto(const QString &from, QFile &to)
 {
@@ -82,7 +77,7 @@ int RepairJob::run()
 {
     const QFileInfo input(m_input);
     if (!input.isFile() || !input.isReadable()) {
-        printLine(stderr, u"mavlor-cli: cannot read %1"_s.arg(m_input));
+        TerminalText::printLine(stderr, u"mavlor-cli: cannot read %1"_s.arg(m_input));
         return 2;
     }
     // A symbolic link given as the output is written through: its target is replaced.
@@ -92,9 +87,9 @@ int RepairJob::run()
     const bool separateOutput = output.absoluteFilePath() != input.canonicalFilePath();
     QTemporaryFile result(output.absolutePath() + u"/."_s + output.fileName() + u"-XXXXXX"_s);
     if (!result.open()) {
-        printLine(stderr,
-                  u"mavlor-cli: cannot write into folder %1: %2"_s.arg(output.absolutePath(),
-                                                                       result.errorString()));
+        TerminalText::printLine(stderr,
+                                u"mavlor-cli: cannot write into folder %1: %2"_s.arg(
+                                    output.absolutePath(), result.errorString()));
         return 2;
     }
     result.close();
@@ -117,10 +112,10 @@ int RepairJob::run()
         // file: the output is never removed before its new contents are complete.
         if (state == VbrRepairer::Skipped
             && (!result.open() || !result.resize(0) || !copyInto(m_input, result))) {
-            printLine(
+            TerminalText::printLine(
                 stderr,
                 u"mavlor-cli: cannot write %1: %2"_s.arg(output.filePath(), result.errorString()));
-            printLine(stdout, u"State: "_s + stateName(state));
+            TerminalText::printLine(stdout, u"State: "_s + stateName(state));
             return 1;
         }
         result.close();
@@ -128,7 +123,7 @@ int RepairJob::run()
         result.setPermissions(permissionsFrom.permissions());
         QString error;
         if (!DurableFile::replace(result.fileName(), output.filePath(), &error)) {
-            printLine(stderr, u"mavlor-cli: "_s + error);
+            TerminalText::printLine(stderr, u"mavlor-cli: "_s + error);
         } else {
             result.setAutoRemove(false);
             status = 0;
@@ -136,7 +131,7 @@ int RepairJob::run()
     } else if (state == VbrRepairer::Skipped) {
         status = 0;
     }
-    printLine(stdout, u"State: "_s + stateName(state));
+    TerminalText::printLine(stdout, u"State: "_s + stateName(state));
     return status;
 }
 
@@ -151,8 +146,8 @@ void RepairJob::message(FeedBackMessage message)
         return;
     const int level = std::clamp(message.level, 0, 3);
     // The text may carry raw bytes of the file (unknown data).
-    printLine(stdout,
-              QString::fromLatin1(names[level]) + u": "_s + TerminalText::escaped(message.text));
+    TerminalText::printLine(
+        stdout, QString::fromLatin1(names[level]) + u": "_s + TerminalText::escaped(message.text));
 }
 
 bool RepairJob::shouldStop()

@@ -82,3 +82,9 @@ QString TerminalText::escaped(const std::string &bytes)
     }
     return out;
 }
+
+void TerminalText::printLine(FILE *stream, const QString &text)
+{
+    std::fputs((escaped(text) + u'\n').toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}

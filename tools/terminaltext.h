@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdio>
 #include <string>
 
 // Text from files (CUE titles, track names, the repair engine's messages about unknown data)
@@ -13,4 +14,6 @@ public:
     static QString escaped(const QString &text);
     // Raw bytes: valid UTF-8 passes (its control characters escaped), other bytes as \xNN.
     static QString escaped(const std::string &bytes);
+    // One line of text, escaped, onto the stream, flushed at once.
+    static void printLine(FILE *stream, const QString &text);
 };
