@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -24,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "app/aboutdialog.h"
+#include "app/albumpane.h"
 #include "app/buttonlineedit.h"
 #include "app/freedbsearchwidget.h"
 #include "app/progresswidget.h"
@@ -151,7 +151,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_session, &Session::sliceProgress, this, &MainWindow::onSliceProgress);
     connect(m_session, &Session::sliceEnded, this, &MainWindow::onSliceEnded);
     connect(m_session, &Session::historyChanged, this, &MainWindow::updateActions);
-    connect(m_session, &Session::albumChanged, this, &MainWindow::showAlbum);
+    connect(m_session, &Session::albumChanged, this,
+            [this] { m_albumPane->setAlbum(m_session->album()); });
     connect(m_hoverMarker, &MarkerWidget::dragFinished, m_session, &Session::endGesture);
     // The rows on either side of the boundary under the pointer light up.
     connect(m_waveformView, &WaveformWidget::boundaryHovered, this, [this](int index) {
@@ -377,7 +378,10 @@ void MainWindow::createPanes()
     auto *controlLayout = new QVBoxLayout(m_controlPane);
     controlLayout->setSpacing(0);
     controlLayout->setContentsMargins(0, 0, 0, 0);
-    controlLayout->addWidget(createAlbumPane());
+    m_albumPane = new AlbumPane(m_controlPane);
+    connect(m_albumPane, &AlbumPane::edited, this,
+            [this] { m_session->setAlbumEdits(m_albumPane->applyTo(m_session->albumEdits())); });
+    controlLayout->addWidget(m_albumPane);
     controlLayout->addWidget(m_trackView);
     controlLayout->addWidget(folderLabel);
     controlLayout->addLayout(folderLayout);
@@ -466,52 +470,6 @@ void MainWindow::showPanes()
         const int height = m_mainSplitter->height();
         m_mainSplitter->setSizes({height * 3 / 5, height - height * 3 / 5});
     }
-}
-
-QWidget *MainWindow::createAlbumPane()
-{
-    auto *pane = new QWidget;
-    pane->setObjectName(u"albumPane"_s);
-    auto *layout = new QHBoxLayout(pane);
-    layout->setContentsMargins(2, 2, 2, 2);
-    const std::array<std::pair<const char *, QString>, 4> fields{{
-        {"albumEdit", tr("Album")},
-        {"albumArtistEdit", tr("Album artist")},
-        {"yearEdit", tr("Year")},
-        {"genreEdit", tr("Genre")},
-    }};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        auto *label = new QLabel(fields[i].second, pane);
-        auto *edit = new QLineEdit(pane);
-        edit->setObjectName(QString::fromLatin1(fields[i].first));
-        edit->setPlaceholderText(tr("from the source"));
-        label->setBuddy(edit);
-        layout->addWidget(label);
-        layout->addWidget(edit, i == 2 ? 1 : 3);
-        connect(edit, &QLineEdit::editingFinished, this, &MainWindow::onAlbumEdited);
-        m_albumEdits[i] = edit;
-    }
-    return pane;
-}
-
-void MainWindow::showAlbum()
-{
-    const Album album = m_session->album();
-    const QString texts[] = {album.album, album.albumArtist, album.year, album.genre};
-    for (std::size_t i = 0; i < m_albumEdits.size(); ++i) {
-        if (m_albumEdits[i]->text() != texts[i])
-            m_albumEdits[i]->setText(texts[i]);
-    }
-}
-
-void MainWindow::onAlbumEdited()
-{
-    Album edits = m_session->albumEdits();
-    edits.album = m_albumEdits[0]->text().trimmed();
-    edits.albumArtist = m_albumEdits[1]->text().trimmed();
-    edits.year = m_albumEdits[2]->text().trimmed();
-    edits.genre = m_albumEdits[3]->text().trimmed();
-    m_session->setAlbumEdits(edits);
 }
 
 void MainWindow::onSaveSheet()

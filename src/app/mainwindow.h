@@ -3,7 +3,6 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <array>
 #include <memory>
 
 #include "app/droppablewindow.h"
@@ -14,6 +13,7 @@
 #include "tracks/track.h"
 #include "tracks/tracksupdatelistener.h"
 
+class AlbumPane;
 class ButtonLineEdit;
 class FreedbSearchWidget;
 class ListModel;
@@ -23,7 +23,6 @@ class Mp3Manager;
 class Session;
 class ProgressWidget;
 class QAction;
-class QLineEdit;
 class QMenu;
 class QPushButton;
 class QModelIndex;
@@ -106,10 +105,6 @@ private:
     void centreProgressPanel();
     void showPanes();
     void fillRecentMenu();
-    // The album fields above the table show what the next slice tags; edits go to the session.
-    QWidget *createAlbumPane();
-    void showAlbum();
-    void onAlbumEdited();
     void onSaveSheet();
     // What is enabled and shown follows from the session's state and the table, here only.
     void updateActions();
@@ -142,8 +137,8 @@ private:
     QAction *m_actionSaveSheet = nullptr;
     QMenu *m_recentMenu = nullptr;
     QPushButton *m_openFolderButton = nullptr;
-    // Album, album artist, year, genre.
-    std::array<QLineEdit *, 4> m_albumEdits{};
+    // The album fields the next slice tags; edits go to the session.
+    AlbumPane *m_albumPane = nullptr;
     QAction *m_actionUndo = nullptr;
     QAction *m_actionRedo = nullptr;
 

@@ -385,6 +385,10 @@ void tst_MainWindowRoad::sliceWritesNamedTaggedTracks()
     if (exists)
         QVERIFY(QDir().mkpath(target));
 
+    // What is typed into the album row goes into every track's tags.
+    auto *albumEdit = m_window->findChild<QLineEdit *>(u"albumEdit"_s);
+    albumEdit->setText(u"Live at the Hall"_s);
+    emit albumEdit->editingFinished();
     ModalAnswerer answerer;
     QVERIFY(sliceAndWait(*m_window, target, byReturn));
     QCOMPARE(answerer.messages(), QString());
@@ -402,6 +406,7 @@ void tst_MainWindowRoad::sliceWritesNamedTaggedTracks()
         TagLib::FileRef tags(QFile::encodeName(file).constData());
         QVERIFY(!tags.isNull());
         QCOMPARE(QString::fromStdString(tags.tag()->artist().to8Bit(true)), u"Band"_s);
+        QCOMPARE(QString::fromStdString(tags.tag()->album().to8Bit(true)), u"Live at the Hall"_s);
         QCOMPARE(QString::fromStdString(tags.tag()->title().to8Bit(true)),
                  (QStringList{u"One"_s, u"Two"_s, u"Three"_s}.at(i)));
     }
