@@ -203,6 +203,10 @@ void tst_MavlorCli::badInputGivesOneLineErrorAndFailure_data()
     QTest::newRow("time with seconds at 60")
         << QStringList{u"split"_s, m_album, u"--out"_s, m_dir.path(), u"--at"_s, u"0:60"_s}
         << u"--at needs a time"_s;
+    QTest::newRow("cut past the end")
+        << QStringList{u"split"_s, m_album, u"--out"_s, m_dir.filePath(u"past"_s), u"--at"_s,
+                       u"4"_s, u"--at"_s, u"1:00:00"_s}
+        << u"the cut at 3600.000 s is at or past the end of the file"_s;
     QTest::newRow("track out of range")
         << QStringList{u"split"_s,    m_album, u"--out"_s, m_dir.filePath(u"none"_s),
                        u"--tracks"_s, u"9"_s}
@@ -214,7 +218,7 @@ void tst_MavlorCli::badInputGivesOneLineErrorAndFailure()
     QFETCH(QStringList, arguments);
     QFETCH(QString, message);
     const CliResult result = runCli(arguments);
-    QVERIFY(result.status > 0);
+    QCOMPARE(result.status, 2);
     QVERIFY2(result.err.startsWith(u"mavlor-cli: "_s), qPrintable(result.err));
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
     QVERIFY2(result.err.trimmed().count(u'\n') <= 4, qPrintable(result.err));
