@@ -740,7 +740,7 @@ void MainWindow::onSliceEnded()
     const QString written = summary.written == 1
         ? tr("1 track written to %1").arg(folder)
         : tr("%1 tracks written to %2").arg(summary.written).arg(folder);
-    if (summary.failures.isEmpty() && summary.written < summary.asked) {
+    if (summary.stopped) {
         statusBar()->showMessage(tr("Stopped: %1 of %2 tracks written to %3")
                                      .arg(summary.written)
                                      .arg(summary.asked)

@@ -373,7 +373,6 @@ bool Session::slice(const QString &folderText, const TrackContainer &tracks, QSt
         return false;
     }
     m_sliceTracks = tracks;
-    m_sliceDone = 0;
     m_summary = SliceSummary{folder, static_cast<int>(tracks.size()), 0, false, {}, {}};
     setState(State::Slicing);
     m_manager->slice(folder, tracks, m_index, album(), TrackList::instance()->count(),

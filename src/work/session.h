@@ -122,7 +122,7 @@ public:
         QString folder;
         int asked = 0;
         int written = 0;
-        bool stopped = false;
+        bool stopped = false; // the user stopped it
         QStringList failures; // "Track n (name): reason"
         QStringList warnings; // written, but: "Track n (name): what it lacks"
     };
@@ -215,6 +215,5 @@ private:
 
     // The running slice.
     TrackContainer m_sliceTracks;
-    int m_sliceDone = 0;
     SliceSummary m_summary;
 };
