@@ -15,8 +15,9 @@ class WaveformWidget;
 // and Wayland. Once given the waveform (setWaveform), it shows itself when the pointer over
 // the view comes near a boundary, drags that boundary through TrackList::moveBoundary
 // (which keeps a second on each side) and scrolls the view at its edges; its context menu
-// edits or deletes the track, or asks to hear the boundary. It tells the view which boundary it stands at
-// (WaveformWidget::setHoveredBoundary). Owns its menu, not the view. GUI thread only.
+// edits or deletes the track, or asks to hear the boundary. It tells the view which
+// boundary it stands at (WaveformWidget::setHoveredBoundary). Owns its menu, not the view.
+// GUI thread only.
 class MarkerWidget final : public QLabel
 {
     Q_OBJECT

@@ -9,8 +9,8 @@
 
 // A flat scroll bar for the waveform: the handle shows the visible part, a click or a drag
 // moves it and reports the new value, and yellow ticks mark the track boundaries of the
-// track list; shaded bands mark spans of the file (the silences). setValue only places the handle; valueChanged(int) comes from the user alone.
-// GUI thread only.
+// track list; shaded bands mark spans of the file (the silences). setValue only places the
+// handle; valueChanged(int) comes from the user alone. GUI thread only.
 class Slider final : public QWidget
 {
     Q_OBJECT

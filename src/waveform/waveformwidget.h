@@ -17,11 +17,10 @@ class Slider;
 // Loudness outline of the opened MP3, drawn from the index's per-entry gains at pre-computed
 // zoom levels (2 pixels per entry, then each half the one before, down to the level that
 // holds the whole file in the view), with a time ruler and a yellow line at every track
-// boundary; tracks the list holds unticked are drawn dimmed and the shown track is marked; shaded
-// regions (the silences) and a play cursor can be laid over it. Shares the frame index
-// read-only. Handles its own input: a click without movement offers a new track at that time
-// (and is remembered, clickedTime),
-// a drag with the left button, the wheel, Shift+wheel and the arrow, Page and Home/End keys
+// boundary; tracks the list holds unticked are drawn dimmed and the shown track is marked;
+// shaded regions (the silences) and a play cursor can be laid over it. Shares the frame
+// index read-only. Handles its own input: a click without movement offers a new track at
+// that time (and is remembered, clickedTime), a drag with the left button, the wheel, Shift+wheel and the arrow, Page and Home/End keys
 // scroll, Ctrl+wheel zooms about the pointer. A new file opens fitted, and a fitted view
 // stays fitted when resized. With a slider set (setSlider) it keeps the slider in step; the
 // window connects nothing for scrolling. GUI thread only.
