@@ -14,10 +14,10 @@ class AudioOutput;
 class Mp3Decoder;
 
 // Plays a span of the open file to hear where a boundary falls. Decodes on the GUI thread a
-// fraction of a second at a time, only as far ahead as the output needs, so a long play
-// never decodes the whole file up front; a chunk decodes in about a millisecond. Times are
-// milliseconds of the index (the tracks' time). A new play replaces the one running.
-// GUI thread only.
+// quarter of a second at a time, only as far ahead as the output needs, so a long play never
+// decodes the whole file up front; a chunk decodes in well under a millisecond. Times are
+// milliseconds of the index (the tracks' time). A new play replaces the one running (which
+// emits stopped() first). GUI thread only.
 class PreviewPlayer final : public QObject
 {
     Q_OBJECT
