@@ -148,24 +148,25 @@ void TestSlider::trackTicksOnlyWhenShownAndDefined()
 void TestSlider::silencesShadedAtTheirShare_data()
 {
     QTest::addColumn<int>("lengthMs");
+    QTest::addColumn<int>("value"); // the handle covers value .. value + 100
     QTest::addColumn<int>("x");
     QTest::addColumn<bool>("shaded");
 
     // The silence 10 to 12 of 40 seconds covers pixels 125 to 150 of the groove.
-    QTest::newRow("inside") << 40000 << 130 << true;
-    QTest::newRow("over the handle") << 40000 << 130 << true;
-    QTest::newRow("after") << 40000 << 160 << false;
-    QTest::newRow("no length known") << 0 << 130 << false;
+    QTest::newRow("inside") << 40000 << 300 << 130 << true;
+    QTest::newRow("over the handle") << 40000 << 100 << 130 << true;
+    QTest::newRow("after") << 40000 << 300 << 160 << false;
+    QTest::newRow("no length known") << 0 << 300 << 130 << false;
 }
 
 void TestSlider::silencesShadedAtTheirShare()
 {
     QFETCH(int, lengthMs);
+    QFETCH(int, value);
     QFETCH(int, x);
     QFETCH(bool, shaded);
 
-    if (QByteArray(QTest::currentDataTag()) == "over the handle")
-        m_slider->setValue(100);
+    m_slider->setValue(value);
     const QColor before = m_slider->grab().toImage().pixelColor(x, 5);
     m_slider->setShadedRegions({{10000, 12000}}, lengthMs);
     const QColor after = m_slider->grab().toImage().pixelColor(x, 5);
