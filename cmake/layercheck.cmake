@@ -8,6 +8,7 @@ set(layers
   "threads vbrrepair"
   "mp3 tracks"
   "cue slice freedb musicbrainz waveform decode"
+  "playback"
   "work"
   "app tools"
 )

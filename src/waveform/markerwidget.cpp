@@ -24,8 +24,10 @@ MarkerWidget::MarkerWidget(QWidget *parent)
     m_contextMenu = new QMenu(this);
     m_editAction = m_contextMenu->addAction(tr("Edit"));
     m_deleteAction = m_contextMenu->addAction(tr("Delete"));
+    m_playAroundAction = m_contextMenu->addAction(tr("Play around"));
     connect(m_editAction, &QAction::triggered, this, &MarkerWidget::onEditMarkerMenu);
     connect(m_deleteAction, &QAction::triggered, this, &MarkerWidget::onDeleteMarkerMenu);
+    connect(m_playAroundAction, &QAction::triggered, this, &MarkerWidget::onPlayAroundMarkerMenu);
     hide();
 }
 
@@ -91,6 +93,11 @@ QAction *MarkerWidget::editAction() const
 QAction *MarkerWidget::deleteAction() const
 {
     return m_deleteAction;
+}
+
+QAction *MarkerWidget::playAroundAction() const
+{
+    return m_playAroundAction;
 }
 
 void MarkerWidget::setPressedLook()
@@ -223,6 +230,13 @@ void MarkerWidget::onEditMarkerMenu()
     // The list may have been replaced while the menu was open: act on that track or none.
     if (const int index = menuTrackIndex(); index >= 0)
         TrackDataDialog::editTrack(window(), tr("Edit"), index, {}, {}, {}, {});
+}
+
+void MarkerWidget::onPlayAroundMarkerMenu()
+{
+    // A boundary the list no longer has is not played, as it is not edited.
+    if (const int index = menuTrackIndex(); index >= 0)
+        emit playAroundRequested(TrackList::instance()->startOf(index));
 }
 
 void MarkerWidget::onDeleteMarkerMenu()

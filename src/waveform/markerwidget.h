@@ -15,8 +15,9 @@ class WaveformWidget;
 // and Wayland. Once given the waveform (setWaveform), it shows itself when the pointer over
 // the view comes near a boundary, drags that boundary through TrackList::moveBoundary
 // (which keeps a second on each side) and scrolls the view at its edges; its context menu
-// edits or deletes the track. It tells the view which boundary it stands at
-// (WaveformWidget::setHoveredBoundary). Owns its menu, not the view. GUI thread only.
+// edits or deletes the track, or asks to hear the boundary. It tells the view which
+// boundary it stands at (WaveformWidget::setHoveredBoundary). Owns its menu, not the view.
+// GUI thread only.
 class MarkerWidget final : public QLabel
 {
     Q_OBJECT
@@ -38,6 +39,7 @@ public:
     QMenu *contextMenu() const;
     QAction *editAction() const;
     QAction *deleteAction() const;
+    QAction *playAroundAction() const;
 
     void setPressedLook();
     void setNormalLook();
@@ -56,10 +58,13 @@ public:
 public slots:
     void onEditMarkerMenu();
     void onDeleteMarkerMenu();
+    void onPlayAroundMarkerMenu();
 
 signals:
     // The left button let go of the marker: one drag, however many steps it took, is over.
     void dragFinished();
+    // "Play around" on the boundary at boundaryMs (index time); the window plays around it.
+    void playAroundRequested(int boundaryMs);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -87,6 +92,7 @@ private:
     QMenu *m_contextMenu = nullptr;
     QAction *m_editAction = nullptr;
     QAction *m_deleteAction = nullptr;
+    QAction *m_playAroundAction = nullptr;
 
     QPointer<WaveformWidget> m_view;
     bool m_dragging = false;

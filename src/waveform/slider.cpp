@@ -153,6 +153,13 @@ void Slider::mouseMoveEvent(QMouseEvent *event)
     QWidget::mouseMoveEvent(event);
 }
 
+void Slider::setShadedRegions(const QList<std::pair<int, int>> &ms, int lengthMs)
+{
+    m_shadedRegions = ms;
+    m_shadedLength = lengthMs;
+    update();
+}
+
 void Slider::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
@@ -185,6 +192,19 @@ void Slider::paintEvent(QPaintEvent *event)
             painter.drawLine(h.right(), h.bottom() + 1, h.left(), h.bottom() + 1);
         }
         painter.restore();
+    }
+
+    // Over the handle too, so that the silences stay in sight wherever the view is.
+    if (m_shadedLength > 0) {
+        const double along = horizontal() ? width() : height();
+        for (const auto &[start, end] : m_shadedRegions) {
+            const int from = static_cast<int>(double(start) / m_shadedLength * along);
+            const int size =
+                std::max(static_cast<int>(double(end) / m_shadedLength * along) - from, 1);
+            painter.fillRect(horizontal() ? QRect(from, 0, size, height())
+                                          : QRect(0, from, width(), size),
+                             QColor(150, 175, 210, 110));
+        }
     }
 
     const TrackList *list = TrackList::instance();

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <QColor>
+#include <QList>
 #include <QRect>
 #include <QWidget>
 
+#include <utility>
+
 // A flat scroll bar for the waveform: the handle shows the visible part, a click or a drag
 // moves it and reports the new value, and yellow ticks mark the track boundaries of the
-// track list. setValue only places the handle; valueChanged(int) comes from the user alone.
-// GUI thread only.
+// track list; shaded bands mark spans of the file (the silences). setValue only places the
+// handle; valueChanged(int) comes from the user alone. GUI thread only.
 class Slider final : public QWidget
 {
     Q_OBJECT
@@ -23,6 +26,10 @@ public:
 
     void setShowTrackMarks(bool show);
     bool showTrackMarks() const;
+
+    // Spans [start, end) in ms of a file lengthMs long, drawn as soft bands over the groove.
+    void setShadedRegions(const QList<std::pair<int, int>> &ms, int lengthMs);
+    QList<std::pair<int, int>> shadedRegions() const { return m_shadedRegions; }
 
     // Applied only if min < max.
     void setRange(int min, int max);
@@ -69,4 +76,6 @@ private:
     int m_value = 1;
     bool m_showTrackMarks = false;
     bool m_handleLengthSet = false;
+    QList<std::pair<int, int>> m_shadedRegions;
+    int m_shadedLength = 0;
 };

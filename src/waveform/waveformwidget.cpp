@@ -31,6 +31,8 @@ constexpr double minimumLabelSpacing = 50.0;
 const QColor tickedColor(Qt::blue);
 const QColor untickedColor(170, 170, 215);
 const QColor shownTrackColor(0, 120, 215, 40);
+const QColor shadedColor(110, 130, 160, 60);
+const QColor playCursorColor(220, 40, 30);
 
 } // namespace
 
@@ -47,6 +49,8 @@ WaveformWidget::~WaveformWidget() = default;
 void WaveformWidget::setFrameIndex(CheapMP3Ptr index)
 {
     clear();
+    if (m_slider)
+        m_slider->setShadedRegions({}, 0);
     m_frameIndex = std::move(index);
     if (m_frameIndex) {
         m_sampleRate = m_frameIndex->sampleRate();
@@ -84,6 +88,7 @@ void WaveformWidget::setSlider(Slider *slider)
     if (!slider)
         return;
     connect(slider, &Slider::valueChanged, this, &WaveformWidget::setScrollOffset);
+    slider->setShadedRegions(m_shadedRegions, totalLength());
     if (m_frameIndex)
         slider->show();
     updateSliderRange();
@@ -382,6 +387,14 @@ void WaveformWidget::paintEvent(QPaintEvent *)
         painter.fillRect(QRect(QPoint(xOf(track.start), 0), QPoint(xOf(track.end), m_viewHeight)),
                          shownTrackColor);
     }
+    // Bands from the first one that ends in view to the last one that starts in it.
+    auto band = std::lower_bound(
+        m_shadedColumns.begin(), m_shadedColumns.end(), m_scrollOffset,
+        [](const std::pair<int, int> &columns, int offset) { return columns.second <= offset; });
+    for (; band != m_shadedColumns.end() && band->first < m_scrollOffset + visible; ++band)
+        painter.fillRect(
+            QRect(band->first - m_scrollOffset, 0, band->second - band->first, m_viewHeight),
+            shadedColor);
 
     // Columns of unticked tracks go to their own, dimmed list; the track under a column is
     // found by walking the list along with the columns.
@@ -428,6 +441,12 @@ void WaveformWidget::paintEvent(QPaintEvent *)
             continue;
         // The hovered boundary is drawn wider, as its rows are highlighted in the table.
         painter.setPen(QPen(QColor(Qt::yellow), i == m_hoveredBoundary ? 3 : 1));
+        painter.drawLine(x, 0, x, m_viewHeight);
+    }
+
+    if (m_playPosition >= 0) {
+        painter.setPen(playCursorColor);
+        const int x = pixelAtTime(m_playPosition) - m_scrollOffset;
         painter.drawLine(x, 0, x, m_viewHeight);
     }
 }
@@ -479,6 +498,7 @@ void WaveformWidget::mouseReleaseEvent(QMouseEvent *event)
         // A drag that came back to where it began was still a drag, not a click.
         if (m_frameIndex && x == m_pressX && !m_dragged) {
             const int ms = timeAtPixel(m_scrollOffset + x);
+            m_clickedTime = ms;
             TrackDataDialog::editTrackAt(window(), tr("Add"), ms);
         }
     }
@@ -567,6 +587,10 @@ void WaveformWidget::clear()
     m_fitted = false;
     m_shownTrack = -1;
     m_hoveredBoundary = -1;
+    m_shadedRegions.clear();
+    m_shadedColumns.clear();
+    m_playPosition = -1;
+    m_clickedTime = -1;
 }
 
 void WaveformWidget::buildLevels()
@@ -660,6 +684,42 @@ void WaveformWidget::buildColumnHeights()
     m_columnHeights.resize(values.size());
     for (size_t j = 0; j < values.size(); ++j)
         m_columnHeights[j] = static_cast<int>(half * values[j]);
+    buildShadedColumns();
+}
+
+void WaveformWidget::buildShadedColumns()
+{
+    m_shadedColumns.clear();
+    for (const auto &[start, end] : m_shadedRegions) {
+        const int left = pixelAtTime(start);
+        // A region narrower than a column still shows as one.
+        m_shadedColumns.emplace_back(left, std::max(pixelAtTime(end), left + 1));
+    }
+}
+
+void WaveformWidget::setShadedRegions(const QList<std::pair<int, int>> &ms)
+{
+    m_shadedRegions = ms;
+    std::sort(m_shadedRegions.begin(), m_shadedRegions.end());
+    buildShadedColumns();
+    if (m_slider)
+        m_slider->setShadedRegions(m_shadedRegions, totalLength());
+    update();
+}
+
+void WaveformWidget::setPlayPosition(int ms)
+{
+    if (ms == m_playPosition)
+        return;
+    // Thirty moves a second repaint only the old and the new line.
+    const auto strip = [this](int at) {
+        return QRect(pixelAtTime(at) - m_scrollOffset - 1, 0, 3, height());
+    };
+    if (m_playPosition >= 0)
+        update(strip(m_playPosition));
+    m_playPosition = ms < 0 ? -1 : ms;
+    if (m_playPosition >= 0)
+        update(strip(m_playPosition));
 }
 
 void WaveformWidget::viewRangeChanged()

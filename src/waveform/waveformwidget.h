@@ -17,9 +17,10 @@ class Slider;
 // Loudness outline of the opened MP3, drawn from the index's per-entry gains at pre-computed
 // zoom levels (2 pixels per entry, then each half the one before, down to the level that
 // holds the whole file in the view), with a time ruler and a yellow line at every track
-// boundary; tracks the list holds unticked are drawn dimmed and the shown track is marked. Shares the
-// frame index read-only. Handles its own input: a click without movement offers a new track at that time,
-// a drag with the left button, the wheel, Shift+wheel and the arrow, Page and Home/End keys
+// boundary; tracks the list holds unticked are drawn dimmed and the shown track is marked;
+// shaded regions (the silences) and a play cursor can be laid over it. Shares the frame
+// index read-only. Handles its own input: a click without movement offers a new track at
+// that time (and is remembered, clickedTime), a drag with the left button, the wheel, Shift+wheel and the arrow, Page and Home/End keys
 // scroll, Ctrl+wheel zooms about the pointer. A new file opens fitted, and a fitted view
 // stays fitted when resized. With a slider set (setSlider) it keeps the slider in step; the
 // window connects nothing for scrolling. GUI thread only.
@@ -86,6 +87,17 @@ public:
     void setHoveredBoundary(int index);
     int hoveredBoundary() const;
 
+    // Spans of the file [start, end) in ms drawn as soft bands behind the outline, and on
+    // the slider; the silences found in the file. A new file clears them.
+    void setShadedRegions(const QList<std::pair<int, int>> &ms);
+    QList<std::pair<int, int>> shadedRegions() const { return m_shadedRegions; }
+    // Where playing has come, in ms, drawn as a line; -1 hides it. A new file hides it.
+    void setPlayPosition(int ms);
+    int playPosition() const { return m_playPosition; }
+    // The time of the last plain click in the view, in ms; -1 before the first one in
+    // this file.
+    int clickedTime() const { return m_clickedTime; }
+
 public slots:
     void setScrollOffset(int offset);
     void zoomIn();
@@ -114,6 +126,7 @@ private:
     void clear();
     void buildLevels();
     void buildColumnHeights();
+    void buildShadedColumns();
     void viewRangeChanged();
     // Goes to level, keeping the column under anchorX (view pixels) under it.
     void setLevel(int level, int anchorX);
@@ -142,4 +155,9 @@ private:
     bool m_fitted = false;
     int m_shownTrack = -1;
     int m_hoveredBoundary = -1;
+    QList<std::pair<int, int>> m_shadedRegions;
+    // The shaded regions in columns [left, right) of the current level, in order.
+    std::vector<std::pair<int, int>> m_shadedColumns;
+    int m_playPosition = -1;
+    int m_clickedTime = -1;
 };

@@ -211,34 +211,42 @@ void TestMarkerWidget::dragKeepsSecondToNeighbours()
 
 void TestMarkerWidget::menuReachesTrackList_data()
 {
-    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("replaced"); // a sheet replaces the list while the menu is open
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("titleOfRow2");
     QTest::addColumn<int>("endOfRow1");
+    QTest::addColumn<QList<int>>("playedAround");
 
-    QTest::newRow("delete") << false << false << 3 << u"Four"_s << 30000;
-    QTest::newRow("edit") << true << false << 4 << u"Renamed"_s << 20000;
+    QTest::newRow("delete") << u"Delete"_s << false << 3 << u"Four"_s << 30000 << QList<int>{};
+    QTest::newRow("edit") << u"Edit"_s << false << 4 << u"Renamed"_s << 20000 << QList<int>{};
+    QTest::newRow("play around the boundary")
+        << u"Play around"_s << false << 4 << u"Three"_s << 20000 << QList<int>{20000};
     QTest::newRow("delete after the list was replaced")
-        << false << true << 4 << u"New three"_s << 20000;
+        << u"Delete"_s << true << 4 << u"New three"_s << 20000 << QList<int>{};
     QTest::newRow("edit after the list was replaced")
-        << true << true << 4 << u"New three"_s << 20000;
+        << u"Edit"_s << true << 4 << u"New three"_s << 20000 << QList<int>{};
+    QTest::newRow("play around after the list was replaced")
+        << u"Play around"_s << true << 4 << u"New three"_s << 20000 << QList<int>{};
 }
 
 void TestMarkerWidget::menuReachesTrackList()
 {
-    QFETCH(bool, edit);
+    QFETCH(QString, action);
     QFETCH(bool, replaced);
     QFETCH(int, count);
     QFETCH(QString, titleOfRow2);
     QFETCH(int, endOfRow1);
+    QFETCH(QList<int>, playedAround);
 
     QTest::mouseMove(m_view, QPoint(390, 100));
     QCOMPARE(m_marker->trackIndex(), 2);
     QVERIFY(m_marker->contextMenu()->actions()
-            == (QList<QAction *>{m_marker->editAction(), m_marker->deleteAction()}));
+            == (QList<QAction *>{m_marker->editAction(), m_marker->deleteAction(),
+                                 m_marker->playAroundAction()}));
     QCOMPARE(m_marker->editAction()->text(), u"Edit"_s);
     QCOMPARE(m_marker->deleteAction()->text(), u"Delete"_s);
+    QCOMPARE(m_marker->playAroundAction()->text(), u"Play around"_s);
     QTest::mousePress(m_marker, Qt::RightButton);
     QTRY_VERIFY(m_marker->contextMenu()->isVisible());
     QTest::mouseRelease(m_marker->contextMenu(), Qt::RightButton, {}, QPoint(-5, -5));
@@ -248,24 +256,36 @@ void TestMarkerWidget::menuReachesTrackList()
         TrackList::instance()->setTracks(other);
     }
 
+    QSignalSpy played(m_marker, &MarkerWidget::playAroundRequested);
+    QAction *chosen = nullptr;
+    for (QAction *entry : m_marker->contextMenu()->actions()) {
+        if (entry->text() == action)
+            chosen = entry;
+    }
+    QVERIFY(chosen);
     QString dialogTitle;
     QString shownTitle;
-    const bool opened =
-        answerDialog([&] { (edit ? m_marker->editAction() : m_marker->deleteAction())->trigger(); },
-                     [&](TrackDataDialog *dialog) {
-                         dialogTitle = dialog->windowTitle();
-                         shownTitle = dialog->title();
-                         dialog->setTitle(u"Renamed"_s);
-                         dialog->accept();
-                     });
+    const bool opened = answerDialog([&] { chosen->trigger(); },
+                                     [&](TrackDataDialog *dialog) {
+                                         dialogTitle = dialog->windowTitle();
+                                         shownTitle = dialog->title();
+                                         dialog->setTitle(u"Renamed"_s);
+                                         dialog->accept();
+                                     });
 
     m_marker->contextMenu()->hide(); // a click on an entry closes it
+    const bool edit = action == u"Edit"_s;
     QCOMPARE(opened, edit && !replaced);
-    QVERIFY(!m_marker->isVisible());
+    if (action != u"Play around"_s)
+        QVERIFY(!m_marker->isVisible());
     const TrackList *list = TrackList::instance();
     QCOMPARE(list->count(), count);
     QCOMPARE(list->trackAt(2).title, titleOfRow2);
     QCOMPARE(list->trackAt(1).end, endOfRow1);
+    QList<int> requested;
+    for (const QList<QVariant> &arguments : played)
+        requested.append(arguments.first().toInt());
+    QCOMPARE(requested, playedAround);
     if (edit && !replaced) {
         QCOMPARE(dialogTitle, u"Edit"_s);
         QCOMPARE(shownTitle, u"Three"_s);

@@ -22,6 +22,8 @@ private slots:
     void setValueIgnoredWhenHiddenOrOutside();
     void trackTicksOnlyWhenShownAndDefined_data();
     void trackTicksOnlyWhenShownAndDefined();
+    void silencesShadedAtTheirShare_data();
+    void silencesShadedAtTheirShare();
 
 private:
     std::unique_ptr<Slider> m_slider;
@@ -141,6 +143,34 @@ void TestSlider::trackTicksOnlyWhenShownAndDefined()
     // 10 of 40 seconds along the 500-pixel groove.
     QCOMPARE(image.pixelColor(125, 5) == QColor(Qt::yellow), tick);
     QCOMPARE(image.pixelColor(320, 5), QColor(73, 173, 147));
+}
+
+void TestSlider::silencesShadedAtTheirShare_data()
+{
+    QTest::addColumn<int>("lengthMs");
+    QTest::addColumn<int>("value"); // the handle covers value .. value + 100
+    QTest::addColumn<int>("x");
+    QTest::addColumn<bool>("shaded");
+
+    // The silence 10 to 12 of 40 seconds covers pixels 125 to 150 of the groove.
+    QTest::newRow("inside") << 40000 << 300 << 130 << true;
+    QTest::newRow("over the handle") << 40000 << 100 << 130 << true;
+    QTest::newRow("after") << 40000 << 300 << 160 << false;
+    QTest::newRow("no length known") << 0 << 300 << 130 << false;
+}
+
+void TestSlider::silencesShadedAtTheirShare()
+{
+    QFETCH(int, lengthMs);
+    QFETCH(int, value);
+    QFETCH(int, x);
+    QFETCH(bool, shaded);
+
+    m_slider->setValue(value);
+    const QColor before = m_slider->grab().toImage().pixelColor(x, 5);
+    m_slider->setShadedRegions({{10000, 12000}}, lengthMs);
+    const QColor after = m_slider->grab().toImage().pixelColor(x, 5);
+    QCOMPARE(after != before, shaded);
 }
 
 QTEST_MAIN(TestSlider)

@@ -42,6 +42,8 @@ private slots:
     void keysAndWheelScrollALongFile();
     void ctrlWheelZoomsAboutThePointer();
     void shownTrackScrolledIntoViewUntickedDimmed();
+    void silencesAndCursorDrawnTillANewFile_data();
+    void silencesAndCursorDrawnTillANewFile();
 
 private:
     void load(int entries, const std::function<int(int)> &gainAt = wavyGain);
@@ -320,6 +322,7 @@ void TestWaveformWidget::clickOffersTrackDragOnlyScrolls()
         read));
     QCOMPARE(title, u"Add"_s);
     QCOMPARE(start, TimeText::format(m_view->timeAtPixel(350)));
+    QCOMPARE(m_view->clickedTime(), m_view->timeAtPixel(350));
 
     QVERIFY(!answerDialog(
         [&] {
@@ -334,6 +337,7 @@ void TestWaveformWidget::clickOffersTrackDragOnlyScrolls()
         read));
     // Dragging right shows earlier audio, five columns per move; left, later audio.
     QCOMPARE(m_view->scrollOffset(), 45);
+    QCOMPARE(m_view->clickedTime(), m_view->timeAtPixel(350));
 }
 
 void TestWaveformWidget::boundariesDrawnYellowButFirstStart()
@@ -548,6 +552,59 @@ void TestWaveformWidget::shownTrackScrolledIntoViewUntickedDimmed()
     QCOMPARE(count(left, right, QColor(Qt::blue)), 0);
     QVERIFY(count(left, right, QColor(170, 170, 215)) > 0);
     QVERIFY(count(left - 60, left - 4, QColor(Qt::blue)) > 0);
+}
+
+void TestWaveformWidget::silencesAndCursorDrawnTillANewFile_data()
+{
+    QTest::addColumn<QList<int>>("silences"); // start, end, start, end ... in ms
+    QTest::addColumn<int>("cursor");          // shown at probe first, then moved here
+    QTest::addColumn<int>("probe");
+    QTest::addColumn<QString>("seen");
+
+    QTest::newRow("inside a silence") << QList<int>{10000, 20000} << -1 << 15000 << u"band"_s;
+    QTest::newRow("past a silence") << QList<int>{10000, 20000} << -1 << 30000 << u"plain"_s;
+    QTest::newRow("a silence narrower than a column")
+        << QList<int>{50000, 50001, 10000, 20000} << -1 << 50000 << u"band"_s;
+    QTest::newRow("cursor") << QList<int>{} << 25000 << 25000 << u"cursor"_s;
+    QTest::newRow("cursor hidden") << QList<int>{} << -1 << 25000 << u"plain"_s;
+    QTest::newRow("cursor moved on") << QList<int>{} << 26000 << 25000 << u"plain"_s;
+}
+
+void TestWaveformWidget::silencesAndCursorDrawnTillANewFile()
+{
+    QFETCH(QList<int>, silences);
+    QFETCH(int, cursor);
+    QFETCH(int, probe);
+    QFETCH(QString, seen);
+
+    Slider slider;
+    m_view->setSlider(&slider);
+    // A constant gain leaves no outline below the middle line.
+    load(3000, [](int) { return 150; });
+    QList<std::pair<int, int>> regions;
+    for (int i = 0; i + 1 < silences.size(); i += 2)
+        regions.append({silences.at(i), silences.at(i + 1)});
+    m_view->setShadedRegions(regions);
+    m_view->setPlayPosition(probe);
+    m_view->setPlayPosition(cursor);
+
+    const QImage image = m_view->grab().toImage();
+    const int y = image.height() - 1;
+    const QColor plain = image.pixelColor(m_view->pixelAtTime(70000), y);
+    const QColor at = image.pixelColor(m_view->pixelAtTime(probe) - m_view->scrollOffset(), y);
+    if (seen == u"plain"_s)
+        QCOMPARE(at, plain);
+    else if (seen == u"cursor"_s)
+        QCOMPARE(at, QColor(220, 40, 30));
+    else
+        QVERIFY(at != plain && at.blue() > at.red());
+    QCOMPARE(slider.shadedRegions().size(), regions.size());
+
+    load(3000);
+    QVERIFY(m_view->shadedRegions().isEmpty());
+    QVERIFY(slider.shadedRegions().isEmpty());
+    QCOMPARE(m_view->playPosition(), -1);
+    QCOMPARE(m_view->clickedTime(), -1);
 }
 
 QTEST_MAIN(TestWaveformWidget)
