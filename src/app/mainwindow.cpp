@@ -27,9 +27,11 @@
 #include "app/buttonlineedit.h"
 #include "app/freedbsearchwidget.h"
 #include "app/progresswidget.h"
+#include "app/silencedialog.h"
 #include "app/welcomepanel.h"
 #include "cue/cuedialog.h"
 #include "mp3/cheapmp3.h"
+#include "playback/previewplayer.h"
 #include "tracks/listmodel.h"
 #include "tracks/listview.h"
 #include "tracks/timetext.h"
@@ -103,6 +105,7 @@ MainWindow::MainWindow(QWidget *parent)
     , m_manager(Mp3Manager::instance())
     , m_session(new Session(Mp3Manager::instance(), this))
     , m_progressPanel(new ProgressWidget(this))
+    , m_player(new PreviewPlayer(this))
 {
     // main() keeps the manager's scope around the window; tests make one of their own.
     Q_ASSERT(m_manager);
@@ -151,6 +154,21 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_session, &Session::sliceProgress, this, &MainWindow::onSliceProgress);
     connect(m_session, &Session::sliceEnded, this, &MainWindow::onSliceEnded);
     connect(m_session, &Session::historyChanged, this, &MainWindow::updateActions);
+    connect(m_session, &Session::silenceProgress, this, &MainWindow::onReadProgress);
+    connect(m_session, &Session::silencesFound, this, &MainWindow::onSilencesFound);
+    connect(m_session, &Session::silenceSearchFailed, this, [this](const QString &reason) {
+        statusBar()->showMessage(reason.isEmpty() ? tr("The search for silences was stopped.")
+                                                  : tr("No silences found: %1").arg(reason));
+    });
+    connect(m_player, &PreviewPlayer::positionChanged, m_waveformView,
+            &WaveformWidget::setPlayPosition);
+    connect(m_player, &PreviewPlayer::stopped, m_waveformView,
+            [this] { m_waveformView->setPlayPosition(-1); });
+    connect(m_player, &PreviewPlayer::failed, this,
+            [this](const QString &reason) { statusBar()->showMessage(reason); });
+    connect(m_hoverMarker, &MarkerWidget::playAroundRequested, this, [this](int boundaryMs) {
+        m_player->play(m_session->sharedFrameIndex(), boundaryMs - 2000, boundaryMs + 2000);
+    });
     connect(m_session, &Session::albumChanged, this,
             [this] { m_albumPane->setAlbum(m_session->album()); });
     connect(m_hoverMarker, &MarkerWidget::dragFinished, m_session, &Session::endGesture);
@@ -208,6 +226,20 @@ void MainWindow::createActions()
     m_actionFreedbSearch = makeAction(this, "actionFreedbSearch", tr("Search..."), u":/search"_s);
     m_actionFreedbSearch->setCheckable(true);
     m_actionFreedbSearch->setShortcut(QKeySequence::Find);
+    m_actionSilences = makeAction(this, "actionSilences", tr("Find silences"), u":/silences"_s);
+    m_actionSilences->setShortcut(QKeySequence(u"Ctrl+L"_s));
+    setTip(m_actionSilences, tr("Propose tracks at the silences"));
+    connect(m_actionSilences, &QAction::triggered, this, &MainWindow::onFindSilences);
+    m_actionPlay = makeAction(this, "actionPlay", tr("Play"), u":/play"_s);
+    m_actionPlay->setShortcut(Qt::Key_Space);
+    setTip(m_actionPlay, tr("Play from the last click in the waveform, or stop"));
+    connect(m_actionPlay, &QAction::triggered, this, [this] {
+        if (m_player->isPlaying())
+            m_player->stop();
+        else
+            m_player->play(m_session->sharedFrameIndex(),
+                           std::max(m_waveformView->clickedTime(), 0));
+    });
     setTip(m_actionFreedbSearch, tr("Search MusicBrainz or freedb for the album"));
 
     // Shortcuts only, not in the menus: the waveform's wheel does the same.
@@ -275,6 +307,7 @@ void MainWindow::createMenusAndToolBar()
     fileMenu->addAction(m_actionSaveSheet);
     fileMenu->addAction(m_actionSlice);
     fileMenu->addAction(m_actionFreedbSearch);
+    fileMenu->addAction(m_actionSilences);
     fileMenu->addSeparator();
     fileMenu->addAction(m_actionExit);
     editMenu->addAction(m_actionUndo);
@@ -296,6 +329,8 @@ void MainWindow::createMenusAndToolBar()
     toolBar->addSeparator();
     toolBar->addAction(m_actionSlice);
     toolBar->addAction(m_actionFreedbSearch);
+    toolBar->addAction(m_actionSilences);
+    toolBar->addAction(m_actionPlay);
     toolBar->addSeparator();
     toolBar->addAction(m_actionAdd);
     toolBar->addAction(m_actionRemove);
@@ -354,6 +389,12 @@ void MainWindow::createPanes()
         QMenu menu(this);
         menu.addAction(m_actionEdit);
         menu.addAction(m_actionRemove);
+        menu.addAction(tr("Play"), this, [this] {
+            const int row = selectedRow();
+            if (row != NoRow)
+                m_player->play(m_session->sharedFrameIndex(), TrackList::instance()->startOf(row),
+                               TrackList::instance()->trackAt(row).end);
+        });
         menu.exec(m_trackView->viewport()->mapToGlobal(at));
     });
     connect(m_trackView, &QAbstractItemView::doubleClicked, this, &MainWindow::onEdit);
@@ -506,8 +547,41 @@ void MainWindow::fillRecentMenu()
         m_recentMenu->addAction(tr("No recent files"))->setEnabled(false);
 }
 
+void MainWindow::onFindSilences()
+{
+    SilenceDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_player->stop();
+    QString why;
+    if (m_session->findSilences(dialog.threshold(), dialog.minimum(), &why))
+        m_progressPanel->label()->setText(tr("Finding silences..."));
+    else
+        statusBar()->showMessage(why);
+}
+
+void MainWindow::onSilencesFound(const QList<int> &cuts)
+{
+    m_waveformView->setShadedRegions(m_session->silences());
+    const qsizetype count = m_session->silences().size();
+    // Edits the user made are not thrown away unasked, though Undo would bring them back.
+    if (m_session->canUndo()
+        && QMessageBox::question(
+               this, tr("Mavlor"),
+               tr("Replace the tracks with the %1 proposed at the silences?").arg(cuts.size() + 1))
+            != QMessageBox::Yes) {
+        statusBar()->showMessage(tr("%1 silences found; the tracks are as they were.").arg(count));
+        return;
+    }
+    m_session->cutAt(cuts);
+    updateHeaderCheckState();
+    statusBar()->showMessage(
+        tr("%1 silences found: %2 tracks proposed.").arg(count).arg(cuts.size() + 1));
+}
+
 void MainWindow::onFileOpened()
 {
+    m_player->stop();
     const QString path = currentFile();
     constexpr qsizetype kRecentFiles = 10;
     m_recentFiles.removeAll(path);
@@ -664,6 +738,8 @@ void MainWindow::updateActions()
     m_actionEdit->setEnabled(idleWithFile && rowSelected);
     m_actionRemove->setEnabled(idleWithFile && rowSelected && TrackList::instance()->count() > 1);
     m_actionFreedbSearch->setEnabled(idleWithFile);
+    m_actionSilences->setEnabled(idleWithFile);
+    m_actionPlay->setEnabled(idleWithFile);
     m_actionZoomIn->setEnabled(idleWithFile);
     m_actionZoomOut->setEnabled(idleWithFile);
     m_actionFit->setEnabled(idleWithFile);
@@ -672,6 +748,7 @@ void MainWindow::updateActions()
     m_actionRedo->setEnabled(m_session->canRedo());
     m_hoverMarker->editAction()->setEnabled(idleWithFile);
     m_hoverMarker->deleteAction()->setEnabled(idleWithFile);
+    m_hoverMarker->playAroundAction()->setEnabled(idleWithFile);
     for (QWidget *pane : {m_topPane, m_controlPane, static_cast<QWidget *>(m_saveFolderEdit)})
         pane->setEnabled(!busy);
 
@@ -722,6 +799,7 @@ void MainWindow::onSlice()
         keepExisting = question.clickedButton() == keep;
     }
     QString why;
+    m_player->stop();
     if (m_session->slice(m_saveFolderEdit->text(), tracks, &why, keepExisting)) {
         statusBar()->clearMessage();
         return;
@@ -830,6 +908,7 @@ void MainWindow::tracksChanged(int first, int last)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     saveSettings();
+    m_player->stop();
     // Quitting stops the work and waits for it: a track half written is finished or removed,
     // never left under a temporary name.
     if (m_session->isBusy()) {

@@ -21,6 +21,7 @@ class ListView;
 class MarkerWidget;
 class Mp3Manager;
 class Session;
+class PreviewPlayer;
 class ProgressWidget;
 class QAction;
 class QMenu;
@@ -54,6 +55,7 @@ public:
     bool openFile(const QString &path);
 
     Session *session() const { return m_session; }
+    PreviewPlayer *player() const { return m_player; }
     QString currentFile() const;
     // The file the open dialog starts from: the open one, or the last of the previous run.
     QString recentFile() const;
@@ -106,6 +108,8 @@ private:
     void showPanes();
     void fillRecentMenu();
     void onSaveSheet();
+    void onFindSilences();
+    void onSilencesFound(const QList<int> &cuts);
     // What is enabled and shown follows from the session's state and the table, here only.
     void updateActions();
     int tickedCount() const;
@@ -134,6 +138,8 @@ private:
     QAction *m_actionZoomIn = nullptr;
     QAction *m_actionZoomOut = nullptr;
     QAction *m_actionFit = nullptr;
+    QAction *m_actionSilences = nullptr;
+    QAction *m_actionPlay = nullptr;
     QAction *m_actionSaveSheet = nullptr;
     QMenu *m_recentMenu = nullptr;
     QPushButton *m_openFolderButton = nullptr;
@@ -146,6 +152,7 @@ private:
     Slider *m_slider = nullptr;
     ButtonLineEdit *m_saveFolderEdit = nullptr;
     ProgressWidget *m_progressPanel;
+    PreviewPlayer *m_player;
     QWidget *m_topPane = nullptr;
     MarkerWidget *m_hoverMarker = nullptr;
     QPointer<WelcomePanel> m_welcomePanel;

@@ -19,12 +19,15 @@
 #include "app/freedbsearchwidget.h"
 #include "app/mainwindow.h"
 #include "app/progresswidget.h"
+#include "app/silencedialog.h"
 #include "cddbtestserver.h"
 #include "cue/cuedialog.h"
 #include "encodedaudio.h"
 #include "guiwarnings.h"
 #include "modalanswerer.h"
 #include "mp3/cheapmp3.h"
+#include "playback/previewplayer.h"
+#include "silentalbum.h"
 #include "tracks/listmodel.h"
 #include "tracks/listview.h"
 #include "tracks/timetext.h"
@@ -107,6 +110,7 @@ private slots:
     void closingDuringWorkEndsIt_data();
     void closingDuringWorkEndsIt();
     void actionsActOnTheHighlightedRow();
+    void silencesProposeTracksAndPlayStopsOnANewFile();
     void secondSliceAsksBeforeOverwriting_data();
     void secondSliceAsksBeforeOverwriting();
 
@@ -593,6 +597,38 @@ void tst_MainWindowRoad::closingDuringWorkEndsIt()
     for (const QString &name : left)
         QVERIFY2(name.endsWith(u".mp3"_s), qPrintable(name));
     QCOMPARE(answerer.seen.size(), 0);
+}
+
+void tst_MainWindowRoad::silencesProposeTracksAndPlayStopsOnANewFile()
+{
+    const QString folder = m_dir.filePath(u"gaps"_s);
+    QDir(folder).removeRecursively();
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + u"/Gaps.mp3"_s;
+    QString error;
+    QVERIFY2(SilentAlbum::make(path, true, {u"-V2"_s}, &error), qPrintable(error));
+    QVERIFY(openAndWait(*m_window, path, 1));
+
+    ModalAnswerer accept([](QWidget *modal) {
+        if (auto *dialog = qobject_cast<SilenceDialog *>(modal))
+            dialog->accept();
+    });
+    m_window->findChild<QAction *>(u"actionSilences"_s)->trigger();
+    QVERIFY(QTest::qWaitFor(
+        [&] { return m_window->statusBar()->currentMessage().contains(u"silences found"_s); },
+        20000));
+    QCOMPARE(m_window->statusBar()->currentMessage(), u"2 silences found: 3 tracks proposed."_s);
+    QCOMPARE(TrackList::instance()->count(), 3);
+    QCOMPARE(m_window->waveformView()->shadedRegions(), m_window->session()->silences());
+    QVERIFY(m_window->session()->canUndo());
+
+    // Space plays, or says that there is nothing to play on; a new file stops it.
+    m_window->findChild<QAction *>(u"actionPlay"_s)->trigger();
+    QVERIFY(m_window->player()->isPlaying()
+            || m_window->statusBar()->currentMessage() == u"No sound device."_s);
+    QVERIFY(openAndWait(*m_window, albumIn(u"after-gaps"_s, u"Album.mp3"_s), 1));
+    QVERIFY(!m_window->player()->isPlaying());
+    QVERIFY(m_window->waveformView()->shadedRegions().isEmpty());
 }
 
 void tst_MainWindowRoad::secondSliceAsksBeforeOverwriting_data()
