@@ -205,8 +205,14 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
     }
     const std::uint32_t f0Value =
         readBigEndian32(reinterpret_cast<const unsigned char *>(firstBytes.constData()));
-    const FrameHeader silent((f0Value & ~kPaddingBit) | kNoCrcBit);
+    const FrameHeader base((f0Value & ~kPaddingBit) | kNoCrcBit);
+    FrameHeader silent = base;
     const int side = sideInfoSize(silent);
+    // A stream of one bitrate keeps it, or it would read as varying under an Info frame; in
+    // a varying one a silent frame may take the bitrate that holds the reservoir at once.
+    if (index.bitrateVaries()) {
+        while (silent.frameSize() - 4 - side < reservoir && silent.increaseBitrate()) { }
+    }
     const int room = silent.frameSize() - 4 - side;
     if (room <= 0) {
         plan.m_error = tr("The MP3's frames hold no audio data.");
@@ -260,7 +266,7 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
     // The header frame: the source's LAME data, or a fresh LAME tag, at the smallest bitrate
     // from f0's that holds it.
     plan.m_constantBitrate = !index.bitrateVaries();
-    auto header = std::make_unique<XingFrame>(silent);
+    auto header = std::make_unique<XingFrame>(base);
     RepairSettings settings;
     try {
         header->takeLameSource(sourceLame ? sourceXing.get() : nullptr, settings);
