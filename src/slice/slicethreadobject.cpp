@@ -190,10 +190,13 @@ bool SliceThreadObject::writeTrack(const Track &track)
     // A failed repair or tag leaves the track complete and playing: it is written, with a
     // warning. A source of one bitrate gives tracks of one bitrate, which the engine would
     // read through only to leave alone.
+    QString repairError;
     if (m_index->bitrateVaries()
-        && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &warning)
-        && warning.isEmpty()) {
-        warning = tr("The VBR header could not be rebuilt.");
+        && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings,
+                                    &repairError)) {
+        if (repairError.isEmpty())
+            repairError = tr("The VBR header could not be rebuilt.");
+        warning = warning.isEmpty() ? repairError : warning + u' ' + repairError;
     }
     if (!tagged && warning.isEmpty())
         warning = tr("Cannot write the tags of %1.").arg(QDir::toNativeSeparators(path));
