@@ -230,6 +230,7 @@ void CommandLineJob::sliceTracks()
             chosen.append(track);
     }
     QString why;
+    m_session->setSampleExact(m_options.sampleExact);
     if (!m_session->slice(QDir(m_options.outputFolder).absolutePath(), chosen, &why))
         fail(why);
 }

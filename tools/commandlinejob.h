@@ -39,6 +39,7 @@ public:
         Album tracksAlbum;        // what the disc or release says of the album
         QString sheetPath;
         bool quiet = false;
+        bool sampleExact = false; // split: cut each track to the sample
         Album album; // fields given on the command line; they win over the track source's
     };
 

@@ -27,7 +27,8 @@ namespace {
 const char usage[] =
     "usage: mavlor-cli info FILE.mp3 | repair IN.mp3 [OUT.mp3] [--verbose] | freedb search TEXT"
     " | musicbrainz search TEXT | silences FILE.mp3\n"
-    "       mavlor-cli split FILE.mp3 --out DIR [SOURCE] [--tracks LIST] [ALBUM] [--quiet]\n"
+    "       mavlor-cli split FILE.mp3 --out DIR [SOURCE] [--tracks LIST] [ALBUM] [--quiet]"
+    " [--sample-exact]\n"
     "       mavlor-cli sheet FILE.mp3 [SOURCE] [--out SHEET.cue] [ALBUM]\n"
     "SOURCE is --at TIME..., --cue SHEET, --freedb GENRE/DISCID, --musicbrainz MBID or --silence "
     "(silences and --silence take [--threshold DB] [--min SECONDS]); TIME is "
@@ -111,6 +112,7 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     const QCommandLineOption cue(u"cue"_s, u"CUE sheet."_s, u"SHEET"_s);
     const QCommandLineOption tracks(u"tracks"_s, u"Tracks to write."_s, u"LIST"_s);
     const QCommandLineOption quiet({u"q"_s, u"quiet"_s}, u"Print nothing but errors."_s);
+    const QCommandLineOption sampleExact(u"sample-exact"_s, u"Cut to the sample."_s);
     const QCommandLineOption verbose({u"v"_s, u"verbose"_s}, u"Print every repair detail."_s);
     const QCommandLineOption freedb(u"freedb"_s, u"freedb disc."_s, u"GENRE/DISCID"_s);
     const QCommandLineOption server(u"server"_s, u"freedb or MusicBrainz server."_s, u"SERVER"_s);
@@ -122,8 +124,9 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     const QCommandLineOption silence(u"silence"_s, u"Cut in the silences."_s);
     const QCommandLineOption threshold(u"threshold"_s, u"Silence level."_s, u"DB"_s);
     const QCommandLineOption minimum(u"min"_s, u"Shortest silence."_s, u"SECONDS"_s);
-    parser.addOptions({help, version, out, at, cue, tracks, quiet, verbose, freedb, server,
-                       musicBrainz, album, albumArtist, year, genre, silence, threshold, minimum});
+    parser.addOptions({help, version, out, at, cue, tracks, quiet, sampleExact, verbose, freedb,
+                       server, musicBrainz, album, albumArtist, year, genre, silence, threshold,
+                       minimum});
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
@@ -165,6 +168,7 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     if (!CommandLineJob::parseTrackSelection(parser.value(tracks), &options.trackSelection))
         return usageError(u"--tracks needs a list such as 1,3-5"_s);
     options.quiet = parser.isSet(quiet);
+    options.sampleExact = parser.isSet(sampleExact);
     options.album.album = parser.value(album);
     options.album.albumArtist = parser.value(albumArtist);
     options.album.year = parser.value(year);

@@ -9,6 +9,7 @@
 #include "mp3/cheapmp3.h"
 #include "slice/durablefile.h"
 #include "slice/headerrepair.h"
+#include "slice/sampleexactplan.h"
 #include "slice/trackname.h"
 #include "slice/tracktagger.h"
 #include "vbrrepair/bigendian.h"
@@ -161,7 +162,26 @@ bool SliceThreadObject::writeTrack(const Track &track)
         return failed(tr("Cannot create a file in %1: %2")
                           .arg(QDir::toNativeSeparators(m_outputFolder), file->errorString()));
     QString error;
-    if (!copyTrack(*file, first, last, settings, &error))
+    QString warning;
+    bool exact = false;
+    if (m_sampleExact) {
+        // The last track runs to the end of what the source plays.
+        const int rate = m_index->sampleRate();
+        SampleExactPlan plan = SampleExactPlan::make(
+            m_source, *m_index, m_infoFrame, SampleExactPlan::samplesOf(track.start, rate),
+            track.end >= m_index->lengthMs() ? -1 : SampleExactPlan::samplesOf(track.end, rate));
+        if (plan.ok()) {
+            if (!copyExactTrack(*file, plan, &error))
+                return failed(error);
+            exact = true;
+            // Its LAME tag holds the track's own delay and padding.
+            settings.keepEncoderDelay = true;
+            settings.keepEncoderPadding = true;
+        } else {
+            warning = tr("Cut to the frame, not to the sample. %1").arg(plan.error());
+        }
+    }
+    if (!exact && !copyTrack(*file, first, last, settings, &error))
         return failed(error);
     // A track cut short by a stop never takes its name: its temporary file goes now.
     if (!shouldContinue())
@@ -170,11 +190,13 @@ bool SliceThreadObject::writeTrack(const Track &track)
     // A failed repair or tag leaves the track complete and playing: it is written, with a
     // warning. A source of one bitrate gives tracks of one bitrate, which the engine would
     // read through only to leave alone.
-    QString warning;
+    QString repairError;
     if (m_index->bitrateVaries()
-        && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings, &warning)
-        && warning.isEmpty()) {
-        warning = tr("The VBR header could not be rebuilt.");
+        && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings,
+                                    &repairError)) {
+        if (repairError.isEmpty())
+            repairError = tr("The VBR header could not be rebuilt.");
+        warning = warning.isEmpty() ? repairError : warning + u' ' + repairError;
     }
     if (!tagged && warning.isEmpty())
         warning = tr("Cannot write the tags of %1.").arg(QDir::toNativeSeparators(path));
@@ -258,6 +280,58 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const Repair
                      .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
         return false;
     }
+    return true;
+}
+
+bool SliceThreadObject::copyExactTrack(QFile &file, SampleExactPlan &plan, QString *error)
+{
+    static const QByteArray tagSpace = reservedTagSpace();
+    const auto cannotWrite = [&] {
+        *error = tr("Cannot write %1: %2")
+                     .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
+        return false;
+    };
+    StreamTally tally;
+    tally.frameSizes.push_back(static_cast<std::uint64_t>(plan.headerSize()));
+    const auto *lead = reinterpret_cast<const uchar *>(plan.lead().constData());
+    tally.add(lead, plan.lead().size());
+    if (file.write(tagSpace + QByteArray(plan.headerSize(), '\0') + plan.lead()) < 0)
+        return cannotWrite();
+    qint64 total = 0;
+    for (const SampleExactPlan::Run &run : plan.runs())
+        total += run.size;
+    qint64 done = 0;
+    for (const SampleExactPlan::Run &run : plan.runs()) {
+        if (!shouldContinue())
+            return true;
+        QByteArray bytes;
+        if (m_source.seek(run.offset))
+            bytes = m_source.read(run.size);
+        if (bytes.size() != run.size) {
+            *error =
+                tr("Cannot read %1: %2")
+                    .arg(QDir::toNativeSeparators(m_source.fileName()), m_source.errorString());
+            return false;
+        }
+        tally.add(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
+        if (file.write(bytes) != bytes.size())
+            return cannotWrite();
+        done += run.size;
+        writed(static_cast<float>(100.0 * static_cast<double>(done) / static_cast<double>(total)));
+    }
+    const std::vector<unsigned char> header = plan.headerFrame(tally.frameSizes, tally.musicCrc);
+    const auto size = static_cast<qint64>(header.size());
+    if (size != plan.headerSize()) {
+        *error = tr("Cannot make the header frame of %1.")
+                     .arg(QDir::toNativeSeparators(file.fileName()));
+        return false;
+    }
+    if (!file.seek(tagSpace.size())
+        || file.write(reinterpret_cast<const char *>(header.data()), size) != size || !file.flush())
+        return cannotWrite();
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return cannotWrite();
     return true;
 }
 

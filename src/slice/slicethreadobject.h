@@ -17,6 +17,7 @@
 
 class QTemporaryFile;
 class RepairSettings;
+class SampleExactPlan;
 class TrackTagger;
 class XingFrame;
 
@@ -50,6 +51,10 @@ public:
     void setTrackTotal(int total) { m_trackTotal = total; }
     // A track whose name is taken is written beside it as "name (2).mp3" instead of over it.
     void setKeepExisting(bool keep) { m_keepExisting = keep; }
+    // Cuts every track to its first and last sample (SampleExactPlan) instead of to whole
+    // frames; a track that cannot be is cut to the frame, with a warning.
+    void setSampleExact(bool on) { m_sampleExact = on; }
+    bool sampleExact() const { return m_sampleExact; }
     Album album() const { return m_album; }
     int trackTotal() const { return m_trackTotal; }
     QString outputFolder() const { return m_outputFolder; }
@@ -99,6 +104,8 @@ private:
     // The new Xing frame of a track of varying bitrate, sized but not yet filled; nullptr for
     // a track of one bitrate. The album's LAME data goes along; encoder delay and padding
     // stay only on the tracks that begin or end the album's audio.
+    // Writes the planned track into the open file and closes it; like copyTrack().
+    bool copyExactTrack(QFile &file, SampleExactPlan &plan, QString *error);
     std::unique_ptr<XingFrame> newXingFrame(int first, int last, const RepairSettings &settings);
     bool tagFile(const QString &path, const Track &track);
 
@@ -108,6 +115,7 @@ private:
     Album m_album;
     int m_trackTotal = 0;
     bool m_keepExisting = false;
+    bool m_sampleExact = false;
     std::unique_ptr<TrackTagger> m_tagger;
     int m_currentTrack = 0;
     std::vector<unsigned char> m_infoFrame;

@@ -186,7 +186,7 @@ void Mp3Manager::onCueParseStopped()
 }
 
 void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index,
-                       const Album &album, int trackTotal, bool keepExisting)
+                       const Album &album, int trackTotal, bool keepExisting, bool sampleExact)
 {
     executeCommands(BeginSlice);
     if (m_sliceThread->isRunning())
@@ -197,6 +197,7 @@ void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks
     m_sliceObject->setAlbum(album);
     m_sliceObject->setTrackTotal(trackTotal);
     m_sliceObject->setKeepExisting(keepExisting);
+    m_sliceObject->setSampleExact(sampleExact);
     m_sliceThread->startWork();
 }
 

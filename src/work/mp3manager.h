@@ -48,8 +48,10 @@ public:
     // Looks for silences on the silence thread; refused (false) while one search runs.
     bool findSilences(CheapMP3Ptr index, double thresholdDb, double minimumSeconds);
     // trackTotal is the number of tracks in the list, for the "n/N" of each track's tag.
+    // sampleExact cuts each track to its samples instead of to whole frames.
     void slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index,
-               const Album &album = {}, int trackTotal = 0, bool keepExisting = false);
+               const Album &album = {}, int trackTotal = 0, bool keepExisting = false,
+               bool sampleExact = false);
 
     void readed(float percent) override;
 

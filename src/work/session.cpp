@@ -375,8 +375,8 @@ bool Session::slice(const QString &folderText, const TrackContainer &tracks, QSt
     m_sliceTracks = tracks;
     m_summary = SliceSummary{folder, static_cast<int>(tracks.size()), 0, false, {}, {}};
     setState(State::Slicing);
-    m_manager->slice(folder, tracks, m_index, album(), TrackList::instance()->count(),
-                     keepExisting);
+    m_manager->slice(folder, tracks, m_index, album(), TrackList::instance()->count(), keepExisting,
+                     m_sampleExact);
     return true;
 }
 

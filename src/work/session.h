@@ -98,6 +98,9 @@ public:
     // keepExisting writes a taken name beside the old file ("name (2).mp3") instead of over it.
     bool slice(const QString &folderText, const TrackContainer &tracks, QString *why = nullptr,
                bool keepExisting = false);
+    // Later slices cut each track to its first and last sample rather than to whole frames.
+    void setSampleExact(bool on) { m_sampleExact = on; }
+    bool sampleExact() const { return m_sampleExact; }
     // Stops whatever runs; the end still comes through the usual signals.
     void stop();
 
@@ -195,6 +198,7 @@ private:
     State m_stateBeforeRead = State::Empty;
     // A sheet is being chosen or parsed; the tracks are not built yet.
     bool m_sheetPending = false;
+    bool m_sampleExact = false;
 
     QList<TrackContainer> m_undo;
     QList<TrackContainer> m_redo;

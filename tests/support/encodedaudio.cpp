@@ -110,6 +110,24 @@ EncodedAudio::Decoded EncodedAudio::decode(const QString &mp3Path)
     return result;
 }
 
+QByteArray EncodedAudio::pcm(const QString &mp3Path, const QString &decoder)
+{
+    const QStringList arguments = decoder == u"mpg123"_s
+        ? QStringList{u"-q"_s, u"-s"_s, mp3Path}
+        : QStringList{u"-nostdin"_s, u"-v"_s, u"error"_s, u"-i"_s,
+                      mp3Path,       u"-f"_s, u"s16le"_s, u"-"_s};
+    QProcess process;
+    process.start(decoder, arguments);
+    QByteArray bytes;
+    while (process.waitForReadyRead(60000) || process.bytesAvailable() > 0)
+        bytes += process.readAllStandardOutput();
+    process.waitForFinished(60000);
+    bytes += process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    return bytes;
+}
+
 double EncodedAudio::probedDuration(const QString &mp3Path)
 {
     QProcess probe;

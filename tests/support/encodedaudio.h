@@ -35,6 +35,11 @@ public:
     // Decodes the whole file with ffmpeg (errors shown) and counts the samples.
     static Decoded decode(const QString &mp3Path);
 
+    // The whole file decoded to interleaved 16-bit samples by ffmpeg or mpg123; empty on
+    // failure.
+    static QByteArray pcm(const QString &mp3Path,
+                          const QString &decoder = QStringLiteral("ffmpeg"));
+
     // Duration ffprobe reads from the file's header, in seconds; negative on failure.
     static double probedDuration(const QString &mp3Path);
 

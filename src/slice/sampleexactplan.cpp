@@ -1,0 +1,322 @@
+#include "slice/sampleexactplan.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "mp3/cheapmp3.h"
+#include "vbrrepair/bigendian.h"
+#include "vbrrepair/crc16.h"
+#include "vbrrepair/frameheader.h"
+#include "vbrrepair/repairsettings.h"
+#include "vbrrepair/xingframe.h"
+
+namespace {
+
+// Samples a decoder outputs before the first encoded one; decoders that honour a LAME tag
+// drop them along with its encoder delay.
+constexpr int kDecoderDelay = 529;
+// The LAME tag's delay and padding fields are 12 bits each.
+constexpr int kLameFieldMaximum = 4095;
+constexpr std::size_t kLameFields = 36;
+constexpr std::size_t kLameDelayPadding = 21;
+// Frames around the first one that are read for its reservoir: main_data_begin reaches at
+// most 511 bytes back, a frame holds at least a few dozen bytes of main data.
+constexpr int kReservoirWindow = 24;
+constexpr qint64 kRunBytes = 1 << 20;
+constexpr std::uint32_t kPaddingBit = 1u << 9;
+constexpr std::uint32_t kNoCrcBit = 1u << 16;
+
+int sideInfoSize(const FrameHeader &h)
+{
+    return h.xingOffset() - 4;
+}
+
+// The frames of the indexed stream, numbered from 0: an MPEG-1 entry is a frame, an MPEG-2
+// entry two (the last maybe one).
+class SourceFrames
+{
+public:
+    SourceFrames(QFile &source, const CheapMP3 &index)
+        : m_source(source)
+        , m_index(index)
+    {
+        m_first = headerAt(index.frameOffset(0));
+        m_pairs = m_first.version() != 1;
+        m_count = index.frameCount();
+        if (m_pairs) {
+            const int last = index.frameCount() - 1;
+            const bool lone =
+                headerAt(index.frameOffset(last)).frameSize() >= index.frameLength(last);
+            m_count = 2 * index.frameCount() - (lone ? 1 : 0);
+        }
+    }
+
+    const FrameHeader &first() const { return m_first; }
+    int count() const { return m_count; }
+    int samplesPerFrame() const { return m_pairs ? 576 : 1152; }
+
+    // Start and size of frame k.
+    SampleExactPlan::Run frame(int k)
+    {
+        if (!m_pairs)
+            return {m_index.frameOffset(k), m_index.frameLength(k)};
+        const int entry = k / 2;
+        const qint64 offset = m_index.frameOffset(entry);
+        const int length = m_index.frameLength(entry);
+        const int firstSize = std::clamp(headerAt(offset).frameSize(), 0, length);
+        if (k % 2 == 0)
+            return {offset, firstSize};
+        return {offset + firstSize, length - firstSize};
+    }
+
+    QByteArray bytes(const SampleExactPlan::Run &run)
+    {
+        if (!m_source.seek(run.offset))
+            return {};
+        return m_source.read(run.size);
+    }
+
+private:
+    FrameHeader headerAt(qint64 offset)
+    {
+        if (!m_source.seek(offset))
+            return FrameHeader();
+        const QByteArray head = m_source.read(4);
+        if (head.size() != 4)
+            return FrameHeader();
+        return FrameHeader(
+            readBigEndian32(reinterpret_cast<const unsigned char *>(head.constData())));
+    }
+
+    QFile &m_source;
+    const CheapMP3 &m_index;
+    FrameHeader m_first;
+    bool m_pairs = false;
+    int m_count = 0;
+};
+
+// What the reservoir computation needs of one frame.
+struct MainData
+{
+    int begin = 0;    // main_data_begin: bytes reached back
+    QByteArray bytes; // the frame's own main-data area
+};
+
+MainData mainDataOf(const QByteArray &frame)
+{
+    MainData data;
+    if (frame.size() < 4)
+        return data;
+    const auto *b = reinterpret_cast<const unsigned char *>(frame.constData());
+    const FrameHeader h(readBigEndian32(b));
+    const int at = 4 + (h.hasCrc() ? 2 : 0);
+    const int side = sideInfoSize(h);
+    if (side <= 0 || at + side > frame.size())
+        return data;
+    data.begin = h.version() == 1 ? (b[at] << 1) | (b[at + 1] >> 7) : b[at];
+    data.bytes = frame.mid(at + side);
+    return data;
+}
+
+} // namespace
+
+SampleExactPlan::SampleExactPlan() = default;
+SampleExactPlan::~SampleExactPlan() = default;
+SampleExactPlan::SampleExactPlan(SampleExactPlan &&) noexcept = default;
+SampleExactPlan &SampleExactPlan::operator=(SampleExactPlan &&) noexcept = default;
+
+qint64 SampleExactPlan::samplesOf(qint64 milliseconds, int sampleRate)
+{
+    return (milliseconds * sampleRate + 500) / 1000;
+}
+
+SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
+                                      const std::vector<unsigned char> &infoFrame,
+                                      qint64 startSample, qint64 endSample)
+{
+    SampleExactPlan plan;
+    if (index.frameCount() == 0) {
+        plan.m_error = tr("The MP3 holds no audio frames.");
+        return plan;
+    }
+    SourceFrames frames(source, index);
+    const FrameHeader firstHeader = frames.first();
+    if (firstHeader.layer() != 3 || sideInfoSize(firstHeader) <= 0) {
+        plan.m_error = tr("Only MPEG Layer III can be cut to the sample.");
+        return plan;
+    }
+    const int spf = frames.samplesPerFrame();
+    const int n = frames.count();
+
+    // The source's own LAME tag decides where its played samples sit among the decoded ones.
+    const std::unique_ptr<XingFrame> sourceXing =
+        infoFrame.empty() ? nullptr : XingFrame::fromBytes(infoFrame);
+    const bool sourceLame = sourceXing && sourceXing->lameData.size() >= kLameFields;
+    qint64 offset = 0;
+    qint64 played = qint64{n} * spf;
+    if (sourceLame) {
+        const unsigned char *field = sourceXing->lameData.data() + kLameDelayPadding;
+        const int delay = (field[0] << 4) | (field[1] >> 4);
+        const int padding = ((field[1] & 0x0F) << 8) | field[2];
+        offset = delay + kDecoderDelay;
+        played = std::max<qint64>(0, played - delay - padding);
+    }
+    if (endSample < 0 || endSample > played)
+        endSample = played;
+    if (startSample < 0 || startSample >= endSample) {
+        plan.m_error = tr("The track holds no audio samples.");
+        return plan;
+    }
+
+    // Decoded positions of the first and one-past-last sample; one frame of overlap before
+    // the first (two short MPEG-2 frames).
+    const qint64 p = startSample + offset;
+    const qint64 q = endSample + offset;
+    const int f0 = static_cast<int>(std::max<qint64>(0, (p - 1152) / spf));
+    const int f1 = static_cast<int>(std::min<qint64>(n, (q + spf - 1) / spf));
+
+    // The reservoir the frames from f0 on reach back into, before f0's own main data.
+    std::vector<MainData> window;
+    const int windowStart = std::max(0, f0 - kReservoirWindow);
+    const int windowEnd = std::min(n, f0 + kReservoirWindow);
+    for (int k = windowStart; k < windowEnd; ++k)
+        window.push_back(mainDataOf(frames.bytes(frames.frame(k))));
+    int reservoir = 0;
+    if (f0 > 0) {
+        qint64 behind = 0;
+        for (int k = f0; k < windowEnd && behind < 512; ++k) {
+            const MainData &data = window[static_cast<std::size_t>(k - windowStart)];
+            reservoir = static_cast<int>(std::max<qint64>(reservoir, data.begin - behind));
+            behind += data.bytes.size();
+        }
+    }
+    QByteArray carried;
+    for (int k = f0 - 1; k >= windowStart && carried.size() < reservoir; --k)
+        carried.prepend(window[static_cast<std::size_t>(k - windowStart)].bytes);
+    carried = carried.right(reservoir);
+    carried.prepend(QByteArray(reservoir - carried.size(), '\0'));
+
+    // Silent frames: f0's header, no padding, no CRC, side information all zero but for the
+    // main_data_begin that chains the carried bytes from one to the next.
+    const QByteArray firstBytes = frames.bytes(frames.frame(f0));
+    if (firstBytes.size() < 4) {
+        plan.m_error = tr("Cannot read the MP3: %1").arg(source.errorString());
+        return plan;
+    }
+    const std::uint32_t f0Value =
+        readBigEndian32(reinterpret_cast<const unsigned char *>(firstBytes.constData()));
+    const FrameHeader base((f0Value & ~kPaddingBit) | kNoCrcBit);
+    FrameHeader silent = base;
+    const int side = sideInfoSize(silent);
+    // A stream of one bitrate keeps it, or it would read as varying under an Info frame; in
+    // a varying one a silent frame may take the bitrate that holds the reservoir at once.
+    if (index.bitrateVaries()) {
+        while (silent.frameSize() - 4 - side < reservoir && silent.increaseBitrate()) { }
+    }
+    const int room = silent.frameSize() - 4 - side;
+    if (room <= 0) {
+        plan.m_error = tr("The MP3's frames hold no audio data.");
+        return plan;
+    }
+    int silentCount = (reservoir + room - 1) / room;
+    // Once a LAME tag is there, decoders drop their own delay: the track needs that much.
+    if (silentCount == 0 && p - qint64{f0} * spf < kDecoderDelay)
+        silentCount = 1;
+    const QByteArray stream = QByteArray(silentCount * room - reservoir, '\0') + carried;
+    for (int k = 0; k < silentCount; ++k) {
+        const int reach = std::max(0, k * room - (silentCount * room - reservoir));
+        QByteArray frame(4 + side, '\0');
+        storeBigEndian32(reinterpret_cast<unsigned char *>(frame.data()), silent.value());
+        if (silent.version() == 1) {
+            frame[4] = static_cast<char>(reach >> 1);
+            frame[5] = static_cast<char>((reach & 1) << 7);
+        } else {
+            frame[4] = static_cast<char>(reach);
+        }
+        plan.m_lead += frame + stream.mid(k * room, room);
+    }
+    plan.m_silentFrames = silentCount;
+
+    const qint64 lead = qint64{silentCount} * spf + (p - qint64{f0} * spf);
+    const qint64 frameCount = silentCount + f1 - f0;
+    const qint64 delay = lead - kDecoderDelay;
+    const qint64 padding = frameCount * spf - (lead + (q - p)) + kDecoderDelay;
+    if (delay > kLameFieldMaximum || padding < 0 || padding > kLameFieldMaximum) {
+        plan.m_error = tr("Its start needs %1 silent frames to carry the bit reservoir, more "
+                          "than the encoder delay can skip.")
+                           .arg(silentCount);
+        return plan;
+    }
+    plan.m_delay = static_cast<int>(delay);
+    plan.m_padding = static_cast<int>(padding);
+
+    // The frames copied as they are, in runs of contiguous bytes.
+    for (int k = f0; k < f1; ++k) {
+        const Run frame = frames.frame(k);
+        if (!plan.m_runs.empty()) {
+            Run &run = plan.m_runs.back();
+            if (run.offset + run.size == frame.offset && run.size + frame.size <= kRunBytes) {
+                run.size += frame.size;
+                continue;
+            }
+        }
+        plan.m_runs.push_back(frame);
+    }
+
+    // The header frame: the source's LAME data, or a fresh LAME tag, at the smallest bitrate
+    // from f0's that holds it.
+    plan.m_constantBitrate = !index.bitrateVaries();
+    auto header = std::make_unique<XingFrame>(base);
+    RepairSettings settings;
+    try {
+        header->takeLameSource(sourceLame ? sourceXing.get() : nullptr, settings);
+        if (!sourceLame) {
+            header->lameData.assign(kLameFields, 0);
+            std::copy_n("LAME3.100", 9, header->lameData.begin());
+        }
+        header->lameData.resize(kLameFields);
+        // The quality field is always written, so its flag goes with it.
+        header->flags |= 8;
+        header->lameTagValid = true;
+        header->repairLameTag = true;
+        header->fitHeader(settings);
+    } catch (const char *) {
+        plan.m_error = tr("No frame of this stream can hold its LAME tag.");
+        return plan;
+    }
+    plan.m_header = std::move(header);
+    return plan;
+}
+
+int SampleExactPlan::headerSize() const
+{
+    return m_header ? m_header->size() : 0;
+}
+
+std::vector<unsigned char> SampleExactPlan::headerFrame(
+    const std::vector<std::uint64_t> &frameSizes, std::uint16_t musicCrc)
+{
+    if (!m_header)
+        return {};
+    XingFrame &header = *m_header;
+    RepairSettings settings;
+    std::vector<unsigned char> bytes;
+    try {
+        header.fillStream(frameSizes, musicCrc, settings);
+        unsigned char *field = header.lameData.data() + kLameDelayPadding;
+        field[0] = static_cast<unsigned char>(m_delay >> 4);
+        field[1] = static_cast<unsigned char>(((m_delay & 0x0F) << 4) | (m_padding >> 8));
+        field[2] = static_cast<unsigned char>(m_padding & 0xFF);
+        bytes = header.serialized();
+    } catch (const char *) {
+        return {};
+    }
+    if (m_constantBitrate) {
+        // A stream of one bitrate is announced as such; the tag CRC covers the name.
+        const auto o = static_cast<std::size_t>(header.header().xingOffset());
+        std::copy_n("Info", 4, bytes.begin() + static_cast<std::ptrdiff_t>(o));
+        const std::size_t at = o + 120 + 34;
+        storeBigEndian16(bytes.data() + at, Crc16::lame(bytes.data(), at));
+    }
+    return bytes;
+}
