@@ -226,6 +226,11 @@ void MainWindow::createActions()
     m_actionFreedbSearch = makeAction(this, "actionFreedbSearch", tr("Search..."), u":/search"_s);
     m_actionFreedbSearch->setCheckable(true);
     m_actionFreedbSearch->setShortcut(QKeySequence::Find);
+    m_actionSampleExact = makeAction(this, "actionSampleExact", tr("Sample-exact cuts"), QString());
+    m_actionSampleExact->setCheckable(true);
+    m_actionSampleExact->setToolTip(
+        tr("Cut each track to the sample, for gapless play; frames stay as they are"));
+    connect(m_actionSampleExact, &QAction::toggled, m_session, &Session::setSampleExact);
     m_actionSilences = makeAction(this, "actionSilences", tr("Find silences"), u":/silences"_s);
     m_actionSilences->setShortcut(QKeySequence(u"Ctrl+L"_s));
     setTip(m_actionSilences, tr("Propose tracks at the silences"));
@@ -306,6 +311,7 @@ void MainWindow::createMenusAndToolBar()
     connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::fillRecentMenu);
     fileMenu->addAction(m_actionSaveSheet);
     fileMenu->addAction(m_actionSlice);
+    fileMenu->addAction(m_actionSampleExact);
     fileMenu->addAction(m_actionFreedbSearch);
     fileMenu->addAction(m_actionSilences);
     fileMenu->addSeparator();
@@ -948,6 +954,7 @@ void MainWindow::saveSettings()
     settings.endGroup();
     settings.setValue(u"recent.file"_s, recentFile());
     settings.setValue(u"recent.files"_s, m_recentFiles);
+    settings.setValue(u"slice/sample.exact"_s, m_actionSampleExact->isChecked());
 }
 
 void MainWindow::restoreSettings()
@@ -974,6 +981,7 @@ void MainWindow::restoreSettings()
     settings.endGroup();
     m_recentFile = settings.value(u"recent.file"_s, QString()).toString();
     m_recentFiles = settings.value(u"recent.files"_s).toStringList();
+    m_actionSampleExact->setChecked(settings.value(u"slice/sample.exact"_s, false).toBool());
     // The saved state may show the dock; the panel always starts closed, like its action.
     m_freedbPanel->hide();
 }

@@ -139,6 +139,7 @@ private:
     QAction *m_actionZoomOut = nullptr;
     QAction *m_actionFit = nullptr;
     QAction *m_actionSilences = nullptr;
+    QAction *m_actionSampleExact = nullptr;
     QAction *m_actionPlay = nullptr;
     QAction *m_actionSaveSheet = nullptr;
     QMenu *m_recentMenu = nullptr;

@@ -17,6 +17,7 @@
 #include "app/progresswidget.h"
 #include "guiwarnings.h"
 #include "work/mp3manager.h"
+#include "work/session.h"
 
 using namespace Qt::StringLiterals;
 
@@ -114,6 +115,7 @@ void tst_MainWindow::closeWritesEveryKey()
     QSettings ini(iniPath(), QSettings::IniFormat);
     const QStringList expectedKeys{u"recent.file"_s,
                                    u"recent.files"_s,
+                                   u"slice/sample.exact"_s,
                                    u"ui/main.splitter/geometry"_s,
                                    u"ui/main.splitter/state"_s,
                                    u"ui/main.window/geometry"_s,
@@ -136,11 +138,14 @@ void tst_MainWindow::nextRunRestoresFileAndGeometry()
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.resize(700, 520);
+        window.findChild<QAction *>(u"actionSampleExact"_s)->setChecked(true);
+        QVERIFY(window.session()->sampleExact());
         QVERIFY(window.close());
     }
     QSettings().setValue(u"recent.file"_s, u"/music/album.mp3"_s);
     MainWindow again;
     QCOMPARE(again.recentFile(), u"/music/album.mp3"_s);
+    QVERIFY(again.session()->sampleExact());
     QCOMPARE(again.size(), QSize(700, 520));
     QVERIFY(again.isHidden());
 }
