@@ -1,9 +1,7 @@
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "decode/mp3decoder.h"
@@ -11,19 +9,6 @@
 #include "mp3/cheapmp3.h"
 
 using namespace Qt::StringLiterals;
-
-// Every sample ffmpeg decodes from the file, interleaved float.
-static std::vector<float> ffmpegSamples(const QString &path)
-{
-    QProcess ffmpeg;
-    ffmpeg.start(u"ffmpeg"_s,
-                 {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-i"_s, path, u"-f"_s, u"f32le"_s, u"-"_s});
-    ffmpeg.waitForFinished(60000);
-    const QByteArray bytes = ffmpeg.readAllStandardOutput();
-    std::vector<float> samples(bytes.size() / sizeof(float));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
-    return samples;
-}
 
 class TestMp3Decoder : public QObject
 {
@@ -79,7 +64,7 @@ private slots:
         QCOMPARE(decoder.channels(), channels);
         QVERIFY(decoder.encoderDelay() > 0);
 
-        const std::vector<float> reference = ffmpegSamples(path);
+        const std::vector<float> reference = EncodedAudio::floatSamples(path);
         QCOMPARE(qint64(reference.size()) / channels, decoder.sampleCount());
 
         const qint64 first = std::llround(from * sampleRate);

@@ -1,12 +1,10 @@
 #include <QAudioDevice>
 #include <QMediaDevices>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -59,18 +57,6 @@ private:
     std::shared_ptr<Capture> m_capture;
 };
 
-static std::vector<float> ffmpegSamples(const QString &path)
-{
-    QProcess ffmpeg;
-    ffmpeg.start(u"ffmpeg"_s,
-                 {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-i"_s, path, u"-f"_s, u"f32le"_s, u"-"_s});
-    ffmpeg.waitForFinished(60000);
-    const QByteArray bytes = ffmpeg.readAllStandardOutput();
-    std::vector<float> samples(bytes.size() / sizeof(float));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
-    return samples;
-}
-
 class TestPreviewPlayer : public QObject
 {
     Q_OBJECT
@@ -104,7 +90,7 @@ private slots:
         Mp3Decoder decoder(*m_index);
         QVERIFY(decoder.open());
         m_leading = decoder.leadingSamples();
-        m_reference = ffmpegSamples(path);
+        m_reference = EncodedAudio::floatSamples(path);
     }
 
     void handsOverTheSpan_data()

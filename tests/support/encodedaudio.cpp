@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 using namespace Qt::StringLiterals;
@@ -110,12 +111,10 @@ EncodedAudio::Decoded EncodedAudio::decode(const QString &mp3Path)
     return result;
 }
 
-QByteArray EncodedAudio::pcm(const QString &mp3Path, const QString &decoder)
+namespace {
+
+QByteArray decoded(const QString &decoder, const QStringList &arguments)
 {
-    const QStringList arguments = decoder == u"mpg123"_s
-        ? QStringList{u"-q"_s, u"-s"_s, mp3Path}
-        : QStringList{u"-nostdin"_s, u"-v"_s, u"error"_s, u"-i"_s,
-                      mp3Path,       u"-f"_s, u"s16le"_s, u"-"_s};
     QProcess process;
     process.start(decoder, arguments);
     QByteArray bytes;
@@ -126,6 +125,28 @@ QByteArray EncodedAudio::pcm(const QString &mp3Path, const QString &decoder)
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return {};
     return bytes;
+}
+
+QStringList ffmpegArguments(const QString &mp3Path, const QString &format)
+{
+    return {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-i"_s, mp3Path, u"-f"_s, format, u"-"_s};
+}
+
+} // namespace
+
+QByteArray EncodedAudio::pcm(const QString &mp3Path, const QString &decoder)
+{
+    return decoded(decoder,
+                   decoder == u"mpg123"_s ? QStringList{u"-q"_s, u"-s"_s, mp3Path}
+                                          : ffmpegArguments(mp3Path, u"s16le"_s));
+}
+
+std::vector<float> EncodedAudio::floatSamples(const QString &mp3Path)
+{
+    const QByteArray bytes = decoded(u"ffmpeg"_s, ffmpegArguments(mp3Path, u"f32le"_s));
+    std::vector<float> samples(static_cast<std::size_t>(bytes.size()) / sizeof(float));
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    return samples;
 }
 
 double EncodedAudio::probedDuration(const QString &mp3Path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -39,6 +41,8 @@ public:
     // failure.
     static QByteArray pcm(const QString &mp3Path,
                           const QString &decoder = QStringLiteral("ffmpeg"));
+    // The whole file decoded by ffmpeg to interleaved float samples; empty on failure.
+    static std::vector<float> floatSamples(const QString &mp3Path);
 
     // Duration ffprobe reads from the file's header, in seconds; negative on failure.
     static double probedDuration(const QString &mp3Path);
