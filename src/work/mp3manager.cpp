@@ -160,11 +160,6 @@ void Mp3Manager::onCueSearchStopped()
 
 void Mp3Manager::parseCue(const QString &cuePath)
 {
-    startCueParse(cuePath);
-}
-
-void Mp3Manager::startCueParse(const QString &cuePath)
-{
     if (!m_cueParserThread->isRunning()) {
         m_cueParserObject->setPath(cuePath);
         m_cueParserThread->startWork();
@@ -241,11 +236,6 @@ bool Mp3Manager::findSilences(CheapMP3Ptr index, double thresholdDb, double mini
     m_silenceObject->setMinimum(minimumSeconds);
     m_silenceThread->startWork();
     return true;
-}
-
-bool Mp3Manager::isSearchingSilences() const
-{
-    return m_silenceThread->isRunning();
 }
 
 bool Mp3Manager::isSlicing() const

@@ -61,7 +61,6 @@ public:
 
     bool isReading() const;
     bool isSlicing() const;
-    bool isSearchingSilences() const;
 
 signals:
     void readProgress(float percent);
@@ -98,7 +97,6 @@ private:
     };
     Thread *addWorker(std::unique_ptr<IThreadObject> object);
     void startCueSearch(const QString &path);
-    void startCueParse(const QString &cuePath);
     void onCueSearchStopped();
     void onCueParseStopped();
 
