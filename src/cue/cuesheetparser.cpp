@@ -198,7 +198,12 @@ void CueSheetParser::readIndex(QStringView line, qsizetype keyword, CueRawTrack 
 
 int CueSheetParser::startMilliseconds(const CueRawTrack &entry)
 {
-    return (entry.minutes * 60 + entry.seconds) * 1000 + entry.frames * 1000 / 75;
+    return Track::millisecondsOfCdFrame(startCdFrame(entry));
+}
+
+int CueSheetParser::startCdFrame(const CueRawTrack &entry)
+{
+    return (entry.minutes * 60 + entry.seconds) * 75 + entry.frames;
 }
 
 TrackContainer CueSheetParser::buildTracks(const QList<CueRawTrack> &entries)
@@ -206,6 +211,7 @@ TrackContainer CueSheetParser::buildTracks(const QList<CueRawTrack> &entries)
     TrackContainer tracks;
     tracks.reserve(entries.size());
     int nextStart = 0;
+    int nextStartCdFrame = -1;
     for (qsizetype i = entries.size() - 1; i >= 0; --i) {
         const CueRawTrack &entry = entries.at(i);
         Track track;
@@ -213,8 +219,11 @@ TrackContainer CueSheetParser::buildTracks(const QList<CueRawTrack> &entries)
         track.artist = entry.performer;
         track.number = int(i + 1);
         track.start = startMilliseconds(entry);
+        track.startCdFrame = startCdFrame(entry);
         track.end = nextStart;
+        track.endCdFrame = nextStartCdFrame;
         nextStart = track.start;
+        nextStartCdFrame = track.startCdFrame;
         tracks.prepend(track);
     }
     return tracks;

@@ -48,6 +48,7 @@ public:
     // Tracks in sheet order numbered 1..n, each ending where the next starts; the last ends at 0.
     static TrackContainer buildTracks(const QList<CueRawTrack> &entries);
     static int startMilliseconds(const CueRawTrack &entry);
+    static int startCdFrame(const CueRawTrack &entry);
 
 private:
     void readHeaderLine(QStringView line);

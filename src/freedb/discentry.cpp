@@ -95,6 +95,11 @@ bool DiscEntry::parse()
             return fail();
         Track track;
         track.start = int(start);
+        // Its time fits in milliseconds, so it fits in CD frames.
+        if (offset >= 150) {
+            track.startCdFrame = int(offset - 150);
+            track.start = Track::millisecondsOfCdFrame(track.startCdFrame);
+        }
         m_tracks.append(track);
     }
 
@@ -132,8 +137,10 @@ bool DiscEntry::parse()
         track.number = int(k + 1);
     }
 
-    for (qsizetype i = 0; i + 1 < m_tracks.size(); ++i)
+    for (qsizetype i = 0; i + 1 < m_tracks.size(); ++i) {
         m_tracks[i].end = m_tracks.at(i + 1).start;
+        m_tracks[i].endCdFrame = m_tracks.at(i + 1).startCdFrame;
+    }
     // An entry without offsets has nothing to replace a track list with.
     if (m_tracks.isEmpty())
         return fail();

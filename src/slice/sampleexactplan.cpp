@@ -125,11 +125,6 @@ SampleExactPlan::~SampleExactPlan() = default;
 SampleExactPlan::SampleExactPlan(SampleExactPlan &&) noexcept = default;
 SampleExactPlan &SampleExactPlan::operator=(SampleExactPlan &&) noexcept = default;
 
-qint64 SampleExactPlan::samplesOf(qint64 milliseconds, int sampleRate)
-{
-    return (milliseconds * sampleRate + 500) / 1000;
-}
-
 SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
                                       const std::vector<unsigned char> &infoFrame,
                                       qint64 startSample, qint64 endSample)

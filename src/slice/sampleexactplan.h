@@ -41,8 +41,6 @@ public:
     static SampleExactPlan make(QFile &source, const CheapMP3 &index,
                                 const std::vector<unsigned char> &infoFrame, qint64 startSample,
                                 qint64 endSample);
-    // Milliseconds to samples at the given rate, rounded.
-    static qint64 samplesOf(qint64 milliseconds, int sampleRate);
 
     bool ok() const { return m_error.isEmpty() && m_header; }
     QString error() const { return m_error; }

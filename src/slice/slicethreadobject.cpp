@@ -167,9 +167,9 @@ bool SliceThreadObject::writeTrack(const Track &track)
     if (m_sampleExact) {
         // The last track runs to the end of what the source plays.
         const int rate = m_index->sampleRate();
-        SampleExactPlan plan = SampleExactPlan::make(
-            m_source, *m_index, m_infoFrame, SampleExactPlan::samplesOf(track.start, rate),
-            track.end >= m_index->lengthMs() ? -1 : SampleExactPlan::samplesOf(track.end, rate));
+        SampleExactPlan plan =
+            SampleExactPlan::make(m_source, *m_index, m_infoFrame, track.startSample(rate),
+                                  track.end >= m_index->lengthMs() ? -1 : track.endSample(rate));
         if (plan.ok()) {
             if (!copyExactTrack(*file, plan, &error))
                 return failed(error);

@@ -1,5 +1,12 @@
 #include "tracks/track.h"
 
+qint64 Track::sampleAt(int milliseconds, int cdFrame, int sampleRate)
+{
+    if (cdFrame >= 0 && millisecondsOfCdFrame(cdFrame) == milliseconds)
+        return (qint64{cdFrame} * sampleRate + 37) / 75;
+    return (qint64{milliseconds} * sampleRate + 500) / 1000;
+}
+
 void registerTrackMetaTypes()
 {
     qRegisterMetaType<Track>("Track");

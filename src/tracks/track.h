@@ -13,8 +13,20 @@ struct Track
     int start = 0;
     int end = 0;
     bool ticked = true; // written by the next slice
+    // The same times in CD frames (1/75 s) where the track source counts in them (a CUE
+    // sheet, a freedb disc), -1 otherwise: a millisecond misses a CD frame by up to 2/3 ms,
+    // 29 samples at 44.1 kHz. Ignored once the time in milliseconds is no longer theirs.
+    int startCdFrame = -1;
+    int endCdFrame = -1;
 
     int length() const { return end - start; }
+    // The first and one-past-last sample at the given rate, exact where the times came in
+    // CD frames.
+    qint64 startSample(int sampleRate) const { return sampleAt(start, startCdFrame, sampleRate); }
+    qint64 endSample(int sampleRate) const { return sampleAt(end, endCdFrame, sampleRate); }
+    // The millisecond a CD frame is shown and edited as.
+    static int millisecondsOfCdFrame(int cdFrame) { return int(qint64{cdFrame} * 1000 / 75); }
+    static qint64 sampleAt(int milliseconds, int cdFrame, int sampleRate);
     friend bool operator==(const Track &, const Track &) = default;
 };
 

@@ -124,10 +124,13 @@ void TrackList::removeTrack(int index)
     aboutToChange(TrackHistoryListener::Change::Remove, index);
     const Track removed = m_tracks.at(index);
     const int heir = index > 0 ? index - 1 : 0;
-    if (index > 0)
+    if (index > 0) {
         m_tracks[index - 1].end = removed.end;
-    else
+        m_tracks[index - 1].endCdFrame = removed.endCdFrame;
+    } else {
         m_tracks[1].start = removed.start;
+        m_tracks[1].startCdFrame = removed.startCdFrame;
+    }
     m_tracks.removeAt(index);
     for (qsizetype i = index; i < m_tracks.size(); ++i)
         --m_tracks[i].number;

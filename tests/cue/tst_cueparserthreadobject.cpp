@@ -78,10 +78,11 @@ void tst_CueParserThreadObject::sheetTracksArriveQueuedOnMainThread()
     QCOMPARE(albumWithTracks.album, u"Album"_s);
     QCOMPARE(albumWithTracks.albumArtist, u"Sheet"_s);
     QCOMPARE(albumWithTracks.genre, u"Jazz"_s);
-    // 03:25:40 is 3 min 25 s and 40 of 75 frames: 205533 ms. The last end stays open.
+    // 03:25:40 is 3 min 25 s and 40 of 75 frames: CD frame 15415, 205533 ms. The last end
+    // stays open.
     QCOMPARE(received,
-             (TrackContainer{Track{u"One"_s, u"X"_s, 1, 0, 205533},
-                             Track{u"Two"_s, u"Y"_s, 2, 205533, 0}}));
+             (TrackContainer{Track{u"One"_s, u"X"_s, 1, 0, 205533, true, 0, 15415},
+                             Track{u"Two"_s, u"Y"_s, 2, 205533, 0, true, 15415, -1}}));
 }
 
 void tst_CueParserThreadObject::noReadyTracksForSheetWithoutTracks_data()

@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "encodedaudio.h"
-#include "slice/sampleexactplan.h"
 #include "slicerun.h"
 
 using namespace Qt::StringLiterals;
@@ -97,10 +96,9 @@ void tst_SampleExactPlan::tracksPlayExactlyTheirSamples()
             // A warning would mean a track cut to the frame, or rebuilt by the repair engine.
             QCOMPARE(written[i][2].toString(), QString());
             const QByteArray track = EncodedAudio::pcm(written[i][1].toString(), decoder);
-            const qint64 start = SampleExactPlan::samplesOf(cuts[i], sampleRate);
-            const qint64 end = i + 1 < cuts.size()
-                ? SampleExactPlan::samplesOf(cuts[i + 1], sampleRate)
-                : source.size() / frameBytes;
+            const qint64 start = Track::sampleAt(cuts[i], -1, sampleRate);
+            const qint64 end = i + 1 < cuts.size() ? Track::sampleAt(cuts[i + 1], -1, sampleRate)
+                                                   : source.size() / frameBytes;
             QCOMPARE(track.size() / frameBytes, end - start);
             joined += track;
         }

@@ -95,11 +95,19 @@ void tst_MavlorCli::splitAtTimesWritesEveryTrack_data()
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
     QTest::addColumn<bool>("sampleExact");
-    QTest::newRow("seconds, mm:ss.hh") << u"4"_s << u"00:07.50"_s << false;
-    QTest::newRow("m:ss, seconds with decimals") << u"0:04"_s << u"7.5"_s << false;
-    QTest::newRow("h:mm:ss, h:mm:ss.hh") << u"0:00:04"_s << u"0:00:07.50"_s << false;
-    QTest::newRow("mm:ss, m:ss.h") << u"00:04"_s << u"0:07.5"_s << false;
-    QTest::newRow("sample-exact") << u"4"_s << u"7.5"_s << true;
+    QTest::addColumn<bool>("bySheet");
+    QTest::addColumn<QList<double>>("lengths");
+    const QList<double> even{4.0, 3.5, 4.5};
+    QTest::newRow("seconds, mm:ss.hh") << u"4"_s << u"00:07.50"_s << false << false << even;
+    QTest::newRow("m:ss, seconds with decimals") << u"0:04"_s << u"7.5"_s << false << false << even;
+    QTest::newRow("h:mm:ss, h:mm:ss.hh")
+        << u"0:00:04"_s << u"0:00:07.50"_s << false << false << even;
+    QTest::newRow("mm:ss, m:ss.h") << u"00:04"_s << u"0:07.5"_s << false << false << even;
+    QTest::newRow("sample-exact") << u"4"_s << u"7.5"_s << true << false << even;
+    // CUE times between two milliseconds: 588 samples per 1/75 s, none lost to rounding.
+    QTest::newRow("sample-exact by sheet, 00:04:01 and 00:07:38")
+        << u"00:04:01"_s << u"00:07:38"_s << true << true
+        << QList<double>{4.0 + 1 / 75.0, 3.5 - 1 / 75.0 + 1 / 150.0, 4.5 - 1 / 150.0};
 }
 
 void tst_MavlorCli::splitAtTimesWritesEveryTrack()
@@ -107,9 +115,24 @@ void tst_MavlorCli::splitAtTimesWritesEveryTrack()
     QFETCH(QString, first);
     QFETCH(QString, second);
     QFETCH(bool, sampleExact);
+    QFETCH(bool, bySheet);
+    QFETCH(QList<double>, lengths);
     const QString out = m_dir.filePath(u"at "_s + QLatin1StringView(QTest::currentDataTag()));
-    QStringList arguments{u"split"_s, m_album,   u"--out"_s, out,         u"--at"_s,
-                          first,      u"--at"_s, second,     u"--quiet"_s};
+    QStringList arguments{u"split"_s, m_album, u"--out"_s, out, u"--quiet"_s};
+    if (bySheet) {
+        const QString cue = out + u".cue"_s;
+        QFile sheet(cue);
+        QVERIFY(sheet.open(QIODevice::WriteOnly));
+        sheet.write("FILE \"album.mp3\" MP3\n");
+        for (const QString &at : {u"00:00:00"_s, first, second})
+            sheet.write(
+                "  TRACK 01 AUDIO\n    TITLE \"album\"\n    PERFORMER \"album\"\n    INDEX 01 "
+                + at.toLatin1() + '\n');
+        sheet.close();
+        arguments << u"--cue"_s << cue;
+    } else {
+        arguments << u"--at"_s << first << u"--at"_s << second;
+    }
     if (sampleExact)
         arguments << u"--sample-exact"_s;
     const CliResult result = runCli(arguments);
@@ -118,11 +141,10 @@ void tst_MavlorCli::splitAtTimesWritesEveryTrack()
     QCOMPARE(mp3sIn(out),
              QStringList({u"01 - album - album.mp3"_s, u"02 - album - album.mp3"_s,
                           u"03 - album - album.mp3"_s}));
-    const double expected[] = {4.0, 3.5, 4.5};
     for (int i = 0; i < 3; ++i) {
         const double seconds = decodedSeconds(out + u'/' + mp3sIn(out).at(i));
         // Cut to the frame a track is within a frame at each end; to the sample, exact.
-        QVERIFY2(qAbs(seconds - expected[i]) < (sampleExact ? 0.5 / 44100 : 0.06),
+        QVERIFY2(qAbs(seconds - lengths[i]) < (sampleExact ? 0.5 / 44100 : 0.06),
                  qPrintable(QString::number(seconds, 'f', 6)));
     }
 }
@@ -212,8 +234,8 @@ void tst_MavlorCli::badInputGivesOneLineErrorAndFailure_data()
         << QStringList{u"split"_s, m_album, u"--out"_s, m_dir.path(), u"--at"_s, u"0:60"_s}
         << u"--at needs a time"_s;
     QTest::newRow("cut past the end")
-        << QStringList{u"split"_s, m_album, u"--out"_s, m_dir.filePath(u"past"_s), u"--at"_s,
-                       u"4"_s, u"--at"_s, u"1:00:00"_s}
+        << QStringList{u"split"_s, m_album, u"--out"_s, m_dir.filePath(u"past"_s),
+                       u"--at"_s,  u"4"_s,  u"--at"_s,  u"1:00:00"_s}
         << u"the cut at 3600.000 s is at or past the end of the file"_s;
     QTest::newRow("track out of range")
         << QStringList{u"split"_s,    m_album, u"--out"_s, m_dir.filePath(u"none"_s),
