@@ -1,9 +1,39 @@
 #include "trackfile.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+
+#include "vbrrepair/feedbackinterface.h"
+#include "vbrrepair/repairsettings.h"
+#include "vbrrepair/vbrrepairer.h"
+
+namespace {
+
+class SilentFeedBack final : public FeedBackInterface
+{
+public:
+    void progress() override { }
+    void message(FeedBackMessage) override { }
+    bool shouldStop() override { return false; }
+};
+
+} // namespace
+
+bool TrackFile::judgedRight(const QString &path, bool keepEncoderDelay, bool keepEncoderPadding)
+{
+    RepairSettings settings;
+    settings.keepEncoderDelay = keepEncoderDelay;
+    settings.keepEncoderPadding = keepEncoderPadding;
+    SilentFeedBack feedBack;
+    VbrRepairer repairer(feedBack, settings);
+    const QTemporaryDir scratch;
+    repairer.fix(QFile::encodeName(path).toStdString(),
+                 QFile::encodeName(scratch.filePath(QStringLiteral("scratch.mp3"))).toStdString());
+    return repairer.state() == VbrRepairer::Skipped;
+}
 
 TrackFile TrackFile::read(const QString &path)
 {

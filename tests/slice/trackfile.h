@@ -17,6 +17,9 @@ struct TrackFile
     QString title;
 
     static TrackFile read(const QString &path);
+    // True when the repair engine, asked as the slice job asks it, finds the track right and
+    // leaves it alone.
+    static bool judgedRight(const QString &path, bool keepEncoderDelay, bool keepEncoderPadding);
     // Size of the MPEG-1/2 Layer III frame starting with these four header bytes, 0 if none.
     static int frameSize(const QByteArray &bytes, qsizetype at);
     static int xingOffset(const QByteArray &bytes, qsizetype at);
