@@ -19,9 +19,6 @@ constexpr int kDecoderDelay = 529;
 constexpr int kLameFieldMaximum = 4095;
 constexpr std::size_t kLameFields = 36;
 constexpr std::size_t kLameDelayPadding = 21;
-// Frames around the first one that are read for its reservoir: main_data_begin reaches at
-// most 511 bytes back, a frame holds at least a few dozen bytes of main data.
-constexpr int kReservoirWindow = 24;
 constexpr qint64 kRunBytes = 1 << 20;
 constexpr std::uint32_t kPaddingBit = 1u << 9;
 constexpr std::uint32_t kNoCrcBit = 1u << 16;
@@ -170,24 +167,22 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
     const int f0 = static_cast<int>(std::max<qint64>(0, (p - 1152) / spf));
     const int f1 = static_cast<int>(std::min<qint64>(n, (q + spf - 1) / spf));
 
-    // The reservoir the frames from f0 on reach back into, before f0's own main data.
-    std::vector<MainData> window;
-    const int windowStart = std::max(0, f0 - kReservoirWindow);
-    const int windowEnd = std::min(n, f0 + kReservoirWindow);
-    for (int k = windowStart; k < windowEnd; ++k)
-        window.push_back(mainDataOf(frames.bytes(frames.frame(k))));
+    // The reservoir the frames from f0 on reach back into, before f0's own main data. A
+    // frame may hold a single byte of main data, so frames are read until none can reach
+    // that far: main_data_begin counts at most 511 bytes (255 in MPEG-2).
+    const int reach = firstHeader.version() == 1 ? 511 : 255;
     int reservoir = 0;
     if (f0 > 0) {
-        qint64 behind = 0;
-        for (int k = f0; k < windowEnd && behind < 512; ++k) {
-            const MainData &data = window[static_cast<std::size_t>(k - windowStart)];
-            reservoir = static_cast<int>(std::max<qint64>(reservoir, data.begin - behind));
-            behind += data.bytes.size();
+        int behind = 0;
+        for (int k = f0; k < std::min(n, f0 + reach) && behind < reach; ++k) {
+            const MainData data = mainDataOf(frames.bytes(frames.frame(k)));
+            reservoir = std::max(reservoir, data.begin - behind);
+            behind += static_cast<int>(data.bytes.size());
         }
     }
     QByteArray carried;
-    for (int k = f0 - 1; k >= windowStart && carried.size() < reservoir; --k)
-        carried.prepend(window[static_cast<std::size_t>(k - windowStart)].bytes);
+    for (int k = f0 - 1; k >= std::max(0, f0 - reach) && carried.size() < reservoir; --k)
+        carried.prepend(mainDataOf(frames.bytes(frames.frame(k))).bytes);
     carried = carried.right(reservoir);
     carried.prepend(QByteArray(reservoir - carried.size(), '\0'));
 
@@ -219,14 +214,14 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
         silentCount = 1;
     const QByteArray stream = QByteArray(silentCount * room - reservoir, '\0') + carried;
     for (int k = 0; k < silentCount; ++k) {
-        const int reach = std::max(0, k * room - (silentCount * room - reservoir));
+        const int back = std::max(0, k * room - (silentCount * room - reservoir));
         QByteArray frame(4 + side, '\0');
         storeBigEndian32(reinterpret_cast<unsigned char *>(frame.data()), silent.value());
         if (silent.version() == 1) {
-            frame[4] = static_cast<char>(reach >> 1);
-            frame[5] = static_cast<char>((reach & 1) << 7);
+            frame[4] = static_cast<char>(back >> 1);
+            frame[5] = static_cast<char>((back & 1) << 7);
         } else {
-            frame[4] = static_cast<char>(reach);
+            frame[4] = static_cast<char>(back);
         }
         plan.m_lead += frame + stream.mid(k * room, room);
     }
