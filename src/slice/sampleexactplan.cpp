@@ -19,6 +19,9 @@ constexpr int kDecoderDelay = 529;
 constexpr int kLameFieldMaximum = 4095;
 constexpr std::size_t kLameFields = 36;
 constexpr std::size_t kLameDelayPadding = 21;
+// mpg123 decodes only this many frames before the one holding a stream's first played
+// sample, and counts as bit reservoir only the main data of frames it decoded.
+constexpr int kDecoderPreframes = 4;
 constexpr qint64 kRunBytes = 1 << 20;
 constexpr std::uint32_t kPaddingBit = 1u << 9;
 constexpr std::uint32_t kNoCrcBit = 1u << 16;
@@ -196,22 +199,44 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
     const std::uint32_t f0Value =
         readBigEndian32(reinterpret_cast<const unsigned char *>(firstBytes.constData()));
     const FrameHeader base((f0Value & ~kPaddingBit) | kNoCrcBit);
+    const int side = sideInfoSize(base);
+    const auto roomOf = [side](const FrameHeader &h) { return h.frameSize() - 4 - side; };
+    const qint64 overlap = p - qint64{f0} * spf;
+    const auto countOf = [&](const FrameHeader &h) {
+        const int room = roomOf(h);
+        int count = room > 0 ? (reservoir + room - 1) / room : 0;
+        // Once a LAME tag is there, decoders drop their own delay: the track needs that much.
+        if (count == 0 && overlap < kDecoderDelay)
+            count = 1;
+        return count;
+    };
+    // mpg123 skips to the frame holding the first played sample less its preframes, so only
+    // silent frames among those may carry the reservoir; their samples must fit in the
+    // encoder delay.
+    const auto fits = [&](const FrameHeader &h) {
+        const int count = countOf(h);
+        return count <= kDecoderPreframes - overlap / spf
+            && count * spf + overlap - kDecoderDelay <= kLameFieldMaximum;
+    };
+    // A stream of one bitrate keeps it where it can, for its tracks to stay of one bitrate
+    // under an Info frame; otherwise a silent frame takes the bitrate that holds the
+    // reservoir at once, and the track is announced as of varying bitrate.
     FrameHeader silent = base;
-    const int side = sideInfoSize(silent);
-    // A stream of one bitrate keeps it, or it would read as varying under an Info frame; in
-    // a varying one a silent frame may take the bitrate that holds the reservoir at once.
-    if (index.bitrateVaries()) {
-        while (silent.frameSize() - 4 - side < reservoir && silent.increaseBitrate()) { }
+    if (index.bitrateVaries() || !fits(silent)) {
+        while (roomOf(silent) < reservoir && silent.increaseBitrate()) { }
     }
-    const int room = silent.frameSize() - 4 - side;
+    const int room = roomOf(silent);
     if (room <= 0) {
         plan.m_error = tr("The MP3's frames hold no audio data.");
         return plan;
     }
-    int silentCount = (reservoir + room - 1) / room;
-    // Once a LAME tag is there, decoders drop their own delay: the track needs that much.
-    if (silentCount == 0 && p - qint64{f0} * spf < kDecoderDelay)
-        silentCount = 1;
+    const int silentCount = countOf(silent);
+    if (!fits(silent)) {
+        plan.m_error = tr("Its start needs %1 silent frames to carry the bit reservoir, more "
+                          "than decoders read ahead or the encoder delay can skip.")
+                           .arg(silentCount);
+        return plan;
+    }
     const QByteArray stream = QByteArray(silentCount * room - reservoir, '\0') + carried;
     for (int k = 0; k < silentCount; ++k) {
         const int back = std::max(0, k * room - (silentCount * room - reservoir));
@@ -226,15 +251,15 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
         plan.m_lead += frame + stream.mid(k * room, room);
     }
     plan.m_silentFrames = silentCount;
+    plan.m_constantBitrate =
+        !index.bitrateVaries() && (silentCount == 0 || silent.bitrate() == base.bitrate());
 
-    const qint64 lead = qint64{silentCount} * spf + (p - qint64{f0} * spf);
+    const qint64 lead = qint64{silentCount} * spf + overlap;
     const qint64 frameCount = silentCount + f1 - f0;
     const qint64 delay = lead - kDecoderDelay;
     const qint64 padding = frameCount * spf - (lead + (q - p)) + kDecoderDelay;
-    if (delay > kLameFieldMaximum || padding < 0 || padding > kLameFieldMaximum) {
-        plan.m_error = tr("Its start needs %1 silent frames to carry the bit reservoir, more "
-                          "than the encoder delay can skip.")
-                           .arg(silentCount);
+    if (padding < 0 || padding > kLameFieldMaximum) {
+        plan.m_error = tr("The track's end cannot be marked in its LAME tag.");
         return plan;
     }
     plan.m_delay = static_cast<int>(delay);
@@ -255,7 +280,6 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
 
     // The header frame: the source's LAME data, or a fresh LAME tag, at the smallest bitrate
     // from f0's that holds it.
-    plan.m_constantBitrate = !index.bitrateVaries();
     auto header = std::make_unique<XingFrame>(base);
     RepairSettings settings;
     try {
