@@ -52,12 +52,13 @@ struct CheapMP3::Frame
 
 namespace {
 
-// 0 when b (at least 4 bytes, b[0] == 0xFF) starts an MPEG-1 or MPEG-2 Layer III header
+// 0 when b (at least 4 bytes, b[0] == 0xFF) starts an MPEG-1, 2 or 2.5 Layer III header
 // with a usable bitrate and sample rate; otherwise how many bytes the sync search drops.
 inline int acceptHeader(const uchar *b, CheapMP3::Frame &f)
 {
-    // 0xFA, 0xFB (MPEG-1) and 0xF2, 0xF3 (MPEG-2), Layer III, with or without CRC.
-    if ((b[1] & 0xF6) != 0xF2)
+    // 0xFA, 0xFB (MPEG-1), 0xF2, 0xF3 (MPEG-2) and 0xE2, 0xE3 (MPEG-2.5), Layer III, with
+    // or without CRC; 0xEA, 0xEB is the reserved version.
+    if ((b[1] & 0xE6) != 0xE2 || (b[1] & 0x18) == 0x08)
         return 1;
     f.header = FrameHeader(readBigEndian32(b));
     f.kbps = f.header.bitrateKbps();
@@ -289,8 +290,8 @@ qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const Frame &h, in
     m_bitrateVaries = m_bitrateVaries || h.kbps != m_firstBitrate;
 
     if (!h.mpeg1) {
-        // An entry stands for 1152 samples: two MPEG-2 frames, each sized by its own
-        // header. Without a valid partner of the same rate right behind, the entry is
+        // An entry stands for 1152 samples: two MPEG-2 or 2.5 frames, each sized by its own
+        // header; the sample rate tells the versions apart. Without a valid partner of the same rate right behind, the entry is
         // the one frame.
         const qint64 second = pos + length;
         const QByteArrayView next =
@@ -300,7 +301,7 @@ qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const Frame &h, in
             && acceptHeader(reinterpret_cast<const uchar *>(next.data()), h2) == 0 && !h2.mpeg1
             && h2.sampleRate == h.sampleRate && !isJoinedInfoFrameAt(reader, second, h2)) {
             length += h2.length;
-            // MPEG-2 bitrates are all even, so the mean is exact.
+            // MPEG-2 and 2.5 bitrates are all even, so the mean is exact.
             bitrate = (h.kbps + h2.kbps) / 2;
             m_bitrateVaries = m_bitrateVaries || h2.kbps != m_firstBitrate;
             m_channels = h2.mono ? 1 : 2;

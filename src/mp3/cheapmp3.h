@@ -16,7 +16,7 @@ class IWritedListener;
 // Frame index of one MP3: offset, length and an 8-bit gain per entry. Built once by
 // readFile() on the opener thread, then shared read-only (CheapMP3Ptr): every copy opens
 // the source on its own, so a slice and a paint may read one index at once. Every entry
-// stands for SAMPLES_PER_ENTRY samples (an MPEG-2 entry spans two frames). Offsets are
+// stands for SAMPLES_PER_ENTRY samples (an MPEG-2 or 2.5 entry spans two frames). Offsets are
 // 64-bit so files over 2 GiB index correctly. Owns its arrays, not its listeners.
 class CheapMP3
 {
@@ -33,9 +33,10 @@ public:
     // Scans the file into the index. An unreadable file leaves the index empty; a stop
     // request leaves it empty too (the owner discards it). A leading ID3v2 tag and a
     // leading Xing/Info/VBRI frame are skipped, and so is a Xing/Info/VBRI frame of zero
-    // side information further on (files joined end to end). An MPEG-2 entry is a frame plus the next
-    // one when a valid MPEG-2 header of the same sample rate starts where it ends, outside
-    // the last 12 bytes; otherwise (an odd last frame, junk) the frame is an entry alone.
+    // side information further on (files joined end to end). An MPEG-2 or 2.5 entry is a
+    // frame plus the next one when a valid header of the same version and sample rate starts
+    // where it ends, outside the last 12 bytes; otherwise (an odd last frame, junk) the frame
+    // is an entry alone.
     void readFile(const QString &path);
 
     // Copies entries [firstEntry, firstEntry + entryCount) into path, clipped to the index,

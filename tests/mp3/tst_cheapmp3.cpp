@@ -186,7 +186,6 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
         << f + f.left(13) << QList<qint64>{0, 417} << QList<int>(2, 417);
 
     QByteArray otherLayers;
-    otherLayers += Mp3StreamBuilder::frame(header(Mp3StreamBuilder::Mpeg25, 8));
     Header layer2 = header();
     layer2.layer = 2;
     otherLayers += Mp3StreamBuilder::frame(layer2);
@@ -196,7 +195,7 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
     Header mpeg2Layer2 = header(Mp3StreamBuilder::Mpeg2, 8);
     mpeg2Layer2.layer = 2;
     otherLayers += Mp3StreamBuilder::frame(mpeg2Layer2);
-    QTest::newRow("MPEG-2.5, Layer I and Layer II frames are not indexed")
+    QTest::newRow("Layer I and Layer II frames are not indexed")
         << otherLayers + f << QList<qint64>{otherLayers.size()} << QList<int>{417};
 
     // Cover art full of frame syncs must not become entries.
@@ -258,6 +257,14 @@ void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne_data()
     QCOMPARE(bitrate80.size(), 261);
     QTest::newRow("MPEG-2 pair of two bitrates")
         << plain + bitrate80 + bitrate80 + plain << QList<qint64>{0, 469} << QList<int>{469, 469};
+    // MPEG-2.5 64 kbit/s at 8 kHz: 576 bytes; at 11.025 kHz: 417.
+    const QByteArray rate8k = Mp3StreamBuilder::frame(
+        header(Mp3StreamBuilder::Mpeg25, 8, false, false, Mp3StreamBuilder::Mono, 2));
+    const QByteArray rate11k = Mp3StreamBuilder::frame(header(Mp3StreamBuilder::Mpeg25, 8));
+    QTest::newRow("MPEG-2.5 frames pair like MPEG-2")
+        << rate8k + rate8k + rate8k << QList<qint64>{0, 1152} << QList<int>{1152, 576};
+    QTest::newRow("MPEG-2 and MPEG-2.5 frames are no pair")
+        << plain + rate11k + rate11k << QList<qint64>{0, 208} << QList<int>{208, 834};
 }
 
 void tst_CheapMp3::indexHoldsEveryFrameAndNoFalseOne()
@@ -396,7 +403,9 @@ void tst_CheapMp3::gainIsReadWhereTheSideInformationPutsIt_data()
     QTest::addColumn<Header>("h");
 
     const QList<std::pair<Mp3StreamBuilder::Version, const char *>> versions{
-        {Mp3StreamBuilder::Mpeg1, "MPEG-1"}, {Mp3StreamBuilder::Mpeg2, "MPEG-2"}};
+        {Mp3StreamBuilder::Mpeg1, "MPEG-1"},
+        {Mp3StreamBuilder::Mpeg2, "MPEG-2"},
+        {Mp3StreamBuilder::Mpeg25, "MPEG-2.5"}};
     const QList<std::pair<Mp3StreamBuilder::ChannelMode, const char *>> modes{
         {Mp3StreamBuilder::Stereo, "stereo"},
         {Mp3StreamBuilder::JointStereo, "joint stereo"},
@@ -500,6 +509,11 @@ void tst_CheapMp3::leadingInfoFrameIsLeftOutOfTheIndex_data()
     QTest::newRow("Info, MPEG-2 mono")
         << QByteArray() << Mp3StreamBuilder::xingFrame(mono2, 0x3, 10, 2080, {}, 0, {}, "Info")
         << mono2 << 5;
+    const Header mono25 =
+        header(Mp3StreamBuilder::Mpeg25, 8, false, false, Mp3StreamBuilder::Mono, 2);
+    QTest::newRow("Info, MPEG-2.5 mono")
+        << QByteArray() << Mp3StreamBuilder::xingFrame(mono25, 0x3, 10, 5760, {}, 0, lame, "Info")
+        << mono25 << 5;
     QTest::newRow("VBRI, MPEG-1 stereo")
         << QByteArray() << Mp3StreamBuilder::vbriFrame(stereo1) << stereo1 << 10;
     QTest::newRow("Xing after an ID3v2 tag")
@@ -637,6 +651,10 @@ void tst_CheapMp3::realEncoderOutputIsFullyIndexed_data()
     // 104-byte frames have no room for lame's Info frame.
     QTest::newRow("MPEG-2 CBR 22.05 kHz mono")
         << 22050 << 1 << QStringList{u"-b32"_s, u"-mm"_s} << 2 << false;
+    // lame picks MPEG-2.5 below 16 kHz.
+    QTest::newRow("MPEG-2.5 CBR 12 kHz mono")
+        << 12000 << 1 << QStringList{u"-b16"_s, u"-mm"_s} << 2 << false;
+    QTest::newRow("MPEG-2.5 VBR 11.025 kHz") << 11025 << 2 << QStringList{u"-V5"_s} << 2 << true;
 }
 
 void tst_CheapMp3::realEncoderOutputIsFullyIndexed()
