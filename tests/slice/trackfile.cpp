@@ -84,7 +84,8 @@ int TrackFile::frameSize(const QByteArray &bytes, qsizetype at)
                                      64, 80, 96, 112, 128, 144, 160, 0};
     static const int sampleRates[] = {44100, 48000, 32000, 0};
     const int kbps = (mpeg1 ? mpeg1Rates : mpeg2Rates)[b2 >> 4];
-    const int rate = sampleRates[(b2 >> 2) & 3] / (mpeg1 ? 1 : 2);
+    // MPEG-2 halves the MPEG-1 rates, MPEG-2.5 quarters them.
+    const int rate = sampleRates[(b2 >> 2) & 3] / (mpeg1 ? 1 : (b1 & 0x18) == 0x10 ? 2 : 4);
     if (kbps == 0 || rate == 0)
         return 0;
     return (mpeg1 ? 144 : 72) * kbps * 1000 / rate + ((b2 >> 1) & 1);

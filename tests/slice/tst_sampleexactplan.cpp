@@ -1,5 +1,6 @@
 // Sample-exact slicing of lame files: ffmpeg and mpg123 play each track for exactly its samples,
 // and the tracks played one after another are the source as it plays.
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -8,6 +9,7 @@
 
 #include "encodedaudio.h"
 #include "mp3/cheapmp3.h"
+#include "mp3streambuilder.h"
 #include "slice/sampleexactplan.h"
 #include "slicerun.h"
 #include "trackfile.h"
@@ -56,21 +58,30 @@ void tst_SampleExactPlan::tracksPlayExactlyTheirSamples_data()
     QTest::addColumn<int>("sampleRate");
     QTest::addColumn<int>("channels");
     QTest::addColumn<QStringList>("lameArguments");
+    QTest::addColumn<bool>("apeTagged");
 
-    QTest::newRow("MPEG-1 CBR") << 44100 << 2 << QStringList{u"-b128"_s};
-    QTest::newRow("MPEG-1 VBR") << 44100 << 2 << QStringList{u"-V2"_s};
-    QTest::newRow("MPEG-1 CRC-protected") << 44100 << 2 << QStringList{u"-b128"_s, u"-p"_s};
-    QTest::newRow("MPEG-2 mono VBR") << 22050 << 1 << QStringList{u"-V5"_s, u"-m"_s, u"m"_s};
+    QTest::newRow("MPEG-1 CBR") << 44100 << 2 << QStringList{u"-b128"_s} << false;
+    QTest::newRow("MPEG-1 VBR") << 44100 << 2 << QStringList{u"-V2"_s} << false;
+    QTest::newRow("MPEG-1 CRC-protected")
+        << 44100 << 2 << QStringList{u"-b128"_s, u"-p"_s} << false;
+    QTest::newRow("MPEG-2 mono VBR")
+        << 22050 << 1 << QStringList{u"-V5"_s, u"-m"_s, u"m"_s} << false;
     // 8 kbit/s frames of 5 bytes of main data: the reservoir spans dozens of frames.
-    QTest::newRow("MPEG-2 stereo VBR") << 22050 << 2 << QStringList{u"-V5"_s};
+    QTest::newRow("MPEG-2 stereo VBR") << 22050 << 2 << QStringList{u"-V5"_s} << false;
+    QTest::newRow("MPEG-2 stereo CBR") << 22050 << 2 << QStringList{u"-b64"_s} << false;
     // More reservoir than the two silent frames mpg123 reads before the first sample hold.
-    QTest::newRow("MPEG-2 CBR 32 kbit/s") << 22050 << 1 << QStringList{u"-b32"_s, u"-m"_s, u"m"_s};
+    QTest::newRow("MPEG-2 CBR 32 kbit/s")
+        << 22050 << 1 << QStringList{u"-b32"_s, u"-m"_s, u"m"_s} << false;
     // More reservoir than the encoder delay can skip in silent frames of 32 kbit/s.
     QTest::newRow("MPEG-1 CBR 32 kbit/s")
-        << 44100 << 2 << QStringList{u"-b32"_s, u"--resample"_s, u"44.1"_s};
-    QTest::newRow("no Xing/LAME frame") << 44100 << 2 << QStringList{u"-b160"_s, u"-t"_s};
+        << 44100 << 2 << QStringList{u"-b32"_s, u"--resample"_s, u"44.1"_s} << false;
+    QTest::newRow("MPEG-2.5 mono CBR")
+        << 8000 << 1 << QStringList{u"-b16"_s, u"-m"_s, u"m"_s} << false;
+    QTest::newRow("MPEG-2.5 stereo VBR") << 12000 << 2 << QStringList{u"-V5"_s} << false;
+    QTest::newRow("no Xing/LAME frame") << 44100 << 2 << QStringList{u"-b160"_s, u"-t"_s} << false;
     QTest::newRow("ID3v2-tagged VBR")
-        << 44100 << 2 << QStringList{u"-V4"_s, u"--add-id3v2"_s, u"--tt"_s, u"Album"_s};
+        << 44100 << 2 << QStringList{u"-V4"_s, u"--add-id3v2"_s, u"--tt"_s, u"Album"_s} << false;
+    QTest::newRow("APE-tagged CBR") << 44100 << 2 << QStringList{u"-b128"_s} << true;
 }
 
 void tst_SampleExactPlan::tracksPlayExactlyTheirSamples()
@@ -78,6 +89,7 @@ void tst_SampleExactPlan::tracksPlayExactlyTheirSamples()
     QFETCH(int, sampleRate);
     QFETCH(int, channels);
     QFETCH(QStringList, lameArguments);
+    QFETCH(bool, apeTagged);
 
     QTemporaryDir dir;
     const QString album = dir.filePath(u"album.mp3"_s);
@@ -86,9 +98,14 @@ void tst_SampleExactPlan::tracksPlayExactlyTheirSamples()
     QString error;
     QVERIFY2(EncodedAudio::encode(album, tones, sampleRate, channels, lameArguments, &error),
              qPrintable(error));
+    if (apeTagged) {
+        QFile file(album);
+        QVERIFY(file.open(QIODevice::Append));
+        QVERIFY(file.write(Mp3StreamBuilder::apeTag(2000, 64)) > 0);
+    }
     SliceRun run;
     QVERIFY(run.open(album));
-    // Cut times whole in samples at both rates; the last track runs to the end.
+    // Cut times whole in samples at every rate here; the last track runs to the end.
     const QList<int> cuts{0, 1500, 3200, 4700};
     TrackContainer tracks;
     for (int i = 0; i < cuts.size(); ++i) {
