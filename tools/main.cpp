@@ -32,7 +32,8 @@ const char usage[] =
     "       mavlor-cli sheet FILE.mp3 [SOURCE] [--out SHEET.cue] [ALBUM]\n"
     "SOURCE is --at TIME..., --cue SHEET, --freedb GENRE/DISCID, --musicbrainz MBID or --silence "
     "(silences and --silence take [--threshold DB] [--min SECONDS]); TIME is "
-    "mm:ss.hh or seconds; LIST is like 1,3-5; ALBUM is any of --album, --album-artist, --year, "
+    "h:mm:ss.hh, mm:ss.hh or seconds; LIST is like 1,3-5; ALBUM is any of --album, --album-artist, "
+    "--year, "
     "--genre TEXT; --server is HOST[:PORT] for freedb, a URL for MusicBrainz.\n";
 
 int usageError(const QString &message)
@@ -74,7 +75,7 @@ QString missingValueMessage(const QString &name)
     if (name == u"out"_s || name == u"o"_s)
         return u"--out needs a folder"_s;
     if (name == u"at"_s)
-        return u"--at needs a time (mm:ss.hh or seconds), got \"\""_s;
+        return u"--at needs a time (h:mm:ss.hh, mm:ss.hh or seconds), got \"\""_s;
     if (name == u"cue"_s)
         return u"--cue needs a CUE sheet"_s;
     if (name == u"tracks"_s)
