@@ -8,6 +8,8 @@ namespace MusicBrainz {
     tags.album = title;
     tags.albumArtist = artist;
     tags.year = date;
+    if (discCount > 1)
+        tags.discCount = discCount;
     return tags;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QString>
 
 #include "tracks/album.h"
@@ -13,10 +12,9 @@ struct Album
     QString title;
     QString artist; // the release's artist credit
     QString date;
-    int discCount = 0;      // media in the release
-    QList<int> discOfTrack; // the medium position of each track, in track order
+    int discCount = 0; // media in the release
 
-    // The fields every track is tagged with; the disc number is a track's own and not here.
+    // The fields every track is tagged with; the disc number is a track's own (Track::disc).
     ::Album tags() const;
 
     friend bool operator==(const Album &, const Album &) = default;

@@ -29,7 +29,10 @@ bool Release::toTracks(TrackContainer *tracks, QString *error) const
         const qint64 end = start + std::max(entry.length, 0);
         if (end > std::numeric_limits<int>::max())
             return reject(u"the release is longer than any MP3"_s);
-        result.append(Track{entry.title, entry.artist, int(i + 1), int(start), int(end)});
+        Track track{entry.title, entry.artist, int(i + 1), int(start), int(end)};
+        if (mediumCount > 1)
+            track.disc = entry.medium;
+        result.append(track);
         start = end;
     }
     *tracks = result;
@@ -49,10 +52,7 @@ qint64 Release::totalLength() const
 
 Album Release::album() const
 {
-    Album result{title, artist, date, mediumCount, {}};
-    for (const Entry &entry : entries)
-        result.discOfTrack.append(entry.medium);
-    return result;
+    return Album{title, artist, date, mediumCount};
 }
 
 } // namespace MusicBrainz

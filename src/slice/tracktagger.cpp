@@ -141,9 +141,11 @@ bool TrackTagger::tag(const QString &path, const Track &track) const
     put(properties, "ALBUMARTIST", m_album.albumArtist);
     put(properties, "TRACKNUMBER",
         track.number > 0 ? position(track.number, m_trackTotal) : QString());
-    // A disc position only where the release has several discs.
-    if (m_album.discNumber > 0 && (m_album.discCount > 1 || m_album.discNumber > 1))
-        put(properties, "DISCNUMBER", position(m_album.discNumber, m_album.discCount));
+    // A disc position only where the release has several discs; a track of a release read
+    // whole knows its own.
+    const int disc = track.disc > 0 ? track.disc : m_album.discNumber;
+    if (disc > 0 && (m_album.discCount > 1 || disc > 1))
+        put(properties, "DISCNUMBER", position(disc, m_album.discCount));
     put(properties, "DATE", m_album.year);
     put(properties, "GENRE", m_album.genre);
     put(properties, "COMPOSER", m_album.composer);

@@ -18,6 +18,7 @@ struct Track
     // 29 samples at 44.1 kHz. Ignored once the time in milliseconds is no longer theirs.
     int startCdFrame = -1;
     int endCdFrame = -1;
+    int disc = 0; // its disc in a release of several, 0 when the source says none
 
     int length() const { return end - start; }
     // The first and one-past-last sample at the given rate, exact where the times came in

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
 #include <taglib/tag.h>
 
 #include "clirun.h"
@@ -21,8 +22,10 @@ QString tagOf(const QString &path)
     TagLib::FileRef file(QFile::encodeName(path).constData());
     if (file.isNull() || !file.tag())
         return {};
+    const TagLib::StringList disc = file.file()->properties()["DISCNUMBER"];
     return QString::fromStdWString(file.tag()->artist().toWString()) + u'|'
-        + QString::fromStdWString(file.tag()->title().toWString());
+        + QString::fromStdWString(file.tag()->title().toWString()) + u'|'
+        + (disc.isEmpty() ? QString() : QString::fromStdWString(disc.front().toWString()));
 }
 
 const QString twoDiscs = u"a1b2c3d4-0000-4000-8000-000000000001"_s;
@@ -124,17 +127,17 @@ void tst_MavlorCliMusicBrainz::splitFromRelease_data()
     QTest::addColumn<QString>("selection");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("err");
-    // "file name|tag artist|tag title|seconds"
+    // "file name|tag artist|tag title|tag disc|seconds"
     QTest::addColumn<QStringList>("tracks");
 
     QTest::newRow("two discs, each track's own artist, last to the MP3's end")
         << twoDiscs << QString() << 0 << QString()
-        << QStringList{u"01 - Tone Band - Low.mp3|Tone Band|Low|4"_s,
-                       u"02 - Guest & Tone Band - AC-DC.mp3|Guest & Tone Band|AC/DC|4"_s,
-                       u"03 - Tone Band - H\u00f6he.mp3|Tone Band|H\u00f6he|4"_s};
+        << QStringList{u"01 - Tone Band - Low.mp3|Tone Band|Low|1/2|4"_s,
+                       u"02 - Guest & Tone Band - AC-DC.mp3|Guest & Tone Band|AC/DC|1/2|4"_s,
+                       u"03 - Tone Band - H\u00f6he.mp3|Tone Band|H\u00f6he|2/2|4"_s};
     QTest::newRow("selected track only")
         << twoDiscs << u"3"_s << 0 << QString()
-        << QStringList{u"03 - Tone Band - H\u00f6he.mp3|Tone Band|H\u00f6he|4"_s};
+        << QStringList{u"03 - Tone Band - H\u00f6he.mp3|Tone Band|H\u00f6he|2/2|4"_s};
     QTest::newRow("middle track without length writes nothing")
         << gap << QString() << 2 << u"track 2 (\"B\") has no length"_s << QStringList{};
     QTest::newRow("unknown release") << u"a1b2c3d4-0000-4000-8000-00000000000f"_s << QString() << 2
@@ -167,7 +170,7 @@ void tst_MavlorCliMusicBrainz::splitFromRelease()
         const QString path = out + u'/' + name;
         const double seconds = decodedSeconds(path);
         found << u"%1|%2|%3"_s.arg(name, tagOf(path)).arg(qRound(seconds));
-        const double expected = tracks.value(found.size() - 1).section(u'|', 3).toDouble();
+        const double expected = tracks.value(found.size() - 1).section(u'|', 4).toDouble();
         QVERIFY2(qAbs(seconds - expected) <= 0.027 + 1152.0 / 44100,
                  qPrintable(u"%1: %2 s"_s.arg(name).arg(seconds)));
     }
