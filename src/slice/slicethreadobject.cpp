@@ -10,6 +10,7 @@
 #include "slice/durablefile.h"
 #include "slice/headerrepair.h"
 #include "slice/sampleexactplan.h"
+#include "slice/trackcommitter.h"
 #include "slice/trackname.h"
 #include "slice/tracktagger.h"
 #include "vbrrepair/bigendian.h"
@@ -22,8 +23,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Tracks written but not yet flushed and renamed: the disk writes them while the next
-// tracks are cut.
-constexpr std::size_t kTracksInFlight = 4;
+// tracks are cut. Beyond that, the cutting waits for the disk.
+constexpr qsizetype kTracksInFlight = 8;
 
 // Shared by every slice of the process, so a track that starts where the last one ended
 // (both at 100 %) reports once.
@@ -99,6 +100,7 @@ void SliceThreadObject::start()
         m_albumXing = XingFrame::fromBytes(m_infoFrame);
     }
 
+    m_committer = std::make_unique<TrackCommitter>();
     // The source's tags are read once for the whole slice.
     m_tagger = std::make_unique<TrackTagger>(m_index ? m_index->fileName() : QString(), m_album,
                                              m_trackTotal);
@@ -109,6 +111,7 @@ void SliceThreadObject::start()
         writeTrack(track);
     }
     commitPending();
+    m_committer.reset();
 
     m_source.close();
     m_index.reset();
@@ -164,6 +167,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
     QString error;
     QString warning;
     bool exact = false;
+    bool headerMade = false;
     if (m_sampleExact) {
         // The last track runs to the end of what the source plays.
         const int rate = m_index->sampleRate();
@@ -174,6 +178,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
             if (!copyExactTrack(*file, plan, &error))
                 return failed(error);
             exact = true;
+            headerMade = true;
             // Its LAME tag holds the track's own delay and padding.
             settings.keepEncoderDelay = true;
             settings.keepEncoderPadding = true;
@@ -181,17 +186,18 @@ bool SliceThreadObject::writeTrack(const Track &track)
             warning = tr("Cut to the frame, not to the sample. %1").arg(plan.error());
         }
     }
-    if (!exact && !copyTrack(*file, first, last, settings, &error))
+    if (!exact && !copyTrack(*file, first, last, settings, &headerMade, &error))
         return failed(error);
     // A track cut short by a stop never takes its name: its temporary file goes now.
     if (!shouldContinue())
         return false;
     const bool tagged = tagFile(file->fileName(), track);
     // A failed repair or tag leaves the track complete and playing: it is written, with a
-    // warning. A source of one bitrate gives tracks of one bitrate, which the engine would
-    // read through only to leave alone.
+    // warning. A source of one bitrate gives tracks of one bitrate, and a header made from
+    // the copy is what the engine would make: it would read the track through only to leave
+    // it alone.
     QString repairError;
-    if (m_index->bitrateVaries()
+    if (m_index->bitrateVaries() && !headerMade
         && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings,
                                     &repairError)) {
         if (repairError.isEmpty())
@@ -207,37 +213,34 @@ bool SliceThreadObject::writeTrack(const Track &track)
     if (finished.open(QIODevice::ReadOnly))
         DurableFile::startFlush(finished);
 
-    // Earlier tracks have had this track's work to reach the disk; the oldest now takes its
-    // name, and this one waits its turn.
+    // The track takes its name on the committer's thread while the next ones are cut.
+    m_committer->add(file->fileName(), path);
     m_pending.push_back(
         std::make_unique<PendingTrack>(PendingTrack{std::move(file), path, track.number, warning}));
-    if (m_pending.size() > kTracksInFlight)
-        commitOldest();
+    reportCommitted(kTracksInFlight);
     return warning.isEmpty();
 }
 
-void SliceThreadObject::commitPending()
+void SliceThreadObject::reportCommitted(qsizetype uncommitted)
 {
-    while (!m_pending.empty())
-        commitOldest();
-}
-
-void SliceThreadObject::commitOldest()
-{
-    const std::unique_ptr<PendingTrack> track = std::move(m_pending.front());
-    m_pending.pop_front();
-    QString error;
-    if (!DurableFile::replace(track->file->fileName(), track->path, &error)) {
-        emit trackFailed(track->number, track->path, error);
+    if (!m_committer)
         return;
+    for (const QString &error : m_committer->take(uncommitted)) {
+        const std::unique_ptr<PendingTrack> track = std::move(m_pending.front());
+        m_pending.pop_front();
+        if (!error.isEmpty()) {
+            emit trackFailed(track->number, track->path, error);
+            continue;
+        }
+        track->file->setAutoRemove(false);
+        emit trackWritten(track->number, track->path, track->warning);
     }
-    track->file->setAutoRemove(false);
-    emit trackWritten(track->number, track->path, track->warning);
 }
 
 bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
-                                  QString *error)
+                                  bool *headerMade, QString *error)
 {
+    *headerMade = false;
     static const QByteArray tagSpace = reservedTagSpace();
     // A track of varying bitrate gets its Xing frame while it is written: a placeholder
     // before the audio, filled in from what the copy saw. The repair engine then finds it
@@ -273,6 +276,7 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const Repair
                          .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
             return false;
         }
+        *headerMade = size > 0;
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {

@@ -18,6 +18,7 @@
 class QTemporaryFile;
 class RepairSettings;
 class SampleExactPlan;
+class TrackCommitter;
 class TrackTagger;
 class XingFrame;
 
@@ -94,13 +95,16 @@ private:
     };
 
     bool writeTrack(const Track &track);
-    // Flushes the pending tracks to disk, renames and reports them, oldest first.
-    void commitPending();
-    void commitOldest();
+    // Reports the pending tracks that have taken their names, oldest first, after waiting
+    // until at most `uncommitted` are left.
+    void reportCommitted(qsizetype uncommitted);
+    // Waits for every pending track and reports it.
+    void commitPending() { reportCommitted(0); }
     // Copies entries [first, last) into the open file and closes it; false with a reason on
-    // failure, true also when stopped.
+    // failure, true also when stopped. headerMade tells whether the track got a VBR header
+    // filled from the copy.
     bool copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
-                   QString *error);
+                   bool *headerMade, QString *error);
     // The new Xing frame of a track of varying bitrate, sized but not yet filled; nullptr for
     // a track of one bitrate. The album's LAME data goes along; encoder delay and padding
     // stay only on the tracks that begin or end the album's audio.
@@ -121,5 +125,6 @@ private:
     std::vector<unsigned char> m_infoFrame;
     std::unique_ptr<XingFrame> m_albumXing;
     std::deque<std::unique_ptr<PendingTrack>> m_pending;
+    std::unique_ptr<TrackCommitter> m_committer;
     QFile m_source;
 };
