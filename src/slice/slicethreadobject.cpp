@@ -10,11 +10,11 @@
 #include "slice/durablefile.h"
 #include "slice/headerrepair.h"
 #include "slice/sampleexactplan.h"
+#include "slice/streamtally.h"
 #include "slice/trackcommitter.h"
 #include "slice/trackname.h"
 #include "slice/tracktagger.h"
 #include "vbrrepair/bigendian.h"
-#include "vbrrepair/crc16.h"
 #include "vbrrepair/repairsettings.h"
 #include "vbrrepair/xingframe.h"
 
@@ -45,31 +45,6 @@ QByteArray reservedTagSpace()
     tag += QByteArray(bodySize, '\0');
     return tag;
 }
-
-// What the repair engine will count in a track, gathered while the track is copied: the
-// size of every frame (an MPEG-2 entry holds two) and the LAME CRC of the audio. The copy
-// hands over runs of whole entries.
-struct StreamTally
-{
-    std::vector<std::uint64_t> frameSizes;
-    std::uint16_t musicCrc = 0;
-
-    void add(const uchar *bytes, qsizetype size)
-    {
-        musicCrc = Crc16::lame(bytes, static_cast<std::size_t>(size), musicCrc);
-        qsizetype at = 0;
-        while (at < size) {
-            qsizetype frame = size - at;
-            if (frame >= 4) {
-                const int length = FrameHeader(readBigEndian32(bytes + at)).frameSize();
-                if (length > 0 && length <= frame)
-                    frame = length;
-            }
-            frameSizes.push_back(static_cast<std::uint64_t>(frame));
-            at += frame;
-        }
-    }
-};
 
 } // namespace
 
@@ -304,24 +279,35 @@ bool SliceThreadObject::copyExactTrack(QFile &file, SampleExactPlan &plan, QStri
     qint64 total = 0;
     for (const SampleExactPlan::Run &run : plan.runs())
         total += run.size;
+    // The runs go through one buffer of bounded size, however long the track.
+    constexpr qint64 kPiece = 1 << 20;
+    std::vector<char> bytes(static_cast<std::size_t>(std::min(total, kPiece)));
     qint64 done = 0;
     for (const SampleExactPlan::Run &run : plan.runs()) {
-        if (!shouldContinue())
-            return true;
-        QByteArray bytes;
-        if (m_source.seek(run.offset))
-            bytes = m_source.read(run.size);
-        if (bytes.size() != run.size) {
+        if (!m_source.seek(run.offset)) {
             *error =
                 tr("Cannot read %1: %2")
                     .arg(QDir::toNativeSeparators(m_source.fileName()), m_source.errorString());
             return false;
         }
-        tally.add(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
-        if (file.write(bytes) != bytes.size())
-            return cannotWrite();
-        done += run.size;
-        writed(static_cast<float>(100.0 * static_cast<double>(done) / static_cast<double>(total)));
+        for (qint64 at = 0; at < run.size;) {
+            if (!shouldContinue())
+                return true;
+            const qint64 piece = std::min(run.size - at, kPiece);
+            if (m_source.read(bytes.data(), piece) != piece) {
+                *error =
+                    tr("Cannot read %1: %2")
+                        .arg(QDir::toNativeSeparators(m_source.fileName()), m_source.errorString());
+                return false;
+            }
+            tally.addPiece(reinterpret_cast<const uchar *>(bytes.data()), piece, run.size - at);
+            if (file.write(bytes.data(), piece) != piece)
+                return cannotWrite();
+            at += piece;
+            done += piece;
+            writed(
+                static_cast<float>(100.0 * static_cast<double>(done) / static_cast<double>(total)));
+        }
     }
     const std::vector<unsigned char> header = plan.headerFrame(tally.frameSizes, tally.musicCrc);
     const auto size = static_cast<qint64>(header.size());
