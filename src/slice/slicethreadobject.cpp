@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <climits>
 
 #include "mp3/cheapmp3.h"
@@ -105,8 +106,16 @@ bool SliceThreadObject::writeTrack(const Track &track)
 {
     QString path = m_outputFolder + u'/'
         + TrackName::fileName(TrackName{track.artist, track.title, track.number});
-    if (m_keepExisting)
+    if (m_keepExisting) {
+        const QString wanted = path;
         path = TrackName::unusedPath(path);
+        // A track still on its way to its name holds that name already.
+        if (std::any_of(m_pending.begin(), m_pending.end(),
+                        [&](const auto &pending) { return pending->path == path; })) {
+            commitPending();
+            path = TrackName::unusedPath(wanted);
+        }
+    }
     auto failed = [&](const QString &reason) {
         commitPending(); // reports stay in track order
         emit trackFailed(track.number, path, reason);

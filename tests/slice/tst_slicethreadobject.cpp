@@ -57,6 +57,7 @@ private slots:
     void entryAtRoundsToNearestEntry();
     void constantBitrateNeighboursShareTheirBoundaryEntry();
     void tracksAreNamedAndTagged();
+    void keptTracksOfOneNameAreAllWritten();
     void variableBitrateTracksGetTheirOwnXingFrame();
     void stopDuringSecondTrackKeepsOnlyTheFirst();
     void unwritableTracksAreReportedAndNothingIsWritten_data();
@@ -143,6 +144,24 @@ void tst_SliceThreadObject::tracksAreNamedAndTagged()
     QCOMPARE(second.artist, u"AC/DC"_s);
     QCOMPARE(second.title, u"Títle ü"_s);
     QVERIFY(QFile::exists(m_dir->filePath(u"track04.mp3"_s)));
+}
+
+void tst_SliceThreadObject::keptTracksOfOneNameAreAllWritten()
+{
+    // Several tracks are on their way to their names at once; none may take another's.
+    const QString path = m_dir->filePath(u"album.mp3"_s);
+    SliceRun run;
+    QVERIFY(run.open(path, cbrStream(300)));
+    QSignalSpy written(&run.object, &SliceThreadObject::trackWritten);
+    run.object.setKeepExisting(true);
+    run.begin(m_dir->path(),
+              {Track{u"T"_s, u"A"_s, 1, 0, 2000}, Track{u"T"_s, u"A"_s, 1, 2000, 4000},
+               Track{u"T"_s, u"A"_s, 1, 4000, 6000}});
+    QVERIFY(run.waitForEnd());
+    QCOMPARE(written.count(), 3);
+    for (const QString &name :
+         {u"01 - A - T.mp3"_s, u"01 - A - T (2).mp3"_s, u"01 - A - T (3).mp3"_s})
+        QVERIFY2(QFile::exists(m_dir->filePath(name)), qPrintable(name));
 }
 
 void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
