@@ -5,9 +5,14 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "mp3/cheapmp3.h"
+#include "mp3/kernelcopy.h"
 #include "slice/durablefile.h"
 #include "slice/headerrepair.h"
 #include "slice/sampleexactplan.h"
@@ -45,6 +50,22 @@ QByteArray reservedTagSpace()
     tag += char(bodySize & 0x7F);
     tag += QByteArray(bodySize, '\0');
     return tag;
+}
+
+// Hands `size` bytes of an open file at `offset` to `take` through a mapping of the page
+// cache, without copying them; false when the file cannot be mapped.
+template<typename Take>
+bool readMapped(int fd, qint64 offset, qint64 size, Take &&take)
+{
+    static const qint64 page = ::sysconf(_SC_PAGESIZE);
+    const qint64 start = offset / page * page;
+    const auto length = static_cast<std::size_t>(offset + size - start);
+    void *mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, start);
+    if (mapped == MAP_FAILED)
+        return false;
+    take(static_cast<const uchar *>(mapped) + (offset - start));
+    ::munmap(mapped, length);
+    return true;
 }
 
 } // namespace
@@ -285,34 +306,61 @@ bool SliceThreadObject::copyExactTrack(QFile &file, SampleExactPlan &plan, QStri
     tally.add(lead, plan.lead().size());
     if (file.write(tagSpace + QByteArray(plan.headerSize(), '\0') + plan.lead()) < 0)
         return cannotWrite();
+    if (!file.flush())
+        return cannotWrite();
     qint64 total = 0;
     for (const SampleExactPlan::Run &run : plan.runs())
         total += run.size;
-    // The runs go through one buffer of bounded size, however long the track.
+    const auto cannotRead = [&] {
+        *error = tr("Cannot read %1: %2")
+                     .arg(QDir::toNativeSeparators(m_source.fileName()), m_source.errorString());
+        return false;
+    };
+    // Runs go from file to file in the kernel, a piece at a time; the tally reads each piece
+    // as written, through a mapping of the page cache, so the bytes are copied once. The
+    // mapping is of our own private temporary file, which nobody else shortens. Where the
+    // kernel cannot copy between the two files, or map, the bytes go through one buffer.
     constexpr qint64 kPiece = 1 << 20;
-    std::vector<char> bytes(static_cast<std::size_t>(std::min(total, kPiece)));
+    std::vector<char> bytes;
+    bool inKernel = true;
+    qint64 outAt = file.pos();
     qint64 done = 0;
     for (const SampleExactPlan::Run &run : plan.runs()) {
-        if (!m_source.seek(run.offset)) {
-            *error =
-                tr("Cannot read %1: %2")
-                    .arg(QDir::toNativeSeparators(m_source.fileName()), m_source.errorString());
-            return false;
-        }
         for (qint64 at = 0; at < run.size;) {
             if (!shouldContinue())
                 return true;
             const qint64 piece = std::min(run.size - at, kPiece);
-            if (m_source.read(bytes.data(), piece) != piece) {
+            const qint64 copied = inKernel
+                ? KernelCopy::copy(m_source.handle(), run.offset + at, file.handle(), outAt, piece)
+                : 0;
+            if (copied < 0) {
                 *error =
-                    tr("Cannot read %1: %2")
-                        .arg(QDir::toNativeSeparators(m_source.fileName()), m_source.errorString());
+                    tr("Cannot write %1: %2")
+                        .arg(QDir::toNativeSeparators(file.fileName()), qt_error_string(errno));
                 return false;
             }
-            tally.addPiece(reinterpret_cast<const uchar *>(bytes.data()), piece, run.size - at);
-            if (file.write(bytes.data(), piece) != piece)
-                return cannotWrite();
+            const qint64 rest = piece - copied;
+            bytes.resize(static_cast<std::size_t>(rest > 0 ? piece : 0));
+            if (rest > 0) {
+                inKernel = false;
+                if (!m_source.seek(run.offset + at + copied)
+                    || m_source.read(bytes.data() + copied, rest) != rest)
+                    return cannotRead();
+                if (!file.seek(outAt + copied) || file.write(bytes.data() + copied, rest) != rest
+                    || !file.flush())
+                    return cannotWrite();
+            }
+            const auto take = [&](const uchar *written) {
+                tally.addPiece(written, piece, run.size - at);
+            };
+            if (copied == 0 || !readMapped(file.handle(), outAt, piece, take)) {
+                bytes.resize(static_cast<std::size_t>(piece));
+                if (copied > 0 && (!file.seek(outAt) || file.read(bytes.data(), copied) != copied))
+                    return cannotWrite();
+                tally.addPiece(reinterpret_cast<const uchar *>(bytes.data()), piece, run.size - at);
+            }
             at += piece;
+            outAt += piece;
             done += piece;
             writed(
                 static_cast<float>(100.0 * static_cast<double>(done) / static_cast<double>(total)));
