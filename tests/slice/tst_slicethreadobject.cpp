@@ -280,8 +280,10 @@ void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<int>("limit");
     QTest::addColumn<bool>("trackKept");
+    QTest::addColumn<bool>("sampleExact");
     // 300 frames of 417/418 bytes after the 1034-byte tag: about 126 KB.
-    QTest::newRow("during the copy") << cbrStream(300) << 60000 << false;
+    QTest::newRow("during the copy") << cbrStream(300) << 60000 << false << false;
+    QTest::newRow("during a sample-exact copy") << cbrStream(300) << 60000 << false << true;
     // One bitrate but the last frame: the job writes no Xing frame, the engine rebuilds the
     // track, and its rewrite (a Xing frame longer) hits the limit.
     Mp3StreamBuilder oneOff;
@@ -291,7 +293,7 @@ void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten
     oneOff.appendFrames(high, 1, 100);
     // The reserved ID3v2 tag, the frames, and the ID3v1 tag TagLib appends.
     const int asWritten = 1034 + int(oneOff.bytes().size()) + 128;
-    QTest::newRow("during the repair") << oneOff.bytes() << asWritten + 100 << true;
+    QTest::newRow("during the repair") << oneOff.bytes() << asWritten + 100 << true << false;
 }
 
 void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten()
@@ -299,6 +301,7 @@ void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten
     QFETCH(QByteArray, source);
     QFETCH(int, limit);
     QFETCH(bool, trackKept);
+    QFETCH(bool, sampleExact);
     const QString path = m_dir->filePath(u"album.mp3"_s);
     const QString out = m_dir->filePath(u"out"_s);
     QVERIFY(QDir().mkpath(out));
@@ -317,6 +320,7 @@ void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten
         job.setIndex(index);
         job.setOutputFolder(out);
         job.setTracks({Track{u"t"_s, u"a"_s, 1, 0, 100000}});
+        job.setSampleExact(sampleExact);
         int failed = 0;
         int written = 0;
         bool named = false;
