@@ -26,11 +26,13 @@ Q_DECLARE_INTERFACE(FeedBackInterface, "FeedBackInterface")
 Q_DECLARE_INTERFACE(IWritedListener, "IWritedListener")
 
 // Writes each given track of an indexed MP3 into its own file on the slice thread: copy the
-// track's entries, tag it (TrackTagger), then rebuild its VBR header. Tracks, album and
-// track total are set while the thread is idle and cleared at the end of the run. A track that
-// cannot be written is reported through trackFailed() and the job goes on with the next one;
-// a track written whose header or tags could not be made is reported by trackWritten() with
-// a warning. The job holds its own reference to the index until it ends.
+// track's entries with a VBR header made from the copy (the repair engine rebuilds one where
+// it cannot be), tag it (TrackTagger), and hand it to a TrackCommitter, which gives it its
+// name while the next tracks are cut. Tracks, album and track total are set while the thread
+// is idle and cleared at the end of the run. A track that cannot be written is reported
+// through trackFailed() and the job goes on with the next one; a track written whose header
+// or tags could not be made is reported by trackWritten() with a warning. The job holds its
+// own reference to the index until it ends.
 class SliceThreadObject final : public IThreadObject,
                                 public FeedBackInterface,
                                 public IWritedListener
