@@ -1,7 +1,8 @@
 // Splitting benchmark, run by hand: indexes a 60-minute VBR album (made once by lame and kept
 // in the work folder), then splits it by a 12-track sheet, and a 6-hour 320 kbit/s file by a
-// 72-track sheet, with mavlor-cli and with mp3splt on the same warm files, and prints times
-// and each process's peak memory. Usage: [MAVLOR_BENCH_CLI=path] mavlor-bench-split [WORKFOLDER]
+// 72-track sheet, with mavlor-cli in both modes and with mp3splt on the same warm files, and
+// prints times and each process's peak memory.
+// Usage: [MAVLOR_BENCH_CLI=path] mavlor-bench-split [WORKFOLDER]
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,8 +28,8 @@ namespace {
 
 constexpr int trackCount = 12;
 constexpr int albumMinutes = 60;
-// Every figure is the best of this many runs: millisecond timings on a shared machine are
-// noisy, and the best run is the one least disturbed.
+// Figures are the median and the best of this many runs: millisecond timings on a shared
+// machine are noisy, and the best run is the one least disturbed.
 constexpr int rounds = 5;
 
 template<typename F>
@@ -192,9 +193,11 @@ private:
     }
 };
 
-struct Pair
+// One file split by its sheet in both our modes and by mp3splt, in the same rounds.
+struct Splits
 {
-    Summary ours;
+    Summary frameExact;
+    Summary sampleExact;
     Summary theirs;
     Summary theirsFlushed;
 };
@@ -214,33 +217,41 @@ double flushFolder(const QString &folder)
     return timer.nsecsElapsed() / 1e9;
 }
 
-// Our split and mp3splt's of the same file by the same sheet, alternating.
-Pair splitBoth(const QString &mp3, const QString &sheet, const QString &work, int runs)
+// Our splits (frame-exact, then sample-exact) and mp3splt's of the same file by the same
+// sheet, alternating.
+Splits splitAll(const QString &mp3, const QString &sheet, const QString &work, int runs)
 {
     const QString ourDir = work + u"/ours"_s;
     const QString theirDir = work + u"/mp3splt"_s;
-    Pair pair;
+    const auto fresh = [](const QString &dir) {
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        // No run pays for another's dirty pages: ours waits for its own tracks to reach
+        // the disk, mp3splt leaves them in the page cache.
+        ::sync();
+    };
+    const auto ours = [&](bool sampleExact) {
+        fresh(ourDir);
+        QStringList command{ourProgram(), u"split"_s, mp3,    u"--cue"_s,
+                            sheet,        u"--out"_s, ourDir, u"--quiet"_s};
+        if (sampleExact)
+            command << u"--sample-exact"_s;
+        return measure(command);
+    };
+    Splits splits;
     for (int i = 0; i < runs; ++i) {
-        QDir(ourDir).removeRecursively();
-        QDir(theirDir).removeRecursively();
-        QDir().mkpath(ourDir);
-        QDir().mkpath(theirDir);
-        // Neither run pays for the other's dirty pages: ours waits for its own tracks to
-        // reach the disk, mp3splt leaves them in the page cache.
-        ::sync();
-        const Measured ours = measure(
-            {ourProgram(), u"split"_s, mp3, u"--cue"_s, sheet, u"--out"_s, ourDir, u"--quiet"_s});
-        ::sync();
+        splits.frameExact.runs.push_back(ours(false));
+        fresh(theirDir);
         Measured theirs = measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s, theirDir, mp3});
-        pair.ours.runs.push_back(ours);
-        pair.theirs.runs.push_back(theirs);
+        splits.theirs.runs.push_back(theirs);
         // What mp3splt leaves in the page cache, flushed as ours is: the same durability.
         theirs.seconds += flushFolder(theirDir);
-        pair.theirsFlushed.runs.push_back(theirs);
+        splits.theirsFlushed.runs.push_back(theirs);
+        splits.sampleExact.runs.push_back(ours(true));
     }
     QDir(ourDir).removeRecursively();
     QDir(theirDir).removeRecursively();
-    return pair;
+    return splits;
 }
 
 } // namespace
@@ -277,30 +288,38 @@ int main(int argc, char *argv[])
         return timer.nsecsElapsed() / 1e9;
     });
 
-    const Pair albumSplit = splitBoth(album, albumSheet, work, rounds);
-    const Pair longSplit = splitBoth(longFile, longSheet, work, 3);
+    const Splits albumSplit = splitAll(album, albumSheet, work, rounds);
+    const Splits longSplit = splitAll(longFile, longSheet, work, 3);
 
     std::printf("album: %d minutes VBR, %.1f MB, %d entries; best of %d runs\n", albumMinutes,
                 QFileInfo(album).size() / 1e6, entries, rounds);
     std::printf("cat > /dev/null          %8.3f s\n", catTime);
     std::printf("index                    %8.3f s  (%.2f x cat)\n", indexTime, indexTime / catTime);
-    std::printf("whole split by sheet, tags and repair (mavlor-cli vs mp3splt -c, one process each,"
-                " alternating; %d runs, 3 for the 6-hour file):\n",
+    std::printf("whole split by sheet with tags and headers, mavlor-cli in both modes (every track"
+                " flushed to disk) and mp3splt -c,\none process each, alternating; %d runs, 3 for"
+                " the 6-hour file; x = our median / mp3splt's median (best / best):\n",
                 rounds);
-    const auto print = [](const char *name, const Pair &pair) {
-        const Summary &ours = pair.ours;
-        const Summary &theirs = pair.theirs;
-        std::printf("  %-22s median %6.3f s vs %6.3f s (%.2f x), best %6.3f vs %6.3f s (%.2f x),\n"
-                    "  %-22s median CPU %.3f vs %.3f s, peak memory %.1f vs %.1f MiB\n",
-                    name, ours.medianSeconds(), theirs.medianSeconds(),
-                    ours.medianSeconds() / theirs.medianSeconds(), ours.bestSeconds(),
-                    theirs.bestSeconds(), ours.bestSeconds() / theirs.bestSeconds(), "",
-                    ours.medianCpu(), theirs.medianCpu(), ours.peakMiB(), theirs.peakMiB());
-        const Summary &flushed = pair.theirsFlushed;
-        std::printf("  %-22s vs mp3splt with its tracks flushed to disk as ours are: median %.3f s"
-                    " (%.2f x), best %.3f s (%.2f x)\n",
-                    "", flushed.medianSeconds(), ours.medianSeconds() / flushed.medianSeconds(),
-                    flushed.bestSeconds(), ours.bestSeconds() / flushed.bestSeconds());
+    const auto print = [](const char *name, const Splits &splits) {
+        const Summary &theirs = splits.theirs;
+        std::printf("  %s\n", name);
+        const auto line = [&](const char *mode, const Summary &ours) {
+            std::printf(
+                "    %-13s median %6.3f s (%.2f x), best %6.3f s (%.2f x), median CPU %.3f s,"
+                " peak memory %5.1f MiB\n",
+                mode, ours.medianSeconds(), ours.medianSeconds() / theirs.medianSeconds(),
+                ours.bestSeconds(), ours.bestSeconds() / theirs.bestSeconds(), ours.medianCpu(),
+                ours.peakMiB());
+        };
+        line("frame-exact", splits.frameExact);
+        line("sample-exact", splits.sampleExact);
+        std::printf("    %-13s median %6.3f s,          best %6.3f s,          median CPU %.3f s,"
+                    " peak memory %5.1f MiB\n",
+                    "mp3splt -c", theirs.medianSeconds(), theirs.bestSeconds(), theirs.medianCpu(),
+                    theirs.peakMiB());
+        const Summary &flushed = splits.theirsFlushed;
+        std::printf("    %-13s median %6.3f s,          best %6.3f s  (mp3splt, then its tracks"
+                    " flushed to disk as ours are)\n",
+                    "", flushed.medianSeconds(), flushed.bestSeconds());
     };
     print("60-min VBR, 12 tracks", albumSplit);
     print("6-h 320k, 72 tracks", longSplit);

@@ -437,10 +437,11 @@ bool CheapMP3::writeEntries(QFile &source, QFileDevice &out, int firstEntry, int
         return fail(error, writeError(out));
 
     // Entries go out in runs, contiguous in the source and up to kCopyChunk long. The kernel
-    // copies a run from file to file, so its bytes never pass through here; a sink still
-    // reads them. Where the kernel cannot copy between the two files, the bytes go through
-    // memory and the device.
-    bool inKernel = true;
+    // copies a run from file to file, so its bytes never pass through here. Where a sink
+    // reads them anyway, or the kernel cannot copy between the two files, the bytes go
+    // through memory and the device: writing what is in memory costs less than copying it
+    // again in the kernel.
+    bool inKernel = !sink;
     qint64 outAt = out.pos();
     std::vector<char> bytes;
     bytes.reserve(static_cast<size_t>(kCopyChunk + BlockReader::DefaultBlockSize));

@@ -95,14 +95,32 @@ bool DurableFile::flush(const QString &path, QString *error)
 
 bool DurableFile::replace(const QString &from, const QString &to, QString *error)
 {
-    if (!flush(from, error))
-        return false;
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
-        return fail(error,
-                    tr("Cannot rename %1 to %2: %3")
-                        .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to),
-                             systemReason(errno)));
+    const QString reason = replaceAll({{from, to}}).constFirst();
+    return reason.isEmpty() || fail(error, reason);
+}
+
+QStringList DurableFile::replaceAll(const QList<std::pair<QString, QString>> &moves)
+{
+    QStringList errors(moves.size());
+    for (qsizetype i = 0; i < moves.size(); ++i)
+        flush(moves[i].first, &errors[i]);
+    QStringList folders;
+    for (qsizetype i = 0; i < moves.size(); ++i) {
+        if (!errors[i].isEmpty())
+            continue;
+        const auto &[from, to] = moves[i];
+        if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+            errors[i] = tr("Cannot rename %1 to %2: %3")
+                            .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to),
+                                 systemReason(errno));
+            continue;
+        }
+        const QString folder = QFileInfo(to).absolutePath();
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
     // The new name itself lives in the folder; some file systems need the folder flushed.
-    syncPath(QFileInfo(to).absolutePath(), O_RDONLY | O_DIRECTORY);
-    return true;
+    for (const QString &folder : std::as_const(folders))
+        syncPath(folder, O_RDONLY | O_DIRECTORY);
+    return errors;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QFileDevice>
+#include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <utility>
 
 // Puts a completely written file under its final name so that a crash or power cut at any
 // moment leaves either the old file or the new one: the data is flushed to disk first, then
@@ -20,4 +24,8 @@ public:
     // Flushes `from`, renames it over `to` (replacing a file there) and flushes the folder.
     // False with the system's reason on failure; `from` is then left as it was.
     static bool replace(const QString &from, const QString &to, QString *error);
+    // replace() for several files at once: every file is flushed, then each takes its name,
+    // then each folder is flushed once, so that one folder flush covers them all. One error
+    // per pair, empty where the file took its name.
+    static QStringList replaceAll(const QList<std::pair<QString, QString>> &moves);
 };

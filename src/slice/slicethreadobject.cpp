@@ -4,16 +4,23 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "mp3/cheapmp3.h"
+#include "mp3/kernelcopy.h"
 #include "slice/durablefile.h"
 #include "slice/headerrepair.h"
 #include "slice/sampleexactplan.h"
+#include "slice/streamtally.h"
+#include "slice/trackcommitter.h"
 #include "slice/trackname.h"
 #include "slice/tracktagger.h"
 #include "vbrrepair/bigendian.h"
-#include "vbrrepair/crc16.h"
 #include "vbrrepair/repairsettings.h"
 #include "vbrrepair/xingframe.h"
 
@@ -22,8 +29,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Tracks written but not yet flushed and renamed: the disk writes them while the next
-// tracks are cut.
-constexpr std::size_t kTracksInFlight = 4;
+// tracks are cut. Beyond that, the cutting waits for the disk.
+constexpr qsizetype kTracksInFlight = 8;
 
 // Shared by every slice of the process, so a track that starts where the last one ended
 // (both at 100 %) reports once.
@@ -45,30 +52,21 @@ QByteArray reservedTagSpace()
     return tag;
 }
 
-// What the repair engine will count in a track, gathered while the track is copied: the
-// size of every frame (an MPEG-2 entry holds two) and the LAME CRC of the audio. The copy
-// hands over runs of whole entries.
-struct StreamTally
+// Hands `size` bytes of an open file at `offset` to `take` through a mapping of the page
+// cache, without copying them; false when the file cannot be mapped.
+template<typename Take>
+bool readMapped(int fd, qint64 offset, qint64 size, Take &&take)
 {
-    std::vector<std::uint64_t> frameSizes;
-    std::uint16_t musicCrc = 0;
-
-    void add(const uchar *bytes, qsizetype size)
-    {
-        musicCrc = Crc16::lame(bytes, static_cast<std::size_t>(size), musicCrc);
-        qsizetype at = 0;
-        while (at < size) {
-            qsizetype frame = size - at;
-            if (frame >= 4) {
-                const int length = FrameHeader(readBigEndian32(bytes + at)).frameSize();
-                if (length > 0 && length <= frame)
-                    frame = length;
-            }
-            frameSizes.push_back(static_cast<std::uint64_t>(frame));
-            at += frame;
-        }
-    }
-};
+    static const qint64 page = ::sysconf(_SC_PAGESIZE);
+    const qint64 start = offset / page * page;
+    const auto length = static_cast<std::size_t>(offset + size - start);
+    void *mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd, start);
+    if (mapped == MAP_FAILED)
+        return false;
+    take(static_cast<const uchar *>(mapped) + (offset - start));
+    ::munmap(mapped, length);
+    return true;
+}
 
 } // namespace
 
@@ -99,6 +97,7 @@ void SliceThreadObject::start()
         m_albumXing = XingFrame::fromBytes(m_infoFrame);
     }
 
+    m_committer = std::make_unique<TrackCommitter>();
     // The source's tags are read once for the whole slice.
     m_tagger = std::make_unique<TrackTagger>(m_index ? m_index->fileName() : QString(), m_album,
                                              m_trackTotal);
@@ -109,6 +108,7 @@ void SliceThreadObject::start()
         writeTrack(track);
     }
     commitPending();
+    m_committer.reset();
 
     m_source.close();
     m_index.reset();
@@ -127,8 +127,16 @@ bool SliceThreadObject::writeTrack(const Track &track)
 {
     QString path = m_outputFolder + u'/'
         + TrackName::fileName(TrackName{track.artist, track.title, track.number});
-    if (m_keepExisting)
+    if (m_keepExisting) {
+        const QString wanted = path;
         path = TrackName::unusedPath(path);
+        // A track still on its way to its name holds that name already.
+        if (std::any_of(m_pending.begin(), m_pending.end(),
+                        [&](const auto &pending) { return pending->path == path; })) {
+            commitPending();
+            path = TrackName::unusedPath(wanted);
+        }
+    }
     auto failed = [&](const QString &reason) {
         commitPending(); // reports stay in track order
         emit trackFailed(track.number, path, reason);
@@ -164,6 +172,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
     QString error;
     QString warning;
     bool exact = false;
+    bool headerMade = false;
     if (m_sampleExact) {
         // The last track runs to the end of what the source plays.
         const int rate = m_index->sampleRate();
@@ -174,6 +183,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
             if (!copyExactTrack(*file, plan, &error))
                 return failed(error);
             exact = true;
+            headerMade = true;
             // Its LAME tag holds the track's own delay and padding.
             settings.keepEncoderDelay = true;
             settings.keepEncoderPadding = true;
@@ -181,17 +191,18 @@ bool SliceThreadObject::writeTrack(const Track &track)
             warning = tr("Cut to the frame, not to the sample. %1").arg(plan.error());
         }
     }
-    if (!exact && !copyTrack(*file, first, last, settings, &error))
+    if (!exact && !copyTrack(*file, first, last, settings, &headerMade, &error))
         return failed(error);
     // A track cut short by a stop never takes its name: its temporary file goes now.
     if (!shouldContinue())
         return false;
     const bool tagged = tagFile(file->fileName(), track);
     // A failed repair or tag leaves the track complete and playing: it is written, with a
-    // warning. A source of one bitrate gives tracks of one bitrate, which the engine would
-    // read through only to leave alone.
+    // warning. A source of one bitrate gives tracks of one bitrate, and a header made from
+    // the copy is what the engine would make: it would read the track through only to leave
+    // it alone.
     QString repairError;
-    if (m_index->bitrateVaries()
+    if (m_index->bitrateVaries() && !headerMade
         && !HeaderRepair(*this).run(file->fileName(), path + u".XXXXXX"_s, settings,
                                     &repairError)) {
         if (repairError.isEmpty())
@@ -207,37 +218,34 @@ bool SliceThreadObject::writeTrack(const Track &track)
     if (finished.open(QIODevice::ReadOnly))
         DurableFile::startFlush(finished);
 
-    // Earlier tracks have had this track's work to reach the disk; the oldest now takes its
-    // name, and this one waits its turn.
+    // The track takes its name on the committer's thread while the next ones are cut.
+    m_committer->add(file->fileName(), path);
     m_pending.push_back(
         std::make_unique<PendingTrack>(PendingTrack{std::move(file), path, track.number, warning}));
-    if (m_pending.size() > kTracksInFlight)
-        commitOldest();
+    reportCommitted(kTracksInFlight);
     return warning.isEmpty();
 }
 
-void SliceThreadObject::commitPending()
+void SliceThreadObject::reportCommitted(qsizetype uncommitted)
 {
-    while (!m_pending.empty())
-        commitOldest();
-}
-
-void SliceThreadObject::commitOldest()
-{
-    const std::unique_ptr<PendingTrack> track = std::move(m_pending.front());
-    m_pending.pop_front();
-    QString error;
-    if (!DurableFile::replace(track->file->fileName(), track->path, &error)) {
-        emit trackFailed(track->number, track->path, error);
+    if (!m_committer)
         return;
+    for (const QString &error : m_committer->take(uncommitted)) {
+        const std::unique_ptr<PendingTrack> track = std::move(m_pending.front());
+        m_pending.pop_front();
+        if (!error.isEmpty()) {
+            emit trackFailed(track->number, track->path, error);
+            continue;
+        }
+        track->file->setAutoRemove(false);
+        emit trackWritten(track->number, track->path, track->warning);
     }
-    track->file->setAutoRemove(false);
-    emit trackWritten(track->number, track->path, track->warning);
 }
 
 bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
-                                  QString *error)
+                                  bool *headerMade, QString *error)
 {
+    *headerMade = false;
     static const QByteArray tagSpace = reservedTagSpace();
     // A track of varying bitrate gets its Xing frame while it is written: a placeholder
     // before the audio, filled in from what the copy saw. The repair engine then finds it
@@ -273,6 +281,7 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const Repair
                          .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
             return false;
         }
+        *headerMade = size > 0;
     }
     file.close();
     if (file.error() != QFileDevice::NoError) {
@@ -297,27 +306,65 @@ bool SliceThreadObject::copyExactTrack(QFile &file, SampleExactPlan &plan, QStri
     tally.add(lead, plan.lead().size());
     if (file.write(tagSpace + QByteArray(plan.headerSize(), '\0') + plan.lead()) < 0)
         return cannotWrite();
+    if (!file.flush())
+        return cannotWrite();
     qint64 total = 0;
     for (const SampleExactPlan::Run &run : plan.runs())
         total += run.size;
+    const auto cannotRead = [&] {
+        *error = tr("Cannot read %1: %2")
+                     .arg(QDir::toNativeSeparators(m_source.fileName()), m_source.errorString());
+        return false;
+    };
+    // Runs go from file to file in the kernel, a piece at a time; the tally reads each piece
+    // as written, through a mapping of the page cache, so the bytes are copied once. The
+    // mapping is of our own private temporary file, which nobody else shortens. Where the
+    // kernel cannot copy between the two files, or map, the bytes go through one buffer.
+    constexpr qint64 kPiece = 1 << 20;
+    std::vector<char> bytes;
+    bool inKernel = true;
+    qint64 outAt = file.pos();
     qint64 done = 0;
     for (const SampleExactPlan::Run &run : plan.runs()) {
-        if (!shouldContinue())
-            return true;
-        QByteArray bytes;
-        if (m_source.seek(run.offset))
-            bytes = m_source.read(run.size);
-        if (bytes.size() != run.size) {
-            *error =
-                tr("Cannot read %1: %2")
-                    .arg(QDir::toNativeSeparators(m_source.fileName()), m_source.errorString());
-            return false;
+        for (qint64 at = 0; at < run.size;) {
+            if (!shouldContinue())
+                return true;
+            const qint64 piece = std::min(run.size - at, kPiece);
+            const qint64 copied = inKernel
+                ? KernelCopy::copy(m_source.handle(), run.offset + at, file.handle(), outAt, piece)
+                : 0;
+            if (copied < 0) {
+                *error =
+                    tr("Cannot write %1: %2")
+                        .arg(QDir::toNativeSeparators(file.fileName()), qt_error_string(errno));
+                return false;
+            }
+            const qint64 rest = piece - copied;
+            bytes.resize(static_cast<std::size_t>(rest > 0 ? piece : 0));
+            if (rest > 0) {
+                inKernel = false;
+                if (!m_source.seek(run.offset + at + copied)
+                    || m_source.read(bytes.data() + copied, rest) != rest)
+                    return cannotRead();
+                if (!file.seek(outAt + copied) || file.write(bytes.data() + copied, rest) != rest
+                    || !file.flush())
+                    return cannotWrite();
+            }
+            const auto take = [&](const uchar *written) {
+                tally.addPiece(written, piece, run.size - at);
+            };
+            if (copied == 0 || !readMapped(file.handle(), outAt, piece, take)) {
+                bytes.resize(static_cast<std::size_t>(piece));
+                if (copied > 0 && (!file.seek(outAt) || file.read(bytes.data(), copied) != copied))
+                    return cannotWrite();
+                tally.addPiece(reinterpret_cast<const uchar *>(bytes.data()), piece, run.size - at);
+            }
+            at += piece;
+            outAt += piece;
+            done += piece;
+            writed(
+                static_cast<float>(100.0 * static_cast<double>(done) / static_cast<double>(total)));
         }
-        tally.add(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size());
-        if (file.write(bytes) != bytes.size())
-            return cannotWrite();
-        done += run.size;
-        writed(static_cast<float>(100.0 * static_cast<double>(done) / static_cast<double>(total)));
     }
     const std::vector<unsigned char> header = plan.headerFrame(tally.frameSizes, tally.musicCrc);
     const auto size = static_cast<qint64>(header.size());

@@ -18,6 +18,7 @@
 class QTemporaryFile;
 class RepairSettings;
 class SampleExactPlan;
+class TrackCommitter;
 class TrackTagger;
 class XingFrame;
 
@@ -25,11 +26,13 @@ Q_DECLARE_INTERFACE(FeedBackInterface, "FeedBackInterface")
 Q_DECLARE_INTERFACE(IWritedListener, "IWritedListener")
 
 // Writes each given track of an indexed MP3 into its own file on the slice thread: copy the
-// track's entries, tag it (TrackTagger), then rebuild its VBR header. Tracks, album and
-// track total are set while the thread is idle and cleared at the end of the run. A track that
-// cannot be written is reported through trackFailed() and the job goes on with the next one;
-// a track written whose header or tags could not be made is reported by trackWritten() with
-// a warning. The job holds its own reference to the index until it ends.
+// track's entries with a VBR header made from the copy (the repair engine rebuilds one where
+// it cannot be), tag it (TrackTagger), and hand it to a TrackCommitter, which gives it its
+// name while the next tracks are cut. Tracks, album and track total are set while the thread
+// is idle and cleared at the end of the run. A track that cannot be written is reported
+// through trackFailed() and the job goes on with the next one; a track written whose header
+// or tags could not be made is reported by trackWritten() with a warning. The job holds its
+// own reference to the index until it ends.
 class SliceThreadObject final : public IThreadObject,
                                 public FeedBackInterface,
                                 public IWritedListener
@@ -94,13 +97,16 @@ private:
     };
 
     bool writeTrack(const Track &track);
-    // Flushes the pending tracks to disk, renames and reports them, oldest first.
-    void commitPending();
-    void commitOldest();
+    // Reports the pending tracks that have taken their names, oldest first, after waiting
+    // until at most `uncommitted` are left.
+    void reportCommitted(qsizetype uncommitted);
+    // Waits for every pending track and reports it.
+    void commitPending() { reportCommitted(0); }
     // Copies entries [first, last) into the open file and closes it; false with a reason on
-    // failure, true also when stopped.
+    // failure, true also when stopped. headerMade tells whether the track got a VBR header
+    // filled from the copy.
     bool copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
-                   QString *error);
+                   bool *headerMade, QString *error);
     // The new Xing frame of a track of varying bitrate, sized but not yet filled; nullptr for
     // a track of one bitrate. The album's LAME data goes along; encoder delay and padding
     // stay only on the tracks that begin or end the album's audio.
@@ -121,5 +127,6 @@ private:
     std::vector<unsigned char> m_infoFrame;
     std::unique_ptr<XingFrame> m_albumXing;
     std::deque<std::unique_ptr<PendingTrack>> m_pending;
+    std::unique_ptr<TrackCommitter> m_committer;
     QFile m_source;
 };

@@ -57,6 +57,7 @@ private slots:
     void entryAtRoundsToNearestEntry();
     void constantBitrateNeighboursShareTheirBoundaryEntry();
     void tracksAreNamedAndTagged();
+    void keptTracksOfOneNameAreAllWritten();
     void variableBitrateTracksGetTheirOwnXingFrame();
     void stopDuringSecondTrackKeepsOnlyTheFirst();
     void unwritableTracksAreReportedAndNothingIsWritten_data();
@@ -143,6 +144,24 @@ void tst_SliceThreadObject::tracksAreNamedAndTagged()
     QCOMPARE(second.artist, u"AC/DC"_s);
     QCOMPARE(second.title, u"Títle ü"_s);
     QVERIFY(QFile::exists(m_dir->filePath(u"track04.mp3"_s)));
+}
+
+void tst_SliceThreadObject::keptTracksOfOneNameAreAllWritten()
+{
+    // Several tracks are on their way to their names at once; none may take another's.
+    const QString path = m_dir->filePath(u"album.mp3"_s);
+    SliceRun run;
+    QVERIFY(run.open(path, cbrStream(300)));
+    QSignalSpy written(&run.object, &SliceThreadObject::trackWritten);
+    run.object.setKeepExisting(true);
+    run.begin(m_dir->path(),
+              {Track{u"T"_s, u"A"_s, 1, 0, 2000}, Track{u"T"_s, u"A"_s, 1, 2000, 4000},
+               Track{u"T"_s, u"A"_s, 1, 4000, 6000}});
+    QVERIFY(run.waitForEnd());
+    QCOMPARE(written.count(), 3);
+    for (const QString &name :
+         {u"01 - A - T.mp3"_s, u"01 - A - T (2).mp3"_s, u"01 - A - T (3).mp3"_s})
+        QVERIFY2(QFile::exists(m_dir->filePath(name)), qPrintable(name));
 }
 
 void tst_SliceThreadObject::variableBitrateTracksGetTheirOwnXingFrame()
@@ -261,8 +280,10 @@ void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<int>("limit");
     QTest::addColumn<bool>("trackKept");
+    QTest::addColumn<bool>("sampleExact");
     // 300 frames of 417/418 bytes after the 1034-byte tag: about 126 KB.
-    QTest::newRow("during the copy") << cbrStream(300) << 60000 << false;
+    QTest::newRow("during the copy") << cbrStream(300) << 60000 << false << false;
+    QTest::newRow("during a sample-exact copy") << cbrStream(300) << 60000 << false << true;
     // One bitrate but the last frame: the job writes no Xing frame, the engine rebuilds the
     // track, and its rewrite (a Xing frame longer) hits the limit.
     Mp3StreamBuilder oneOff;
@@ -272,7 +293,7 @@ void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten
     oneOff.appendFrames(high, 1, 100);
     // The reserved ID3v2 tag, the frames, and the ID3v1 tag TagLib appends.
     const int asWritten = 1034 + int(oneOff.bytes().size()) + 128;
-    QTest::newRow("during the repair") << oneOff.bytes() << asWritten + 100 << true;
+    QTest::newRow("during the repair") << oneOff.bytes() << asWritten + 100 << true << false;
 }
 
 void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten()
@@ -280,6 +301,7 @@ void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten
     QFETCH(QByteArray, source);
     QFETCH(int, limit);
     QFETCH(bool, trackKept);
+    QFETCH(bool, sampleExact);
     const QString path = m_dir->filePath(u"album.mp3"_s);
     const QString out = m_dir->filePath(u"out"_s);
     QVERIFY(QDir().mkpath(out));
@@ -298,6 +320,7 @@ void tst_SliceThreadObject::fullDiskIsReportedAndNeverCallsATrackOnDiskUnwritten
         job.setIndex(index);
         job.setOutputFolder(out);
         job.setTracks({Track{u"t"_s, u"a"_s, 1, 0, 100000}});
+        job.setSampleExact(sampleExact);
         int failed = 0;
         int written = 0;
         bool named = false;

@@ -39,7 +39,8 @@ private slots:
     void lameCrcMatchesBitwiseDefinitionForEveryLength()
     {
         QRandomGenerator random(1152);
-        for (int length : {0, 1, 7, 8, 9, 15, 16, 17, 63, 64, 65, 1000, 4095, 4096, 4099, 65543}) {
+        for (int length : {0,  1,  7,   8,   9,   15,   16,   17,   63,   64,    65,
+                           79, 80, 127, 128, 129, 1000, 4095, 4096, 4099, 65543, 1048591}) {
             QByteArray bytes(length, Qt::Uninitialized);
             for (char &c : bytes)
                 c = char(random.bounded(256));
