@@ -1,27 +1,20 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 
-#include <memory>
-
 #include "freedb/cd.h"
+#include "freedb/freedbsearchthreadobject.h"
 #include "freedb/server.h"
+#include "lookupjob.h"
 #include "tracks/album.h"
 #include "tracks/track.h"
 
-class FreedbSearchThreadObject;
-class Thread;
-
 // The freedb commands of mavlor-cli, run on the same thread object as the window's panel and
 // waited for in a local event loop. Ctrl-C stops a command within a quarter of a second.
-class FreedbJob final : public QObject
+class FreedbJob final : public LookupJob<FreedbSearchThreadObject>
 {
-    Q_OBJECT
-
 public:
     explicit FreedbJob(const Freedb::Server &server, QObject *parent = nullptr);
-    ~FreedbJob() override;
 
     // "freedb search TEXT": prints "N  GENRE/DISCID  TITLE" per disc. Returns 0 with at least
     // one disc, 1 with none, 2 (reason on standard error) without a usable answer, 130 when
@@ -35,14 +28,7 @@ public:
     static bool parseDiscName(const QString &text, Freedb::CD *disc);
 
 private:
-    // Runs the request stored in the thread object; false when interrupted.
-    bool run();
-
-    std::unique_ptr<FreedbSearchThreadObject> m_object;
-    std::unique_ptr<Thread> m_thread;
     Freedb::CDContainer m_discs;
     TrackContainer m_tracks;
     Album m_album;
-    QString m_error;
-    bool m_answered = false;
 };

@@ -1,27 +1,20 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 
-#include <memory>
-
+#include "lookupjob.h"
+#include "musicbrainz/musicbrainzthreadobject.h"
 #include "musicbrainz/release.h"
 #include "musicbrainz/releasesummary.h"
 #include "musicbrainz/server.h"
 #include "tracks/track.h"
 
-class MusicBrainzThreadObject;
-class Thread;
-
 // The MusicBrainz commands of mavlor-cli, run on the same thread object as the window's panel
 // and waited for in a local event loop. Ctrl-C stops a command at once.
-class MusicBrainzJob final : public QObject
+class MusicBrainzJob final : public LookupJob<MusicBrainzThreadObject>
 {
-    Q_OBJECT
-
 public:
     explicit MusicBrainzJob(const MusicBrainz::Server &server, QObject *parent = nullptr);
-    ~MusicBrainzJob() override;
 
     // "musicbrainz search TEXT": prints "N  MBID  ARTIST - TITLE (DATE, T tracks)" per release.
     // Returns 0 with at least one release, 1 with none, 2 (one line on standard error) without
@@ -32,13 +25,6 @@ public:
     bool readTracks(const QString &releaseId, TrackContainer *tracks, Album *album, QString *error);
 
 private:
-    // Runs the request stored in the thread object; false when interrupted.
-    bool run();
-
-    std::unique_ptr<MusicBrainzThreadObject> m_object;
-    std::unique_ptr<Thread> m_thread;
     MusicBrainz::ReleaseList m_releases;
     MusicBrainz::Release m_release;
-    QString m_error;
-    bool m_answered = false;
 };
