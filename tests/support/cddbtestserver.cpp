@@ -3,28 +3,15 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
-
-bool bindLoopback(int fd, quint16 *port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-        return false;
-    *port = ntohs(address.sin_port);
-    return true;
-}
 
 QByteArray percentDecoded(const QByteArray &text)
 {
@@ -42,19 +29,9 @@ const QList<QByteArray> headers = {
 
 } // namespace
 
-CddbTestServer::CddbTestServer() = default;
-
 CddbTestServer::~CddbTestServer()
 {
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    for (int fd : std::as_const(m_heldClients))
-        ::close(fd);
-    if (m_listener >= 0)
-        ::close(m_listener);
-    if (m_refusing >= 0)
-        ::close(m_refusing);
+    stop();
     if (m_blackholeFiller >= 0)
         ::close(m_blackholeFiller);
     if (m_blackhole >= 0)
@@ -72,7 +49,7 @@ bool CddbTestServer::startBlackhole(QString *error)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1);
-    address.sin_port = htons(m_port);
+    address.sin_port = htons(port());
     m_blackhole = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     m_blackholeFiller = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     // A backlog of 0 holds one connection that is never accepted; later ones get no answer.
@@ -86,20 +63,6 @@ bool CddbTestServer::startBlackhole(QString *error)
             *error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    return true;
-}
-
-bool CddbTestServer::start(QString *error)
-{
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    m_refusing = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_listener < 0 || m_refusing < 0 || !bindLoopback(m_listener, &m_port)
-        || !bindLoopback(m_refusing, &m_refusingPort) || ::listen(m_listener, 8) != 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    m_thread = std::thread([this] { serve(); });
     return true;
 }
 
@@ -145,44 +108,17 @@ QList<QByteArray> CddbTestServer::entryLines(const QList<int> &offsets, int disc
     return lines;
 }
 
-void CddbTestServer::serve()
-{
-    while (!m_stop) {
-        pollfd entry{m_listener, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0)
-            continue;
-        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0)
-            handle(client);
-    }
-}
-
 void CddbTestServer::handle(int client)
 {
-    QByteArray request;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!request.contains("\r\n\r\n") && request.size() < 8192 && !m_stop
-           && std::chrono::steady_clock::now() < giveUp) {
-        pollfd entry{client, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0)
-            continue;
-        char buffer[1024];
-        const ssize_t count = ::recv(client, buffer, sizeof buffer, 0);
-        if (count <= 0)
-            break;
-        request.append(buffer, count);
-    }
+    const QByteArray request = readRequest(client, 8192);
     Mode mode;
     {
         std::lock_guard lock(m_mutex);
         m_requests.append(request);
         mode = m_mode;
     }
-    if (mode == Mode::Silent) {
-        std::lock_guard lock(m_mutex);
-        m_heldClients.append(client);
-        return;
-    }
+    if (mode == Mode::Silent)
+        return hold(client);
     bool endless = false;
     QByteArray answer = answerFor(request, &endless);
     std::chrono::microseconds dripInterval;
@@ -193,32 +129,16 @@ void CddbTestServer::handle(int client)
     if (mode == Mode::LfOnly)
         answer.replace("\r\n", "\n");
 
-    // A short send time-out keeps the server responsive to its own stop.
-    const timeval sendTimeout{0, 100 * 1000};
-    ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-    auto sendAll = [&](const char *data, qsizetype size) {
-        while (size > 0 && !m_stop) {
-            const ssize_t count = ::send(client, data, size_t(size), MSG_NOSIGNAL);
-            if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-                continue;
-            if (count <= 0)
-                return false;
-            data += count;
-            size -= count;
-        }
-        return !m_stop;
-    };
     if (mode == Mode::Drip) {
         const int one = 1;
         ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        for (qsizetype i = 0; i < answer.size() && sendAll(answer.constData() + i, 1); ++i)
+        for (qsizetype i = 0; i < answer.size() && sendAll(client, answer.constData() + i, 1); ++i)
             std::this_thread::sleep_for(dripInterval);
-    } else if (sendAll(answer.constData(), answer.size()) && endless) {
+    } else if (sendAll(client, answer.constData(), answer.size()) && endless) {
         const QByteArray filler =
             QByteArray("misc 00000000 Filler / Without End\r\n").repeated(256);
-        while (sendAll(filler.constData(), filler.size())) { }
+        while (sendAll(client, filler.constData(), filler.size())) { }
     }
-    ::close(client);
 }
 
 QByteArray CddbTestServer::answerFor(const QByteArray &request, bool *endless)

@@ -4,16 +4,16 @@
 #include <QList>
 #include <QString>
 
-#include <atomic>
 #include <chrono>
 #include <mutex>
-#include <thread>
+
+#include "loopbackserver.h"
 
 // A small freedb server on 127.0.0.1 (ephemeral port) for tests, on its own thread. It
 // answers "cddb album" (discs whose title contains the words) and "cddb read" the way freedb
 // servers lay answers out: HTTP status line, header lines, blank line, CDDB status line,
 // body, ".". Misbehaving modes stand for the servers and networks a client meets.
-class CddbTestServer
+class CddbTestServer final : public LoopbackServer
 {
 public:
     enum class Mode {
@@ -33,16 +33,7 @@ public:
         QList<QByteArray> entry; // the xmcd lines of the entry, without status and "."
     };
 
-    CddbTestServer();
-    ~CddbTestServer();
-    CddbTestServer(const CddbTestServer &) = delete;
-    CddbTestServer &operator=(const CddbTestServer &) = delete;
-
-    // Listens and starts serving; false with a reason when the socket cannot be set up.
-    bool start(QString *error = nullptr);
-    quint16 port() const { return m_port; }
-    // A port on 127.0.0.1 that is bound but not listening: connecting to it is refused.
-    quint16 refusingPort() const { return m_refusingPort; }
+    ~CddbTestServer() override;
 
     void setMode(Mode mode);
     // The pause between two dripped bytes.
@@ -58,22 +49,14 @@ public:
                                         const QByteArray &dtitle, const QList<QByteArray> &titles);
 
 private:
-    void serve();
-    void handle(int client);
+    void handle(int client) override;
     QByteArray answerFor(const QByteArray &request, bool *endless);
 
-    int m_listener = -1;
-    int m_refusing = -1;
     int m_blackhole = -1;
     int m_blackholeFiller = -1;
     std::chrono::microseconds m_dripInterval{300};
-    quint16 m_port = 0;
-    quint16 m_refusingPort = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
     mutable std::mutex m_mutex;
     Mode m_mode = Mode::Normal;
     QList<Disc> m_discs;
     QList<QByteArray> m_requests;
-    QList<int> m_heldClients;
 };

@@ -5,15 +5,7 @@
 #include <QJsonObject>
 #include <QUrlQuery>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,19 +15,6 @@ qint64 nowMs()
 {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-bool bindLoopback(int fd, quint16 *port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-        || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-        return false;
-    *port = ntohs(address.sin_port);
-    return true;
 }
 
 QJsonArray credit(const QList<MusicBrainzTestServer::Credit> &credits)
@@ -116,38 +95,14 @@ QByteArray httpAnswer(int status, const QByteArray &reason, const QByteArray &bo
 
 } // namespace
 
-MusicBrainzTestServer::MusicBrainzTestServer() = default;
-
 MusicBrainzTestServer::~MusicBrainzTestServer()
 {
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    for (int fd : std::as_const(m_heldClients))
-        ::close(fd);
-    if (m_listener >= 0)
-        ::close(m_listener);
-    if (m_refusing >= 0)
-        ::close(m_refusing);
-}
-
-bool MusicBrainzTestServer::start(QString *error)
-{
-    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    m_refusing = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_listener < 0 || m_refusing < 0 || !bindLoopback(m_listener, &m_port)
-        || !bindLoopback(m_refusing, &m_refusingPort) || ::listen(m_listener, 8) != 0) {
-        if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    m_thread = std::thread([this] { serve(); });
-    return true;
+    stop();
 }
 
 QString MusicBrainzTestServer::url() const
 {
-    return u"http://127.0.0.1:%1"_s.arg(m_port);
+    return u"http://127.0.0.1:%1"_s.arg(port());
 }
 
 void MusicBrainzTestServer::setMode(Mode mode, int busyAnswers)
@@ -169,32 +124,9 @@ QList<MusicBrainzTestServer::Request> MusicBrainzTestServer::requests() const
     return m_requests;
 }
 
-void MusicBrainzTestServer::serve()
-{
-    while (!m_stop) {
-        pollfd entry{m_listener, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0)
-            continue;
-        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client >= 0)
-            handle(client);
-    }
-}
-
 void MusicBrainzTestServer::handle(int client)
 {
-    QByteArray request;
-    const qint64 giveUp = nowMs() + 5000;
-    while (!request.contains("\r\n\r\n") && request.size() < 16384 && !m_stop && nowMs() < giveUp) {
-        pollfd entry{client, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0)
-            continue;
-        char buffer[1024];
-        const ssize_t count = ::recv(client, buffer, sizeof buffer, 0);
-        if (count <= 0)
-            break;
-        request.append(buffer, count);
-    }
+    const QByteArray request = readRequest(client, 16384);
     Request seen;
     seen.atMs = nowMs();
     const QList<QByteArray> lines = request.split('\n');
@@ -209,34 +141,14 @@ void MusicBrainzTestServer::handle(int client)
         m_requests.append(seen);
         mode = m_mode;
     }
-    if (mode == Mode::Silent) {
-        std::lock_guard lock(m_mutex);
-        m_heldClients.append(client);
-        return;
-    }
+    if (mode == Mode::Silent)
+        return hold(client);
     bool endless = false;
     const QByteArray answer = answerFor(seen.target, &endless);
-
-    // A short send time-out keeps the server responsive to its own stop.
-    const timeval sendTimeout{0, 100 * 1000};
-    ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
-    auto sendAll = [&](const char *data, qsizetype size) {
-        while (size > 0 && !m_stop) {
-            const ssize_t count = ::send(client, data, size_t(size), MSG_NOSIGNAL);
-            if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-                continue;
-            if (count <= 0)
-                return false;
-            data += count;
-            size -= count;
-        }
-        return !m_stop;
-    };
-    if (sendAll(answer.constData(), answer.size()) && endless) {
+    if (sendAll(client, answer.constData(), answer.size()) && endless) {
         const QByteArray filler = QByteArray("{\"id\": \"x\"},").repeated(1024);
-        while (sendAll(filler.constData(), filler.size())) { }
+        while (sendAll(client, filler.constData(), filler.size())) { }
     }
-    ::close(client);
 }
 
 QByteArray MusicBrainzTestServer::answerFor(const QByteArray &target, bool *endless)

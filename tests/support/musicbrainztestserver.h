@@ -4,15 +4,15 @@
 #include <QList>
 #include <QString>
 
-#include <atomic>
 #include <mutex>
-#include <thread>
+
+#include "loopbackserver.h"
 
 // A small MusicBrainz ws/2 server on 127.0.0.1 (ephemeral port) for tests, on its own thread.
 // It answers release searches and release lookups with JSON laid out as the real service's
 // (artist credits with join phrases, media with tracks and recordings), one request per
 // connection. Misbehaving modes stand for the servers and networks a client meets.
-class MusicBrainzTestServer
+class MusicBrainzTestServer final : public LoopbackServer
 {
 public:
     enum class Mode {
@@ -55,37 +55,22 @@ public:
         qint64 atMs = 0; // arrival, on the steady clock
     };
 
-    MusicBrainzTestServer();
-    ~MusicBrainzTestServer();
-    MusicBrainzTestServer(const MusicBrainzTestServer &) = delete;
-    MusicBrainzTestServer &operator=(const MusicBrainzTestServer &) = delete;
+    ~MusicBrainzTestServer() override;
 
-    bool start(QString *error = nullptr);
-    quint16 port() const { return m_port; }
     // "http://127.0.0.1:PORT"
     QString url() const;
-    // A port on 127.0.0.1 that is bound but not listening: connecting to it is refused.
-    quint16 refusingPort() const { return m_refusingPort; }
 
     void setMode(Mode mode, int busyAnswers = 0);
     void addRelease(const Release &release);
     QList<Request> requests() const;
 
 private:
-    void serve();
-    void handle(int client);
+    void handle(int client) override;
     QByteArray answerFor(const QByteArray &target, bool *endless);
 
-    int m_listener = -1;
-    int m_refusing = -1;
-    quint16 m_port = 0;
-    quint16 m_refusingPort = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
     mutable std::mutex m_mutex;
     Mode m_mode = Mode::Normal;
     int m_busyAnswers = 0;
     QList<Release> m_releases;
     QList<Request> m_requests;
-    QList<int> m_heldClients;
 };
