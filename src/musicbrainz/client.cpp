@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -117,17 +116,6 @@ bool Client::readRelease(const QString &id, Release *release)
     return true;
 }
 
-bool Client::waitSeconds(int seconds)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (m_continueListener && !m_continueListener->shouldContinue())
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(stopPollMs));
-    }
-    return true;
-}
-
 bool Client::get(const QUrl &url, QByteArray *body)
 {
     m_failure = Failure::None;
@@ -145,7 +133,9 @@ bool Client::get(const QUrl &url, QByteArray *body)
             return false;
         if (attempt == maxRetries || retryAfter > maxRetryAfterSeconds)
             return false;
-        if (!waitSeconds(retryAfter))
+        if (!RequestGate::waitUntil(std::chrono::steady_clock::now()
+                                        + std::chrono::seconds(retryAfter),
+                                    m_continueListener))
             return fail(Failure::Stopped, u"stopped"_s);
     }
 }

@@ -70,7 +70,6 @@ private:
     bool get(const QUrl &url, QByteArray *body);
     // One GET; *retryAfter is set (seconds) when the server answered 503.
     bool getOnce(const QUrl &url, QByteArray *body, int *retryAfter);
-    bool waitSeconds(int seconds);
     bool fail(Failure failure, const QString &reason);
 
     Server m_server;

@@ -26,10 +26,17 @@ bool RequestGate::waitTurn(IContinueListener *listener)
             : std::max(now, lastSlot + std::chrono::milliseconds(intervalMs));
         lastSlot = slot;
     }
+    return waitUntil(slot, listener);
+}
+
+bool RequestGate::waitUntil(std::chrono::steady_clock::time_point until,
+                            IContinueListener *listener)
+{
+    using Clock = std::chrono::steady_clock;
     for (;;) {
         if (listener && !listener->shouldContinue())
             return false;
-        const auto left = slot - Clock::now();
+        const auto left = until - Clock::now();
         if (left <= Clock::duration::zero())
             return true;
         std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(20)));

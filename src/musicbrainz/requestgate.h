@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 class IContinueListener;
 
 namespace MusicBrainz {
@@ -14,6 +16,8 @@ public:
 
     // Waits for this caller's slot; false when the listener said stop first.
     static bool waitTurn(IContinueListener *listener);
+    // Waits until the time in short slices; false when the listener said stop first.
+    static bool waitUntil(std::chrono::steady_clock::time_point until, IContinueListener *listener);
 };
 
 } // namespace MusicBrainz
