@@ -161,6 +161,8 @@ bool Client::getOnce(const QUrl &url, QByteArray *body, int *retryAfter)
     QTimer overall;
     overall.setSingleShot(true);
     QTimer stopPoll;
+    const QString tooLarge =
+        u"the answer is larger than %1 MiB"_s.arg(maxAnswerBytes / (1024 * 1024));
     auto abortWith = [&](Failure failure, const QString &reason) {
         if (ownFailure == Failure::None) {
             ownFailure = failure;
@@ -171,8 +173,7 @@ bool Client::getOnce(const QUrl &url, QByteArray *body, int *retryAfter)
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
         idle.start(m_idleLimitMs);
         if (received.size() + reply->bytesAvailable() > maxAnswerBytes) {
-            abortWith(Failure::TooLarge,
-                      u"the answer is larger than %1 MiB"_s.arg(maxAnswerBytes / (1024 * 1024)));
+            abortWith(Failure::TooLarge, tooLarge);
             return;
         }
         received += reply->readAll();
@@ -180,8 +181,7 @@ bool Client::getOnce(const QUrl &url, QByteArray *body, int *retryAfter)
     QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
         const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
         if (announced > maxAnswerBytes)
-            abortWith(Failure::TooLarge,
-                      u"the answer is larger than %1 MiB"_s.arg(maxAnswerBytes / (1024 * 1024)));
+            abortWith(Failure::TooLarge, tooLarge);
     });
     QObject::connect(reply.get(), &QNetworkReply::uploadProgress, &loop,
                      [&] { idle.start(m_idleLimitMs); });
@@ -206,13 +206,15 @@ bool Client::getOnce(const QUrl &url, QByteArray *body, int *retryAfter)
     if (!reply->isFinished())
         loop.exec();
     if (ownFailure == Failure::None && reply->bytesAvailable() > 0) {
-        if (received.size() + reply->bytesAvailable() > maxAnswerBytes)
+        if (received.size() + reply->bytesAvailable() > maxAnswerBytes) {
             ownFailure = Failure::TooLarge;
-        else
+            ownReason = u"the answer is too large"_s;
+        } else {
             received += reply->readAll();
+        }
     }
     if (ownFailure != Failure::None)
-        return fail(ownFailure, ownReason.isEmpty() ? u"the answer is too large"_s : ownReason);
+        return fail(ownFailure, ownReason);
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 503) {
