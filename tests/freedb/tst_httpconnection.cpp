@@ -3,28 +3,12 @@
 
 #include "cddbtestserver.h"
 #include "freedb/httpconnection.h"
-#include "threads/icontinuelistener.h"
+#include "stopafter.h"
 
 using namespace Qt::StringLiterals;
 using Failure = HttpConnection::Failure;
 
 namespace {
-
-// Says stop once the given time has passed since construction.
-class StopAfter final : public IContinueListener
-{
-public:
-    explicit StopAfter(int milliseconds)
-        : m_milliseconds(milliseconds)
-    {
-        m_clock.start();
-    }
-    bool shouldContinue() override { return m_clock.elapsed() < m_milliseconds; }
-
-private:
-    QElapsedTimer m_clock;
-    int m_milliseconds;
-};
 
 const QByteArray searchHead =
     "GET /~cddb/cddb.cgi?cmd=cddb+album+tango&hello=nouser+mavlor&proto=5";

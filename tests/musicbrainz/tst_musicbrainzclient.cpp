@@ -5,28 +5,13 @@
 #include "musicbrainz/client.h"
 #include "musicbrainz/requestgate.h"
 #include "musicbrainztestserver.h"
-#include "threads/icontinuelistener.h"
+#include "stopafter.h"
 
 using namespace Qt::StringLiterals;
 using Failure = MusicBrainz::Client::Failure;
 using TestServer = MusicBrainzTestServer;
 
 namespace {
-
-class StopAfter final : public IContinueListener
-{
-public:
-    explicit StopAfter(int ms)
-        : m_ms(ms)
-    {
-        m_clock.start();
-    }
-    bool shouldContinue() override { return m_clock.elapsed() < m_ms; }
-
-private:
-    QElapsedTimer m_clock;
-    int m_ms;
-};
 
 const QString tangoId = u"0d0f6d8c-6b0a-4a57-9e45-0f5a3a1d2c11"_s;
 const QString doubleId = u"f3b0c6a2-1d2e-4c5b-8a9f-2b7c6d5e4f30"_s;
