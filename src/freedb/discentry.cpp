@@ -1,7 +1,6 @@
 #include "freedb/discentry.h"
 
 #include <limits>
-#include <tuple>
 
 namespace Freedb {
 
@@ -130,10 +129,10 @@ bool DiscEntry::parse()
             return fail();
         Track &track = m_tracks[k];
         const QString title = QString::fromLatin1(m_lines.at(i).sliced(titleEquals + 1));
+        track.artist = artist;
+        track.title = title;
         if (title.contains(u" / "))
             splitCredit(title, &track.artist, &track.title);
-        else
-            std::tie(track.artist, track.title) = std::tie(artist, title);
         track.number = int(k + 1);
     }
 
