@@ -17,8 +17,9 @@ constexpr QStringView performerKeyword = u"PERFORMER";
 constexpr QStringView indexKeyword = u"INDEX";
 constexpr QStringView remarkKeyword = u"REM ";
 
-// The value between the first double quote at or after `from` and the last one of the line. Without an
-// opening quote the whole line up to its first quote is taken, so an unquoted title survives.
+// The value between the first double quote at or after `from` and the last one of the line.
+// Without an opening quote the whole line up to its first quote is taken, so an unquoted title
+// survives.
 QString quotedValue(QStringView line, qsizetype from)
 {
     const qsizetype open = line.indexOf(u'"', from);

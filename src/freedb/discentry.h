@@ -12,8 +12,8 @@ namespace Freedb {
 // last end at the disc length, titles from the TTITLE lines in line order. DTITLE
 // "Artist / Album" gives the album and every track's artist; without " / " it is both. A
 // TTITLE "Artist / Title" (a compilation) gives that track its own artist. DYEAR and DGENRE
-// go to the album. An entry that lacks a marker, a number or an '=' where one is needed, or whose times
-// do not fit, yields no tracks.
+// go to the album. An entry that lacks a marker, a number or an '=' where one is needed, or
+// whose times do not fit, yields no tracks.
 class DiscEntry final
 {
 public:
