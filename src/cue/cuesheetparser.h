@@ -39,8 +39,6 @@ public:
     void parseText(const QString &text);
 
     const QList<CueRawTrack> &entries() const { return m_entries; }
-    const QString &sheetTitle() const { return m_album.album; }
-    const QString &sheetPerformer() const { return m_album.albumArtist; }
     // The sheet's top-level TITLE, PERFORMER and REM DATE, GENRE, DISCID, COMMENT, DISCNUMBER
     // and TOTALDISCS.
     const Album &album() const { return m_album; }

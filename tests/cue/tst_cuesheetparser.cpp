@@ -251,15 +251,15 @@ void tst_CueSheetParser::headerTitleAndPerformerAreNotTracks()
     CueSheetParser parser;
     parser.parseData("TITLE \"TRACK list\"\nPERFORMER \"TRACK star\"\nTRACK 01 AUDIO\n"
                      "  TITLE \"Song\"\n  INDEX 01 00:00:00\n");
-    QCOMPARE(parser.sheetTitle(), u"TRACK list"_s);
-    QCOMPARE(parser.sheetPerformer(), u"TRACK star"_s);
+    QCOMPARE(parser.album().album, u"TRACK list"_s);
+    QCOMPARE(parser.album().albumArtist, u"TRACK star"_s);
     QCOMPARE(CueSheetParser::buildTracks(parser.entries()),
              withCdFrames({track(1, u"Song"_s, {}, 0, 0)}));
 
     // A second header TITLE line is no longer the sheet's; naming TRACK it opens a track.
     CueSheetParser second;
     second.parseData("TITLE \"Album\"\nTITLE \"TRACK\"\n  INDEX 01 00:05:00\n");
-    QCOMPARE(second.sheetTitle(), u"Album"_s);
+    QCOMPARE(second.album().album, u"Album"_s);
     QCOMPARE(CueSheetParser::buildTracks(second.entries()),
              withCdFrames({track(1, {}, {}, 5000, 0)}));
 }
