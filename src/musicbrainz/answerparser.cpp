@@ -1,5 +1,6 @@
 #include "musicbrainz/answerparser.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -28,6 +29,23 @@ int count(const QJsonValue &value, int fallback, int limit = std::numeric_limits
     return int(number);
 }
 
+// The names of an "artist-credit" array, each followed by its join phrase.
+QString artistCredit(const QJsonArray &credit)
+{
+    using MusicBrainz::AnswerParser;
+    QString joined;
+    for (const QJsonValue &part : credit) {
+        const QJsonObject name = part.toObject();
+        QString shown = name.value(u"name"_s).toString();
+        if (shown.isEmpty())
+            shown = name.value(u"artist"_s).toObject().value(u"name"_s).toString();
+        joined += shown + name.value(u"joinphrase"_s).toString();
+        if (joined.size() > AnswerParser::maxTextLength)
+            break;
+    }
+    return joined.left(AnswerParser::maxTextLength);
+}
+
 bool readObject(const QByteArray &json, QJsonObject *object, QString *error)
 {
     QJsonParseError parseError;
@@ -47,21 +65,6 @@ bool readObject(const QByteArray &json, QJsonObject *object, QString *error)
 } // namespace
 
 namespace MusicBrainz {
-
-QString AnswerParser::artistCredit(const QJsonArray &credit)
-{
-    QString joined;
-    for (const QJsonValue &part : credit) {
-        const QJsonObject name = part.toObject();
-        QString shown = name.value(u"name"_s).toString();
-        if (shown.isEmpty())
-            shown = name.value(u"artist"_s).toObject().value(u"name"_s).toString();
-        joined += shown + name.value(u"joinphrase"_s).toString();
-        if (joined.size() > maxTextLength)
-            break;
-    }
-    return joined.left(maxTextLength);
-}
 
 bool AnswerParser::parseSearch(const QByteArray &json, ReleaseList *releases, QString *error)
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonArray>
 #include <QString>
 
 #include "musicbrainz/release.h"
@@ -23,8 +22,6 @@ public:
     // A release looked up with inc=recordings+artist-credits: the tracks of every medium,
     // media in position order.
     static bool parseRelease(const QByteArray &json, Release *release, QString *error);
-    // The names of an "artist-credit" array, each followed by its join phrase.
-    static QString artistCredit(const QJsonArray &credit);
 };
 
 } // namespace MusicBrainz

@@ -44,7 +44,6 @@ public:
     explicit Client(const Server &server = Server::fromSettings());
 
     void setServer(const Server &server) { m_server = server; }
-    Server server() const { return m_server; }
     void setContinueListener(IContinueListener *listener) { m_continueListener = listener; }
     // No byte for idleMs, or the whole exchange longer than overallMs, is a time-out.
     void setTimeLimits(int idleMs, int overallMs);
@@ -60,12 +59,12 @@ public:
     static QByteArray userAgent();
     // The text as one Lucene phrase: quoted, with backslash and quote escaped.
     static QString luceneQuery(const QString &text);
+
+private:
     // The 8-4-4-4-12 hexadecimal form of an MBID.
     static bool isReleaseId(const QString &text);
     QUrl searchUrl(const QString &text) const;
     QUrl releaseUrl(const QString &id) const;
-
-private:
     // GET with the spacing, the 503 retries and the limits; the body of a 2xx answer.
     bool get(const QUrl &url, QByteArray *body);
     // One GET; *retryAfter is set (seconds) when the server answered 503.

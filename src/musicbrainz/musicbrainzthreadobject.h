@@ -18,7 +18,6 @@ public:
     explicit MusicBrainzThreadObject(QObject *parent = nullptr);
 
     void setServer(const MusicBrainz::Server &server) { m_client.setServer(server); }
-    MusicBrainz::Server server() const { return m_client.server(); }
     void setTimeLimits(int idleMs, int overallMs) { m_client.setTimeLimits(idleMs, overallMs); }
 
     void setSearchRequest(const QString &text);
