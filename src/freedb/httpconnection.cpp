@@ -223,11 +223,14 @@ bool HttpConnection::connect()
     // Each numeric address is looked up on its own; otherwise the host gives the list.
     const QList<QByteArray> names = m_addresses.isEmpty() ? QList<QByteArray>{m_host} : m_addresses;
     const int flags = m_addresses.isEmpty() ? 0 : AI_NUMERICHOST;
+    const auto walkEnds = [this] {
+        return m_failure == Failure::Stopped || nowMs() >= m_overallDeadline;
+    };
     bool connected = false;
     for (const QByteArray &name : names) {
         addrinfo *addresses = nullptr;
         if (!resolve(name, flags, &addresses)) {
-            if (m_failure == Failure::Stopped || nowMs() >= m_overallDeadline)
+            if (walkEnds())
                 return false;
             continue;
         }
@@ -239,11 +242,11 @@ bool HttpConnection::connect()
             }
             // A refusal or a time-out tries the next address, within the overall limit.
             connected = connectTo(address);
-            if (m_failure == Failure::Stopped || nowMs() >= m_overallDeadline)
+            if (walkEnds())
                 break;
         }
         freeaddrinfo(addresses);
-        if (connected || m_failure == Failure::Stopped || nowMs() >= m_overallDeadline)
+        if (connected || walkEnds())
             break;
     }
     if (connected) {
