@@ -53,8 +53,6 @@ public:
     // A file is open and idle, with its tracks built.
     bool canSlice() const { return m_state == State::Ready && m_index && !m_sheetPending; }
     QString currentFile() const { return m_currentFile; }
-    // The file being read, while reading.
-    QString pendingFile() const { return m_pendingFile; }
     QString sheet() const { return m_sheet; }
     const CheapMP3 *frameIndex() const { return m_index.get(); }
     CheapMP3Ptr sharedFrameIndex() const { return m_index; }
