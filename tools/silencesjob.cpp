@@ -80,9 +80,8 @@ bool SilencesJob::run(QString *error)
     QString failure;
     bool found = false;
     connect(&finder, &SilenceThreadObject::silencesFound, this,
-            [this, &found](const SilenceList &silences, const QList<int> &cuts) {
+            [this, &found](const SilenceList &silences) {
                 m_silences = silences;
-                m_cuts = cuts;
                 found = true;
             });
     connect(&finder, &SilenceThreadObject::failed, this,
@@ -116,13 +115,4 @@ int SilencesJob::print()
         std::printf("%.3f  %.3f\n", silence.start / rate, silence.end / rate);
     std::fflush(stdout);
     return 0;
-}
-
-bool SilencesJob::readCuts(QList<int> *cuts, int *lengthMs, QString *error)
-{
-    if (!run(error))
-        return false;
-    *cuts = m_cuts;
-    *lengthMs = m_index->lengthMs();
-    return true;
 }
