@@ -84,7 +84,7 @@ int CommandLineJob::run()
 
     m_session = std::make_unique<Session>(Mp3Manager::instance());
     const bool givenSource = !m_options.cueSheet.isEmpty() || !m_options.cutTimes.isEmpty()
-        || !m_options.tracks.isEmpty();
+        || !m_options.tracks.isEmpty() || m_options.silence;
     // Nobody is asked here: only the MP3's own sheet is taken, and none when tracks are given.
     m_session->setSheetRule(givenSource || m_options.mode == Mode::Info
                                 ? Session::SheetRule::None
@@ -94,6 +94,9 @@ int CommandLineJob::run()
     connect(m_session.get(), &Session::fileOpened, this, &CommandLineJob::onFileOpened);
     connect(m_session.get(), &Session::openFailed, this, &CommandLineJob::onOpenFailed);
     connect(m_session.get(), &Session::tracksBuilt, this, &CommandLineJob::onTracksBuilt);
+    connect(m_session.get(), &Session::silencesFound, this, &CommandLineJob::onSilencesFound);
+    connect(m_session.get(), &Session::silenceSearchFailed, this,
+            &CommandLineJob::onSilenceSearchFailed);
     connect(m_session.get(), &Session::sliceProgress, this, &CommandLineJob::onSliceProgress);
     connect(m_session.get(), &Session::trackWritten, this, &CommandLineJob::onTrackWritten);
     connect(m_session.get(), &Session::trackFailed, this, &CommandLineJob::onTrackFailed);
@@ -166,10 +169,33 @@ void CommandLineJob::onTracksBuilt(const QString &note)
         fail(u"no tracks found in CUE sheet %1"_s.arg(m_options.cueSheet));
         return;
     }
+    useTracks();
+}
+
+void CommandLineJob::useTracks()
+{
     if (m_options.mode == Mode::Sheet)
         writeSheet();
     else
         sliceTracks();
+}
+
+void CommandLineJob::onSilencesFound(const QList<int> &cuts)
+{
+    // No silence leaves the whole file as the one track.
+    QString why;
+    if (m_session->cutAt(cuts, &why))
+        useTracks();
+    else
+        fail(why);
+}
+
+void CommandLineJob::onSilenceSearchFailed(const QString &reason)
+{
+    if (reason.isEmpty())
+        fail(u"stopped"_s);
+    else
+        fail(u"cannot decode %1: %2"_s.arg(m_options.input, reason));
 }
 
 void CommandLineJob::writeSheet()
@@ -203,6 +229,12 @@ bool CommandLineJob::applyTrackSource()
                 u"mavlor-cli: track %1 starts after the end of the music; not written"_s.arg(
                     number));
         return true;
+    }
+    if (m_options.silence) {
+        QString why;
+        if (!m_session->findSilences(m_options.silenceThreshold, m_options.silenceMinimum, &why))
+            fail(why);
+        return false; // the cuts come with silencesFound()
     }
     if (!m_options.cutTimes.isEmpty()) {
         QString why;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "consoleprogress.h"
+#include "decode/silencedetector.h"
 #include "tracks/album.h"
 #include "tracks/track.h"
 
@@ -40,7 +41,10 @@ public:
         QString sheetPath;
         bool quiet = false;
         bool sampleExact = false; // split: cut each track to the sample
-        Album album; // fields given on the command line; they win over the track source's
+        Album album;          // fields given on the command line; they win over the track source's
+        bool silence = false; // cut in the silences the session finds
+        double silenceThreshold = SilenceDetector::DEFAULT_THRESHOLD;
+        double silenceMinimum = SilenceDetector::DEFAULT_MINIMUM;
     };
 
     explicit CommandLineJob(const Options &options, QObject *parent = nullptr);
@@ -56,6 +60,8 @@ private:
     void onFileOpened();
     void onOpenFailed(const QString &path, const QString &reason);
     void onTracksBuilt(const QString &note);
+    void onSilencesFound(const QList<int> &cuts);
+    void onSilenceSearchFailed(const QString &reason);
     void onSliceProgress(int percent, int track);
     void onTrackWritten(int track, const QString &path, const QString &warning);
     void onTrackFailed(int track, const QString &path, const QString &reason);
@@ -65,6 +71,8 @@ private:
     void printInfo();
     // The given tracks, cuts or sheet take the place of what the session built.
     bool applyTrackSource();
+    // The tracks are settled: write them, or their sheet.
+    void useTracks();
     void sliceTracks();
     void writeSheet();
     void fail(const QString &message);

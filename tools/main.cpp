@@ -18,7 +18,6 @@
 #include "terminaltext.h"
 #include "tracks/timetext.h"
 #include "work/mp3manager.h"
-#include "work/session.h"
 
 using namespace Qt::StringLiterals;
 
@@ -55,9 +54,6 @@ struct Arguments
     Freedb::Server server;
     QString musicBrainzRelease;
     MusicBrainz::Server musicBrainzServer;
-    bool silence = false;
-    double threshold = SilenceDetector::DEFAULT_THRESHOLD;
-    double minimum = SilenceDetector::DEFAULT_MINIMUM;
 };
 
 // The option as the user wrote it, without its value.
@@ -175,12 +171,12 @@ int parseArguments(const QStringList &arguments, Arguments *parsed)
     options.album.year = parser.value(year);
     options.album.genre = parser.value(genre);
     parsed->verbose = parser.isSet(verbose);
-    parsed->silence = parser.isSet(silence);
+    options.silence = parser.isSet(silence);
     if (parser.isSet(threshold)
-        && !SilencesJob::parseThreshold(parser.value(threshold), &parsed->threshold))
+        && !SilencesJob::parseThreshold(parser.value(threshold), &options.silenceThreshold))
         return usageError(u"--threshold needs a level in dB below 0, such as -50"_s);
     if (parser.isSet(minimum)
-        && !SilencesJob::parseMinimum(parser.value(minimum), &parsed->minimum))
+        && !SilencesJob::parseMinimum(parser.value(minimum), &options.silenceMinimum))
         return usageError(u"--min needs a length in seconds, such as 1.5"_s);
     parsed->freedbDisc = parser.value(freedb);
     parsed->musicBrainzRelease = parser.value(musicBrainz);
@@ -235,23 +231,11 @@ int prepareTrackSource(Arguments &arguments)
     options.input = arguments.positional.first();
     if (!options.cueSheet.isEmpty() && !options.cutTimes.isEmpty())
         return usageError(u"--cue and --at cannot be used together"_s);
-    if (arguments.silence) {
-        if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty()
-            || !arguments.freedbDisc.isEmpty() || !arguments.musicBrainzRelease.isEmpty())
-            return usageError(
-                u"--silence cannot be used with --cue, --at, --freedb or --musicbrainz"_s);
-        QString error;
-        int lengthMs = 0;
-        SilencesJob job(options.input, arguments.threshold, arguments.minimum);
-        if (!job.readCuts(&options.cutTimes, &lengthMs, &error)) {
-            std::fprintf(stderr, "mavlor-cli: %s\n",
-                         TerminalText::escaped(error).toLocal8Bit().constData());
-            return error == u"stopped"_s ? 130 : 2;
-        }
-        // No silence: the whole file, not a sheet that may lie beside it.
-        if (options.cutTimes.isEmpty())
-            options.tracks.append(Session::wholeFileTrack(options.input, lengthMs));
-    }
+    if (options.silence
+        && (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty()
+            || !arguments.freedbDisc.isEmpty() || !arguments.musicBrainzRelease.isEmpty()))
+        return usageError(
+            u"--silence cannot be used with --cue, --at, --freedb or --musicbrainz"_s);
     if (!arguments.musicBrainzRelease.isEmpty()) {
         if (!options.cueSheet.isEmpty() || !options.cutTimes.isEmpty()
             || !arguments.freedbDisc.isEmpty())
@@ -330,7 +314,9 @@ int main(int argc, char *argv[])
          [](const Arguments &a) {
              if (a.positional.size() != 1)
                  return usageError(u"silences takes one MP3 file"_s);
-             return SilencesJob(a.positional.first(), a.threshold, a.minimum).print();
+             return SilencesJob(a.positional.first(), a.options.silenceThreshold,
+                                a.options.silenceMinimum)
+                 .print();
          }},
         {u"freedb"_s, runFreedb},
         {u"musicbrainz"_s, runMusicBrainz},

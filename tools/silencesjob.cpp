@@ -1,16 +1,14 @@
 #include "silencesjob.h"
 
-#include <QEventLoop>
-
 #include <cmath>
 #include <cstdio>
 
 #include "decode/silencethreadobject.h"
-#include "interruptnotifier.h"
 #include "mp3/cheapmp3.h"
 #include "terminaltext.h"
 #include "threads/thread.h"
 #include "work/mp3openerthreadobject.h"
+#include "workerrun.h"
 
 using namespace Qt::StringLiterals;
 
@@ -46,23 +44,16 @@ bool SilencesJob::parseMinimum(const QString &text, double *seconds)
 
 bool SilencesJob::run(QString *error)
 {
-    InterruptNotifier interrupt;
-
     // Both workers run on threads of their own, as in the window.
     Mp3OpenerThreadObject opener(nullptr);
     Thread openerThread(&opener);
     CheapMP3Ptr read;
     connect(&opener, &Mp3OpenerThreadObject::readyCheapMP3, this,
             [&read](const CheapMP3Ptr &index) { read = index; });
-    // stop() is safe from this thread, while the worker's own loop is busy.
-    connect(&interrupt, &InterruptNotifier::interruptRequested, this, [&opener] { opener.stop(); });
     opener.setPath(m_path);
-    QEventLoop loop;
-    connect(&openerThread, &Thread::stopped, &loop, &QEventLoop::quit);
-    if (openerThread.startWork())
-        loop.exec();
+    const bool opened = WorkerRun::run(openerThread, opener);
     openerThread.stopAndWait();
-    if (interrupt.interrupted()) {
+    if (!opened) {
         *error = u"stopped"_s;
         return false;
     }
@@ -80,19 +71,15 @@ bool SilencesJob::run(QString *error)
     QString failure;
     bool found = false;
     connect(&finder, &SilenceThreadObject::silencesFound, this,
-            [this, &found](const SilenceList &silences, const QList<int> &cuts) {
+            [this, &found](const SilenceList &silences) {
                 m_silences = silences;
-                m_cuts = cuts;
                 found = true;
             });
     connect(&finder, &SilenceThreadObject::failed, this,
             [&failure](const QString &reason) { failure = reason; });
-    connect(&interrupt, &InterruptNotifier::interruptRequested, this, [&finder] { finder.stop(); });
-    connect(&finderThread, &Thread::stopped, &loop, &QEventLoop::quit);
-    if (finderThread.startWork())
-        loop.exec();
+    const bool searched = WorkerRun::run(finderThread, finder);
     finderThread.stopAndWait();
-    if (interrupt.interrupted()) {
+    if (!searched) {
         *error = u"stopped"_s;
         return false;
     }
@@ -116,13 +103,4 @@ int SilencesJob::print()
         std::printf("%.3f  %.3f\n", silence.start / rate, silence.end / rate);
     std::fflush(stdout);
     return 0;
-}
-
-bool SilencesJob::readCuts(QList<int> *cuts, int *lengthMs, QString *error)
-{
-    if (!run(error))
-        return false;
-    *cuts = m_cuts;
-    *lengthMs = m_index->lengthMs();
-    return true;
 }

@@ -6,9 +6,9 @@
 #include "decode/silencedetector.h"
 #include "mp3/cheapmp3.h"
 
-// The silence search of mavlor-cli: "silences FILE" and the cuts of "split --silence". Reads
-// the frame index and runs the same thread object as the window, waited for in a local event
-// loop; Ctrl-C stops it.
+// "silences FILE" of mavlor-cli: reads the frame index and runs the same thread object as the
+// window, waited for in a local event loop; Ctrl-C stops it. "split --silence" asks the
+// session instead, as the window does.
 class SilencesJob final : public QObject
 {
     Q_OBJECT
@@ -20,8 +20,6 @@ public:
     // Prints "START  END" in seconds per silence. Returns 0, 2 (reason on standard error) when
     // the file cannot be read or decoded, 130 when interrupted.
     int print();
-    // The cuts in the silences (ms, in order) and the file's length; false with a reason.
-    bool readCuts(QList<int> *cuts, int *lengthMs, QString *error);
 
     // A threshold in dB below full scale (negative) and a minimum in seconds (positive).
     static bool parseThreshold(const QString &text, double *decibels);
@@ -36,5 +34,4 @@ private:
     double m_minimum;
     CheapMP3Ptr m_index;
     SilenceList m_silences;
-    QList<int> m_cuts;
 };

@@ -9,8 +9,9 @@ class QAbstractItemModel;
 class QTreeView;
 class TrackHeader;
 
-// The track table's reactions to its header: tick or untick every row, and the menu that shows or hides columns 1 to 5. Nothing is owned; the
-// menu is created on first use as a child of the header. Connects the header itself.
+// The track table's reactions to its header: tick or untick every row, and the menu that
+// shows or hides columns 1 to 5. Nothing is owned; the menu is created on first use as a child
+// of the header. Connects the header itself.
 class TrackViewController final : public QObject
 {
     Q_OBJECT

@@ -16,6 +16,30 @@ namespace {
 
 Mp3Manager *current = nullptr;
 
+// Starts a run on path, or, while one is under way, stops it and keeps path for its end.
+template<typename Object>
+void startOrQueue(Thread *thread, Object *object, QString *next, const QString &path)
+{
+    if (thread->isRunning()) {
+        *next = path;
+        object->stop();
+        return;
+    }
+    object->setPath(path);
+    thread->startWork();
+}
+
+// At the end of a run: starts the path kept for it; false when none was kept.
+template<typename Object>
+bool startQueued(Thread *thread, Object *object, QString *next)
+{
+    if (next->isEmpty())
+        return false;
+    object->setPath(std::exchange(*next, QString()));
+    thread->startWork();
+    return true;
+}
+
 } // namespace
 
 Mp3Manager *Mp3Manager::instance()
@@ -61,7 +85,10 @@ Mp3Manager::Mp3Manager(QObject *parent)
                 emit readyCueFiles(files);
         },
         Qt::QueuedConnection);
-    connect(m_cueFinderThread, &Thread::stopped, this, &Mp3Manager::onCueSearchStopped);
+    connect(m_cueFinderThread, &Thread::stopped, this, [this] {
+        if (!startQueued(m_cueFinderThread, m_cueFinderObject, &m_nextCueSearch))
+            emit cueSearchEnded();
+    });
 
     auto opener = std::make_unique<Mp3OpenerThreadObject>(this);
     m_openerObject = opener.get();
@@ -89,7 +116,10 @@ Mp3Manager::Mp3Manager(QObject *parent)
                 emit readyAlbum(album);
         },
         Qt::QueuedConnection);
-    connect(m_cueParserThread, &Thread::stopped, this, &Mp3Manager::onCueParseStopped);
+    connect(m_cueParserThread, &Thread::stopped, this, [this] {
+        if (!startQueued(m_cueParserThread, m_cueParserObject, &m_nextCueParse))
+            emit cueParseEnded();
+    });
 
     auto silence = std::make_unique<SilenceThreadObject>();
     m_silenceObject = silence.get();
@@ -129,55 +159,16 @@ Thread *Mp3Manager::addWorker(std::unique_ptr<IThreadObject> object)
 void Mp3Manager::openMp3(const QString &path)
 {
     executeCommands(BeginRead);
-    startCueSearch(path);
+    startOrQueue(m_cueFinderThread, m_cueFinderObject, &m_nextCueSearch, path);
     if (!m_openerThread->isRunning()) {
         m_openerObject->setPath(path);
         m_openerThread->startWork();
     }
 }
 
-void Mp3Manager::startCueSearch(const QString &path)
-{
-    if (!m_cueFinderThread->isRunning()) {
-        m_cueFinderObject->setPath(path);
-        m_cueFinderThread->startWork();
-        return;
-    }
-    m_nextCueSearch = path;
-    m_cueFinderObject->stop();
-}
-
-void Mp3Manager::onCueSearchStopped()
-{
-    if (m_nextCueSearch.isEmpty()) {
-        emit cueSearchEnded();
-        return;
-    }
-    const QString path = std::exchange(m_nextCueSearch, QString());
-    m_cueFinderObject->setPath(path);
-    m_cueFinderThread->startWork();
-}
-
 void Mp3Manager::parseCue(const QString &cuePath)
 {
-    if (!m_cueParserThread->isRunning()) {
-        m_cueParserObject->setPath(cuePath);
-        m_cueParserThread->startWork();
-        return;
-    }
-    m_nextCueParse = cuePath;
-    m_cueParserObject->stop();
-}
-
-void Mp3Manager::onCueParseStopped()
-{
-    if (m_nextCueParse.isEmpty()) {
-        emit cueParseEnded();
-        return;
-    }
-    const QString path = std::exchange(m_nextCueParse, QString());
-    m_cueParserObject->setPath(path);
-    m_cueParserThread->startWork();
+    startOrQueue(m_cueParserThread, m_cueParserObject, &m_nextCueParse, cuePath);
 }
 
 void Mp3Manager::slice(const QString &outputFolder, const TrackContainer &tracks, CheapMP3Ptr index,

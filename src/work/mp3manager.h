@@ -96,9 +96,6 @@ private:
         std::unique_ptr<Thread> thread;
     };
     Thread *addWorker(std::unique_ptr<IThreadObject> object);
-    void startCueSearch(const QString &path);
-    void onCueSearchStopped();
-    void onCueParseStopped();
 
     // Every pair, for the destructor and onStopAnyWork() alike; the typed pointers below
     // only look into it.

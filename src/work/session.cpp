@@ -16,6 +16,23 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The name without its last suffix: "Live 2024.05.01.mp3" gives "Live 2024.05.01".
+QString baseName(const QString &path)
+{
+    return QFileInfo(path).completeBaseName();
+}
+
+// The one track that spans the whole file: number 1, titled and by the file's base name.
+Track wholeFileTrack(const QString &path, int lengthMs)
+{
+    const QString name = baseName(path);
+    return Track{name, name, 1, 0, lengthMs};
+}
+
+} // namespace
+
 Session::Session(Mp3Manager *manager, QObject *parent)
     : QObject(parent)
     , m_manager(manager)
@@ -49,17 +66,6 @@ Session::~Session()
 {
     TrackList::instance()->setCalculater(nullptr);
     TrackList::instance()->setHistoryListener(nullptr);
-}
-
-QString Session::baseName(const QString &path)
-{
-    return QFileInfo(path).completeBaseName();
-}
-
-Track Session::wholeFileTrack(const QString &path, int lengthMs)
-{
-    const QString name = baseName(path);
-    return Track{name, name, 1, 0, lengthMs};
 }
 
 int Session::totalLength() const

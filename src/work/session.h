@@ -43,18 +43,11 @@ public:
     explicit Session(Mp3Manager *manager, QObject *parent = nullptr);
     ~Session() override;
 
-    // The name without its last suffix: "Live 2024.05.01.mp3" gives "Live 2024.05.01".
-    static QString baseName(const QString &path);
-    // The one track that spans the whole file: number 1, titled and by the file's base name.
-    static Track wholeFileTrack(const QString &path, int lengthMs);
-
     State state() const { return m_state; }
     bool isBusy() const { return m_state != State::Empty && m_state != State::Ready; }
     // A file is open and idle, with its tracks built.
     bool canSlice() const { return m_state == State::Ready && m_index && !m_sheetPending; }
     QString currentFile() const { return m_currentFile; }
-    // The file being read, while reading.
-    QString pendingFile() const { return m_pendingFile; }
     QString sheet() const { return m_sheet; }
     const CheapMP3 *frameIndex() const { return m_index.get(); }
     CheapMP3Ptr sharedFrameIndex() const { return m_index; }

@@ -1,6 +1,5 @@
 // mavlor-cli's freedb commands end to end: the real binary against a local CDDB server, on a
 // file made by lame; names and tags read back with TagLib, lengths judged by ffmpeg.
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,7 +9,6 @@
 
 #include "cddbtestserver.h"
 #include "clirun.h"
-#include "encodedaudio.h"
 
 using namespace Qt::StringLiterals;
 
@@ -56,10 +54,7 @@ void tst_MavlorCliFreedb::initTestCase()
 {
     m_album = m_dir.filePath(u"album.mp3"_s);
     QString error;
-    QVERIFY2(EncodedAudio::encode(m_album,
-                                  {{4.0, 330.0, 0.5}, {4.0, 550.0, 0.5}, {4.0, 770.0, 0.4}}, 44100,
-                                  2, {u"-V2"_s}, &error),
-             qPrintable(error));
+    QVERIFY2(encodeThreeTones(m_album, &error), qPrintable(error));
     QVERIFY2(m_server.start(&error), qPrintable(error));
     m_serverArgument = u"127.0.0.1:%1"_s.arg(m_server.port());
     const QByteArray dtitle = "Tone Band / Caf\xe9 Tones";
@@ -116,12 +111,7 @@ void tst_MavlorCliFreedb::search()
     QFETCH(QString, out);
     QFETCH(QString, err);
 
-    const CliResult result = runCli(arguments);
-    QCOMPARE(result.status, status);
-    QCOMPARE(result.out, out);
-    QVERIFY2(result.err.contains(err), qPrintable(result.err));
-    if (status == 2 && !err.contains(u"--"_s))
-        QCOMPARE(result.err.count(u'\n'), 1);
+    checkSearch(arguments, status, out, err);
 }
 
 void tst_MavlorCliFreedb::splitFromDisc_data()
@@ -166,28 +156,9 @@ void tst_MavlorCliFreedb::splitFromDisc()
     QFETCH(QString, err);
     QFETCH(QStringList, tracks);
 
-    const QString out = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
-    QStringList arguments{u"split"_s,       m_album,    u"--freedb"_s, disc,        u"--server"_s,
-                          m_serverArgument, u"--out"_s, out,           u"--quiet"_s};
-    if (!selection.isEmpty())
-        arguments << u"--tracks"_s << selection;
-    const CliResult result = runCli(arguments);
-    QVERIFY2(result.status == status, qPrintable(result.err));
-    QVERIFY2(result.err.contains(err), qPrintable(result.err));
-    QCOMPARE(result.err.isEmpty(), err.isEmpty());
-
-    const QStringList written = QDir(out).entryList({u"*.mp3"_s}, QDir::Files, QDir::Name);
-    QStringList found;
-    for (const QString &name : written) {
-        const QString path = out + u'/' + name;
-        const double seconds = decodedSeconds(path);
-        found << u"%1|%2|%3"_s.arg(name, tagOf(path)).arg(qRound(seconds));
-        // Within a frame of 26 ms plus the decoder's trim of at most one frame.
-        const double expected = tracks.value(found.size() - 1).section(u'|', 3).toDouble();
-        QVERIFY2(qAbs(seconds - expected) <= 0.027 + 1152.0 / 44100,
-                 qPrintable(u"%1: %2 s"_s.arg(name).arg(seconds)));
-    }
-    QCOMPARE(found, tracks);
+    checkSplit({u"split"_s, m_album, u"--freedb"_s, disc, u"--server"_s, m_serverArgument},
+               m_dir.filePath(QString::fromLatin1(QTest::currentDataTag())), selection, status, err,
+               tracks, tagOf);
 }
 
 QTEST_GUILESS_MAIN(tst_MavlorCliFreedb)
