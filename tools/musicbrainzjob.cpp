@@ -45,7 +45,7 @@ bool MusicBrainzJob::readTracks(const QString &releaseId, TrackContainer *tracks
     const bool finished = run();
     QString reason = finished ? m_error : u"stopped"_s;
     if (finished && m_answered && m_release.toTracks(tracks, &reason)) {
-        *album = m_release.album().tags();
+        *album = m_release.album();
         return true;
     }
     if (error)

@@ -267,7 +267,7 @@ void FreedbSearchWidget::onReleaseReady(const MusicBrainz::Release &release)
         showStatus(tr("The release was not taken: %1.").arg(reason));
         return;
     }
-    emit tracksReady(tracks, release.album().tags());
+    emit tracksReady(tracks, release.album());
     const qint64 total = release.totalLength();
     if (m_fileLength > 0 && total >= 0 && qAbs(total - m_fileLength) > lengthToleranceMs)
         showStatus(tr("The release lasts %1, the MP3 %2: drag the boundaries to fit.")

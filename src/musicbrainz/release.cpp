@@ -50,9 +50,15 @@ qint64 Release::totalLength() const
     return total;
 }
 
-Album Release::album() const
+::Album Release::album() const
 {
-    return Album{title, artist, date, mediumCount};
+    ::Album album;
+    album.album = title;
+    album.albumArtist = artist;
+    album.year = date;
+    if (mediumCount > 1)
+        album.discCount = mediumCount;
+    return album;
 }
 
 } // namespace MusicBrainz

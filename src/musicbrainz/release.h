@@ -4,7 +4,7 @@
 #include <QMetaType>
 #include <QString>
 
-#include "musicbrainz/album.h"
+#include "tracks/album.h"
 #include "tracks/track.h"
 
 namespace MusicBrainz {
@@ -36,7 +36,8 @@ struct Release
     bool toTracks(TrackContainer *tracks, QString *error) const;
     // The sum of every length; -1 when one is missing.
     qint64 totalLength() const;
-    Album album() const;
+    // The fields every track is tagged with; the disc number is a track's own (Track::disc).
+    ::Album album() const;
 
     friend bool operator==(const Release &, const Release &) = default;
 };
