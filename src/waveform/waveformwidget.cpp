@@ -167,10 +167,7 @@ int WaveformWidget::pixelAtTime(int ms) const
 
 int WaveformWidget::totalLength() const
 {
-    if (!m_frameIndex || m_sampleRate <= 0)
-        return 0;
-    return static_cast<int>(qint64(m_frameIndex->frameCount()) * m_samplesPerFrame * 1000
-                            / m_sampleRate);
+    return m_frameIndex ? m_frameIndex->lengthMs() : 0;
 }
 
 int WaveformWidget::level() const

@@ -55,7 +55,7 @@ public:
     // Pixel columns of the current level and milliseconds, both ways (not exact inverses).
     int timeAtPixel(int x) const;
     int pixelAtTime(int ms) const;
-    // The file's length from its index: entries x samples per entry / sample rate, in ms.
+    // The file's length from its index, in ms; 0 without one.
     int totalLength() const;
 
     int level() const;
