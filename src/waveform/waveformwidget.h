@@ -36,7 +36,6 @@ public:
     // start. Null leaves the view empty.
     void setFrameIndex(CheapMP3Ptr index);
     const CheapMP3 *frameIndex() const;
-    CheapMP3Ptr sharedFrameIndex() const { return m_frameIndex; }
 
     // Slider coupling: its value scrolls the view, scrolling moves its handle, and its range
     // and handle follow a new index, a zoom and a resize. The slider is shown (with its track
