@@ -7,8 +7,6 @@
 
 #include "app/droppablewindow.h"
 #include "app/welcomepanel.h"
-#include "cue/filefinder.h"
-#include "mp3/cheapmp3.h"
 #include "tracks/album.h"
 #include "tracks/track.h"
 #include "tracks/tracksupdatelistener.h"
