@@ -102,7 +102,7 @@ constexpr int trackColumnLength = 5;
 MainWindow::MainWindow(QWidget *parent)
     : DroppableWindow(parent)
     , m_manager(Mp3Manager::instance())
-    , m_session(new Session(Mp3Manager::instance(), this))
+    , m_session(new Session(m_manager, this))
     , m_progressPanel(new ProgressWidget(this))
     , m_player(new PreviewPlayer(this))
 {

@@ -79,7 +79,7 @@ public:
     void tracksChanged(int first, int last) override;
 
 public slots:
-    // A freedb disc's tracks.
+    // The tracks of an album found on freedb or MusicBrainz.
     void onReadyTracks(const TrackContainer &tracks, const Album &album = {});
     void onDroppedFiles(const DroppableWindow::FileList &files);
     void onOpenFile();
