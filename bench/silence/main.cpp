@@ -12,13 +12,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include "benchprocess.h"
 #include "decode/silencedetector.h"
 #include "mp3/cheapmp3.h"
 
@@ -32,24 +27,11 @@ constexpr int gapSeconds = 2;
 // Best of this many runs: the machine is shared, and the best run is the least disturbed.
 constexpr int rounds = 5;
 
-bool runQuietly(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    process.waitForFinished(-1);
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
-        return true;
-    std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
-                 process.readAllStandardError().constData());
-    return false;
-}
-
 // The splitting benchmark's album (beeps over pink noise, which keeps lame's VBR busy), with
 // every piece's last two seconds muted.
 bool makeAudio(const QString &wav, int seconds)
 {
-    return runQuietly(
+    return BenchProcess::run(
         u"ffmpeg"_s,
         {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
          u"sine=frequency=330:beep_factor=4:duration=%1"_s.arg(seconds), u"-f"_s, u"lavfi"_s,
@@ -66,7 +48,7 @@ bool makeAlbum(const QString &path)
     std::fprintf(stderr, "encoding a %d-minute album with lame (once)...\n", albumMinutes);
     const QString wav = path + u".wav"_s;
     const bool made = makeAudio(wav, albumMinutes * 60)
-        && runQuietly(u"lame"_s, {u"--quiet"_s, u"-V2"_s, wav, path});
+        && BenchProcess::run(u"lame"_s, {u"--quiet"_s, u"-V2"_s, wav, path});
     QFile::remove(wav);
     return made;
 }
@@ -79,18 +61,12 @@ bool makeLongFile(const QString &path)
     const QString wav = path + u".wav"_s;
     const QString part = path + u".part.mp3"_s;
     if (!makeAudio(wav, 600)
-        || !runQuietly(u"lame"_s, {u"--quiet"_s, u"-b320"_s, u"-t"_s, wav, part}))
+        || !BenchProcess::run(u"lame"_s, {u"--quiet"_s, u"-b320"_s, u"-t"_s, wav, part}))
         return false;
     QFile::remove(wav);
-    QFile in(part);
-    QFile out(path);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = in.readAll();
-    for (int i = 0; i < 36; ++i)
-        out.write(bytes);
-    in.remove();
-    return out.error() == QFileDevice::NoError;
+    const bool written = BenchProcess::writeCopies(part, path, 36);
+    QFile::remove(part);
+    return written;
 }
 
 QString ffmpegFilter()
@@ -99,45 +75,13 @@ QString ffmpegFilter()
         .arg(SilenceDetector::DEFAULT_MINIMUM);
 }
 
-struct Measured
-{
-    double seconds = 1e9;
-    long peakKiB = 0;
-};
-
-// Runs a program with its output discarded; its own peak RSS comes from wait4().
-Measured measure(const QStringList &command)
-{
-    std::vector<QByteArray> args;
-    for (const QString &arg : command)
-        args.push_back(QFile::encodeName(arg));
-    std::vector<char *> argv;
-    for (QByteArray &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::fprintf(stderr, "%s failed (status %d)\n", argv[0], status);
-    return {timer.nsecsElapsed() / 1e9, usage.ru_maxrss};
-}
+using Measured = BenchProcess::Measured;
 
 Measured bestOf(int runs, const QStringList &command)
 {
-    Measured best;
-    for (int i = 0; i < runs; ++i) {
-        const Measured m = measure(command);
+    Measured best = BenchProcess::measure(command);
+    for (int i = 1; i < runs; ++i) {
+        const Measured m = BenchProcess::measure(command);
         best.seconds = std::min(best.seconds, m.seconds);
         best.peakKiB = std::max(best.peakKiB, m.peakKiB);
     }
@@ -210,7 +154,7 @@ int main(int argc, char *argv[])
     if (!QFileInfo::exists(longFile) && !makeLongFile(longFile))
         return 1;
     // Warm the page cache.
-    runQuietly(u"cat"_s, {album, longFile});
+    BenchProcess::run(u"cat"_s, {album, longFile});
 
     std::printf("threshold %.0f dB, minimum %.1f s\n", SilenceDetector::DEFAULT_THRESHOLD,
                 SilenceDetector::DEFAULT_MINIMUM);

@@ -16,10 +16,9 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "benchprocess.h"
 #include "mp3/cheapmp3.h"
 
 using namespace Qt::StringLiterals;
@@ -110,15 +109,9 @@ bool makeLongCbrFile(const QString &path)
          u"44100"_s, wav});
     run(u"lame"_s, {u"--quiet"_s, u"-b320"_s, u"-t"_s, wav, part});
     QFile::remove(wav);
-    QFile in(part);
-    QFile out(path);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = in.readAll();
-    for (int i = 0; i < 36; ++i)
-        out.write(bytes);
-    in.remove();
-    return out.error() == QFileDevice::NoError;
+    const bool written = BenchProcess::writeCopies(part, path, 36);
+    QFile::remove(part);
+    return written;
 }
 
 // MAVLOR_BENCH_CLI names another build to time (an older one, for before and after).
@@ -128,43 +121,7 @@ QString ourProgram()
     return chosen.isEmpty() ? QStringLiteral(MAVLOR_CLI) : chosen;
 }
 
-struct Measured
-{
-    double seconds = 0;
-    long peakKiB = 0;
-    double cpuSeconds = 0; // user + system: less at the mercy of a shared disk than the wall
-};
-
-// Runs a program with its output discarded; its own peak RSS comes from wait4().
-Measured measure(const QStringList &command)
-{
-    std::vector<QByteArray> args;
-    for (const QString &arg : command)
-        args.push_back(QFile::encodeName(arg));
-    std::vector<char *> argv;
-    for (QByteArray &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(child, &status, 0, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-    Measured result{timer.nsecsElapsed() / 1e9, usage.ru_maxrss,
-                    seconds(usage.ru_utime) + seconds(usage.ru_stime)};
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        std::fprintf(stderr, "%s failed (status %d)\n", argv[0], status);
-    return result;
-}
+using Measured = BenchProcess::Measured;
 
 // Best and median of each figure over the runs; the peak memory is the highest seen.
 struct Summary
@@ -236,13 +193,14 @@ Splits splitAll(const QString &mp3, const QString &sheet, const QString &work, i
                             sheet,        u"--out"_s, ourDir, u"--quiet"_s};
         if (sampleExact)
             command << u"--sample-exact"_s;
-        return measure(command);
+        return BenchProcess::measure(command);
     };
     Splits splits;
     for (int i = 0; i < runs; ++i) {
         splits.frameExact.runs.push_back(ours(false));
         fresh(theirDir);
-        Measured theirs = measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s, theirDir, mp3});
+        Measured theirs =
+            BenchProcess::measure({u"mp3splt"_s, u"-q"_s, u"-c"_s, sheet, u"-d"_s, theirDir, mp3});
         splits.theirs.runs.push_back(theirs);
         // What mp3splt leaves in the page cache, flushed as ours is: the same durability.
         theirs.seconds += flushFolder(theirDir);

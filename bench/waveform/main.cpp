@@ -8,13 +8,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <sys/resource.h>
 
+#include "benchprocess.h"
 #include "mp3/cheapmp3.h"
 #include "tracks/tracklist.h"
 #include "waveform/markerwidget.h"
@@ -33,18 +33,6 @@ constexpr int copies = 72; // 6 hours
 constexpr int rounds = 3;
 constexpr int paintsPerLevel = 50;
 
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(-1);
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
-        return true;
-    std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
-                 process.readAllStandardError().constData());
-    return false;
-}
-
 // Beeps over pink noise with a slowly swelling volume, so the outline has a shape. Encoded
 // without an Info frame (-t) so that the copies join into one plain stream.
 bool makePiece(const QString &path)
@@ -52,32 +40,19 @@ bool makePiece(const QString &path)
     std::fprintf(stderr, "encoding a %d-minute piece with lame (once)...\n", pieceMinutes);
     const QString wav = path + u".wav"_s;
     const int seconds = pieceMinutes * 60;
-    if (!run(u"ffmpeg"_s,
-             {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
-              u"sine=frequency=330:beep_factor=4:duration=%1"_s.arg(seconds), u"-f"_s, u"lavfi"_s,
-              u"-i"_s, u"anoisesrc=color=pink:amplitude=0.2:duration=%1"_s.arg(seconds),
-              u"-filter_complex"_s,
-              u"amix=inputs=2,volume='0.05+0.95*abs(sin(t/9))':eval=frame,"
-              u"aformat=channel_layouts=stereo"_s,
-              u"-ar"_s, u"44100"_s, wav}))
+    if (!BenchProcess::run(u"ffmpeg"_s,
+                           {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-f"_s, u"lavfi"_s,
+                            u"-i"_s, u"sine=frequency=330:beep_factor=4:duration=%1"_s.arg(seconds),
+                            u"-f"_s, u"lavfi"_s, u"-i"_s,
+                            u"anoisesrc=color=pink:amplitude=0.2:duration=%1"_s.arg(seconds),
+                            u"-filter_complex"_s,
+                            u"amix=inputs=2,volume='0.05+0.95*abs(sin(t/9))':eval=frame,"
+                            u"aformat=channel_layouts=stereo"_s,
+                            u"-ar"_s, u"44100"_s, wav}))
         return false;
-    const bool encoded = run(u"lame"_s, {u"--quiet"_s, u"-t"_s, u"-V2"_s, wav, path});
+    const bool encoded = BenchProcess::run(u"lame"_s, {u"--quiet"_s, u"-t"_s, u"-V2"_s, wav, path});
     QFile::remove(wav);
     return encoded && QFileInfo(path).size() > 0;
-}
-
-bool makeLongFile(const QString &piece, const QString &path)
-{
-    QFile in(piece);
-    QFile out(path);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = in.readAll();
-    for (int i = 0; i < copies; ++i) {
-        if (out.write(bytes) != bytes.size())
-            return false;
-    }
-    return true;
 }
 
 double seconds(const QElapsedTimer &timer)
@@ -164,7 +139,7 @@ int main(int argc, char *argv[])
         return 1;
     if (picture)
         return savePicture(piece, args.at(2)) ? 0 : 1;
-    if (!QFileInfo::exists(longFile) && !makeLongFile(piece, longFile))
+    if (!QFileInfo::exists(longFile) && !BenchProcess::writeCopies(piece, longFile, copies))
         return 1;
 
     QElapsedTimer timer;

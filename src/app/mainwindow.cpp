@@ -34,7 +34,6 @@
 #include "playback/previewplayer.h"
 #include "tracks/listmodel.h"
 #include "tracks/listview.h"
-#include "tracks/timetext.h"
 #include "tracks/trackdatadialog.h"
 #include "tracks/trackheader.h"
 #include "tracks/trackitem.h"
@@ -103,7 +102,7 @@ constexpr int trackColumnLength = 5;
 MainWindow::MainWindow(QWidget *parent)
     : DroppableWindow(parent)
     , m_manager(Mp3Manager::instance())
-    , m_session(new Session(Mp3Manager::instance(), this))
+    , m_session(new Session(m_manager, this))
     , m_progressPanel(new ProgressWidget(this))
     , m_player(new PreviewPlayer(this))
 {
@@ -893,18 +892,17 @@ void MainWindow::tracksInserted(int first, int last)
 void MainWindow::tracksChanged(int first, int last)
 {
     const TrackList *list = TrackList::instance();
+    const int total = m_session->totalLength();
     for (int i = first; i <= last; ++i) {
-        const Track track = list->trackAt(i);
-        const int total = m_session->totalLength();
-        const QVariant values[] = {track.artist, track.title, TimeText::format(track.start, total),
-                                   TimeText::format(track.end, total),
-                                   TimeText::format(track.length(), total)};
+        // The cells a new row would show. The tick goes before the number: the number's
+        // change hands the row's tick back to the list, which must be the new one by then.
+        const std::unique_ptr<TrackItem> row = TrackItem::forTrack(list->trackAt(i), total);
         for (int column = trackColumnArtist; column <= trackColumnLength; ++column)
             m_trackModel->setData(m_trackModel->index(i, column),
-                                  values[column - trackColumnArtist], Qt::DisplayRole);
-        m_trackModel->setData(m_trackModel->index(i, 0), track.ticked ? Qt::Checked : Qt::Unchecked,
+                                  row->data(column, Qt::DisplayRole), Qt::DisplayRole);
+        m_trackModel->setData(m_trackModel->index(i, 0), row->data(0, Qt::CheckStateRole),
                               Qt::CheckStateRole);
-        m_trackModel->setData(m_trackModel->index(i, 0), QString::number(track.number),
+        m_trackModel->setData(m_trackModel->index(i, 0), row->data(0, Qt::DisplayRole),
                               Qt::DisplayRole);
     }
     m_slider->update();

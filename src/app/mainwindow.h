@@ -7,8 +7,6 @@
 
 #include "app/droppablewindow.h"
 #include "app/welcomepanel.h"
-#include "cue/filefinder.h"
-#include "mp3/cheapmp3.h"
 #include "tracks/album.h"
 #include "tracks/track.h"
 #include "tracks/tracksupdatelistener.h"
@@ -81,7 +79,7 @@ public:
     void tracksChanged(int first, int last) override;
 
 public slots:
-    // A freedb disc's tracks.
+    // The tracks of an album found on freedb or MusicBrainz.
     void onReadyTracks(const TrackContainer &tracks, const Album &album = {});
     void onDroppedFiles(const DroppableWindow::FileList &files);
     void onOpenFile();

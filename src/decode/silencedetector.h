@@ -11,8 +11,8 @@ class Mp3Decoder;
 // Finds the silences of an indexed MP3: the frame gains of the index rule out the entries
 // that cannot be quiet, and only the windows around the rest are decoded and measured. How
 // loud a gain is depends on the encoder and its bitrate, so a few entries spread over the
-// file are decoded first to learn it. A silence is a run of at least minimum() seconds in
-// which every sample of every channel stays under threshold() dB below full scale.
+// file are decoded first to learn it. A silence is a run at least setMinimum() seconds long
+// in which every sample of every channel stays under setThreshold() dB of full scale.
 class SilenceDetector
 {
 public:
@@ -35,8 +35,6 @@ public:
 
     void setThreshold(double decibels) { m_threshold = decibels; }
     void setMinimum(double seconds) { m_minimum = seconds; }
-    double threshold() const { return m_threshold; }
-    double minimum() const { return m_minimum; }
 
     // Asked between decoded windows with the share done; false stops the search.
     using Progress = std::function<bool(int percent)>;

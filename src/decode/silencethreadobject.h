@@ -19,8 +19,6 @@ public:
     void setIndex(CheapMP3Ptr index) { m_index = std::move(index); }
     void setThreshold(double decibels) { m_threshold = decibels; }
     void setMinimum(double seconds) { m_minimum = seconds; }
-    double threshold() const { return m_threshold; }
-    double minimum() const { return m_minimum; }
 
 public slots:
     void start() override;

@@ -45,7 +45,6 @@ void PreviewPlayer::play(CheapMP3Ptr index, int fromMs, int toMs)
     m_next = played(std::max(fromMs, 0));
     m_end = toMs < 0 ? m_decoder->sampleCount() : played(toMs);
     m_first = m_next;
-    m_leading = m_decoder->leadingSamples();
 
     m_output = m_factory ? m_factory() : nullptr;
     if (!m_output)
@@ -127,7 +126,8 @@ bool PreviewPlayer::feed()
 
 int PreviewPlayer::indexMs(qint64 played) const
 {
-    return int((m_first + played + m_leading) * 1000 / m_sampleRate);
+    // Index time counts the samples before the played sample 0 too.
+    return int((m_first + played + m_decoder->leadingSamples()) * 1000 / m_sampleRate);
 }
 
 void PreviewPlayer::fail(const QString &reason)

@@ -69,9 +69,8 @@ private:
     QTimer m_timer;
     int m_sampleRate = 0;
     int m_channels = 0;
-    // The span's first played sample frame, and the index's samples before played sample 0.
+    // The span's first played sample frame.
     qint64 m_first = 0;
-    int m_leading = 0;
     // Played sample frames still to decode: [m_next, m_end).
     qint64 m_next = 0;
     qint64 m_end = 0;

@@ -167,10 +167,7 @@ int WaveformWidget::pixelAtTime(int ms) const
 
 int WaveformWidget::totalLength() const
 {
-    if (!m_frameIndex || m_sampleRate <= 0)
-        return 0;
-    return static_cast<int>(qint64(m_frameIndex->frameCount()) * m_samplesPerFrame * 1000
-                            / m_sampleRate);
+    return m_frameIndex ? m_frameIndex->lengthMs() : 0;
 }
 
 int WaveformWidget::level() const
@@ -375,11 +372,8 @@ void WaveformWidget::paintEvent(QPaintEvent *)
     const int total = totalWidth();
     const int visible = std::min(m_viewWidth, total - m_scrollOffset);
     const TrackList *list = TrackList::instance();
-    const double ppf = pixelsPerFrame();
-    const auto xOf = [&](int ms) {
-        const int entry = static_cast<int>(ms / 1000.0 * m_sampleRate / m_samplesPerFrame + 0.5);
-        return static_cast<int>(entry * ppf) - m_scrollOffset;
-    };
+    // In view pixels, placed as the marker places itself.
+    const auto xOf = [this](int ms) { return pixelAtTime(ms) - m_scrollOffset; };
 
     QPainter painter(this);
     if (m_shownTrack >= 0 && m_shownTrack < list->count()) {
@@ -446,7 +440,7 @@ void WaveformWidget::paintEvent(QPaintEvent *)
 
     if (m_playPosition >= 0) {
         painter.setPen(playCursorColor);
-        const int x = pixelAtTime(m_playPosition) - m_scrollOffset;
+        const int x = xOf(m_playPosition);
         painter.drawLine(x, 0, x, m_viewHeight);
     }
 }

@@ -36,7 +36,6 @@ public:
     // start. Null leaves the view empty.
     void setFrameIndex(CheapMP3Ptr index);
     const CheapMP3 *frameIndex() const;
-    CheapMP3Ptr sharedFrameIndex() const { return m_frameIndex; }
 
     // Slider coupling: its value scrolls the view, scrolling moves its handle, and its range
     // and handle follow a new index, a zoom and a resize. The slider is shown (with its track
@@ -55,7 +54,7 @@ public:
     // Pixel columns of the current level and milliseconds, both ways (not exact inverses).
     int timeAtPixel(int x) const;
     int pixelAtTime(int ms) const;
-    // The file's length from its index: entries x samples per entry / sample rate, in ms.
+    // The file's length from its index, in ms; 0 without one.
     int totalLength() const;
 
     int level() const;

@@ -115,8 +115,9 @@ private slots:
     void secondSliceAsksBeforeOverwriting();
 
 private:
-    // A fresh folder holding the album under `name`, plus the given sheets.
-    QString albumIn(const QString &folder, const QString &name, const QStringList &sheets = {});
+    // A fresh folder holding the album (or source) under `name`, plus the given sheets.
+    QString albumIn(const QString &folder, const QString &name, const QStringList &sheets = {},
+                    const QString &source = {});
     bool openAndWait(MainWindow &window, const QString &path, int tracks,
                      ModalAnswerer *answerer = nullptr);
     bool sliceAndWait(MainWindow &window, const QString &folder, bool byReturn = false);
@@ -162,13 +163,13 @@ void tst_MainWindowRoad::cleanup()
 }
 
 QString tst_MainWindowRoad::albumIn(const QString &folder, const QString &name,
-                                    const QStringList &sheets)
+                                    const QStringList &sheets, const QString &source)
 {
     const QString path = m_dir.filePath(folder);
     QDir(path).removeRecursively();
     QDir().mkpath(path);
     const QString mp3 = path + u'/' + name;
-    if (!QFile::copy(m_album, mp3))
+    if (!QFile::copy(source.isEmpty() ? m_album : source, mp3))
         return QString();
     // "empty" after a sheet's name turns that sheet into one without tracks.
     for (qsizetype i = 0; i < sheets.size(); ++i) {
@@ -532,13 +533,10 @@ void tst_MainWindowRoad::tracksHoldEveryFrameAtAnyZoom()
 {
     QFETCH(bool, bySheet);
     QFETCH(int, zoomIns);
-    const QString folder = m_dir.filePath(u"frames"_s);
-    QDir(folder).removeRecursively();
-    QVERIFY(QDir().mkpath(folder));
-    const QString path = folder + u"/Long.mp3"_s;
-    QVERIFY(QFile::copy(m_long, path));
-    if (bySheet)
-        QVERIFY(writeText(folder + u"/Long.cue"_s, sheet(u"Long.mp3"_s)));
+    const QString path = albumIn(u"frames"_s, u"Long.mp3"_s,
+                                 bySheet ? QStringList{u"Long.cue"_s} : QStringList{}, m_long);
+    QVERIFY(!path.isEmpty());
+    const QString folder = QFileInfo(path).absolutePath();
     QVERIFY(openAndWait(*m_window, path, bySheet ? 3 : 1));
     CheapMP3 source(nullptr, nullptr, nullptr);
     source.readFile(path);
@@ -570,12 +568,9 @@ void tst_MainWindowRoad::closingDuringWorkEndsIt_data()
 void tst_MainWindowRoad::closingDuringWorkEndsIt()
 {
     QFETCH(bool, slicing);
-    const QString folder = m_dir.filePath(u"closing"_s);
-    QDir(folder).removeRecursively();
-    QVERIFY(QDir().mkpath(folder));
-    const QString path = folder + u"/Long.mp3"_s;
-    QVERIFY(QFile::copy(m_long, path));
-    QVERIFY(writeText(folder + u"/Long.cue"_s, sheet(u"Long.mp3"_s)));
+    const QString path = albumIn(u"closing"_s, u"Long.mp3"_s, {u"Long.cue"_s}, m_long);
+    QVERIFY(!path.isEmpty());
+    const QString folder = QFileInfo(path).absolutePath();
     ModalAnswerer answerer;
     if (slicing) {
         QVERIFY(openAndWait(*m_window, path, 3));
