@@ -40,16 +40,42 @@ int lastPercent = -1;
 // track without a tag would be shifted behind a new one, a kilobyte at a time. TagLib keeps
 // the size only while the padding left over is at most 1 KiB (or 1 % of the file), so the
 // tag is no larger than that.
-QByteArray reservedTagSpace()
+const QByteArray &reservedTagSpace()
 {
-    constexpr int bodySize = 1024;
-    QByteArray tag("ID3\x04\x00\x00", 6);
-    tag += char((bodySize >> 21) & 0x7F);
-    tag += char((bodySize >> 14) & 0x7F);
-    tag += char((bodySize >> 7) & 0x7F);
-    tag += char(bodySize & 0x7F);
-    tag += QByteArray(bodySize, '\0');
+    static const QByteArray tag = [] {
+        constexpr int bodySize = 1024;
+        QByteArray bytes("ID3\x04\x00\x00", 6);
+        bytes += char((bodySize >> 21) & 0x7F);
+        bytes += char((bodySize >> 14) & 0x7F);
+        bytes += char((bodySize >> 7) & 0x7F);
+        bytes += char(bodySize & 0x7F);
+        bytes += QByteArray(bodySize, '\0');
+        return bytes;
+    }();
     return tag;
+}
+
+bool cannotWrite(const QFile &file, const QString &reason, QString *error)
+{
+    *error = SliceThreadObject::tr("Cannot write %1: %2")
+                 .arg(QDir::toNativeSeparators(file.fileName()), reason);
+    return false;
+}
+
+// Writes a track's header frame, when it has one, over its placeholder behind the reserved
+// tag, and closes the track.
+bool closeTrack(QFile &file, const std::vector<unsigned char> &header, QString *error)
+{
+    const auto size = static_cast<qint64>(header.size());
+    if (size > 0
+        && (!file.seek(reservedTagSpace().size())
+            || file.write(reinterpret_cast<const char *>(header.data()), size) != size
+            || !file.flush()))
+        return cannotWrite(file, file.errorString(), error);
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return cannotWrite(file, file.errorString(), error);
+    return true;
 }
 
 // Hands `size` bytes of an open file at `offset` to `take` through a mapping of the page
@@ -246,12 +272,11 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const Repair
                                   bool *headerMade, QString *error)
 {
     *headerMade = false;
-    static const QByteArray tagSpace = reservedTagSpace();
     // A track of varying bitrate gets its Xing frame while it is written: a placeholder
     // before the audio, filled in from what the copy saw. The repair engine then finds it
     // right and leaves the track alone.
     std::unique_ptr<XingFrame> xing = newXingFrame(first, last, settings);
-    QByteArray leadIn = tagSpace;
+    QByteArray leadIn = reservedTagSpace();
     StreamTally tally;
     if (xing) {
         leadIn.append(QByteArray(static_cast<qsizetype>(xing->size()), '\0'));
@@ -264,50 +289,28 @@ bool SliceThreadObject::copyTrack(QFile &file, int first, int last, const Repair
         && !error->isEmpty()) {
         return false;
     }
+    std::vector<unsigned char> header;
     if (xing) {
-        std::vector<unsigned char> bytes;
         try {
             xing->fillStream(tally.frameSizes, tally.musicCrc, settings);
-            bytes = xing->serialized();
+            header = xing->serialized();
         } catch (const char *) {
             // Left to the repair engine, which rebuilds the frame from the file.
         }
-        const auto size = static_cast<qint64>(bytes.size());
-        if (size > 0
-            && (!file.seek(tagSpace.size())
-                || file.write(reinterpret_cast<const char *>(bytes.data()), size) != size
-                || !file.flush())) {
-            *error = tr("Cannot write %1: %2")
-                         .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
-            return false;
-        }
-        *headerMade = size > 0;
     }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        *error = tr("Cannot write %1: %2")
-                     .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
-        return false;
-    }
-    return true;
+    *headerMade = !header.empty();
+    return closeTrack(file, header, error);
 }
 
 bool SliceThreadObject::copyExactTrack(QFile &file, SampleExactPlan &plan, QString *error)
 {
-    static const QByteArray tagSpace = reservedTagSpace();
-    const auto cannotWrite = [&] {
-        *error = tr("Cannot write %1: %2")
-                     .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
-        return false;
-    };
     StreamTally tally;
     tally.frameSizes.push_back(static_cast<std::uint64_t>(plan.headerSize()));
     const auto *lead = reinterpret_cast<const uchar *>(plan.lead().constData());
     tally.add(lead, plan.lead().size());
-    if (file.write(tagSpace + QByteArray(plan.headerSize(), '\0') + plan.lead()) < 0)
-        return cannotWrite();
-    if (!file.flush())
-        return cannotWrite();
+    if (file.write(reservedTagSpace() + QByteArray(plan.headerSize(), '\0') + plan.lead()) < 0
+        || !file.flush())
+        return cannotWrite(file, file.errorString(), error);
     qint64 total = 0;
     for (const SampleExactPlan::Run &run : plan.runs())
         total += run.size;
@@ -333,22 +336,18 @@ bool SliceThreadObject::copyExactTrack(QFile &file, SampleExactPlan &plan, QStri
             const qint64 copied = inKernel
                 ? KernelCopy::copy(m_source.handle(), run.offset + at, file.handle(), outAt, piece)
                 : 0;
-            if (copied < 0) {
-                *error =
-                    tr("Cannot write %1: %2")
-                        .arg(QDir::toNativeSeparators(file.fileName()), qt_error_string(errno));
-                return false;
-            }
+            if (copied < 0)
+                return cannotWrite(file, qt_error_string(errno), error);
             const qint64 rest = piece - copied;
-            bytes.resize(static_cast<std::size_t>(rest > 0 ? piece : 0));
             if (rest > 0) {
                 inKernel = false;
+                bytes.resize(static_cast<std::size_t>(piece));
                 if (!m_source.seek(run.offset + at + copied)
                     || m_source.read(bytes.data() + copied, rest) != rest)
                     return cannotRead();
                 if (!file.seek(outAt + copied) || file.write(bytes.data() + copied, rest) != rest
                     || !file.flush())
-                    return cannotWrite();
+                    return cannotWrite(file, file.errorString(), error);
             }
             const auto take = [&](const uchar *written) {
                 tally.addPiece(written, piece, run.size - at);
@@ -356,7 +355,7 @@ bool SliceThreadObject::copyExactTrack(QFile &file, SampleExactPlan &plan, QStri
             if (copied == 0 || !readMapped(file.handle(), outAt, piece, take)) {
                 bytes.resize(static_cast<std::size_t>(piece));
                 if (copied > 0 && (!file.seek(outAt) || file.read(bytes.data(), copied) != copied))
-                    return cannotWrite();
+                    return cannotWrite(file, file.errorString(), error);
                 tally.addPiece(reinterpret_cast<const uchar *>(bytes.data()), piece, run.size - at);
             }
             at += piece;
@@ -367,19 +366,12 @@ bool SliceThreadObject::copyExactTrack(QFile &file, SampleExactPlan &plan, QStri
         }
     }
     const std::vector<unsigned char> header = plan.headerFrame(tally.frameSizes, tally.musicCrc);
-    const auto size = static_cast<qint64>(header.size());
-    if (size != plan.headerSize()) {
+    if (static_cast<qint64>(header.size()) != plan.headerSize()) {
         *error = tr("Cannot make the header frame of %1.")
                      .arg(QDir::toNativeSeparators(file.fileName()));
         return false;
     }
-    if (!file.seek(tagSpace.size())
-        || file.write(reinterpret_cast<const char *>(header.data()), size) != size || !file.flush())
-        return cannotWrite();
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return cannotWrite();
-    return true;
+    return closeTrack(file, header, error);
 }
 
 std::unique_ptr<XingFrame> SliceThreadObject::newXingFrame(int first, int last,
