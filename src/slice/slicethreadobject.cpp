@@ -222,7 +222,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
     // A track cut short by a stop never takes its name: its temporary file goes now.
     if (!shouldContinue())
         return false;
-    const bool tagged = tagFile(file->fileName(), track);
+    const bool tagged = m_tagger->tag(file->fileName(), track);
     // A failed repair or tag leaves the track complete and playing: it is written, with a
     // warning. A source of one bitrate gives tracks of one bitrate, and a header made from
     // the copy is what the engine would make: it would read the track through only to leave
@@ -402,11 +402,6 @@ std::unique_ptr<XingFrame> SliceThreadObject::newXingFrame(int first, int last,
         return nullptr;
     }
     return xing;
-}
-
-bool SliceThreadObject::tagFile(const QString &path, const Track &track)
-{
-    return m_tagger && m_tagger->tag(path, track);
 }
 
 void SliceThreadObject::writed(float percent)

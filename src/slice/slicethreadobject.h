@@ -107,13 +107,12 @@ private:
     // filled from the copy.
     bool copyTrack(QFile &file, int first, int last, const RepairSettings &settings,
                    bool *headerMade, QString *error);
+    // Writes the planned track into the open file and closes it; like copyTrack().
+    bool copyExactTrack(QFile &file, SampleExactPlan &plan, QString *error);
     // The new Xing frame of a track of varying bitrate, sized but not yet filled; nullptr for
     // a track of one bitrate. The album's LAME data goes along; encoder delay and padding
     // stay only on the tracks that begin or end the album's audio.
-    // Writes the planned track into the open file and closes it; like copyTrack().
-    bool copyExactTrack(QFile &file, SampleExactPlan &plan, QString *error);
     std::unique_ptr<XingFrame> newXingFrame(int first, int last, const RepairSettings &settings);
-    bool tagFile(const QString &path, const Track &track);
 
     QString m_outputFolder;
     CheapMP3Ptr m_index;
