@@ -291,8 +291,8 @@ qint64 CheapMP3::appendEntry(BlockReader &reader, qint64 pos, const Frame &h, in
 
     if (!h.mpeg1) {
         // An entry stands for 1152 samples: two MPEG-2 or 2.5 frames, each sized by its own
-        // header; the sample rate tells the versions apart. Without a valid partner of the same rate right behind, the entry is
-        // the one frame.
+        // header; the sample rate tells the versions apart. Without a valid partner of the
+        // same rate right behind, the entry is the one frame.
         const qint64 second = pos + length;
         const QByteArrayView next =
             second < m_fileSize - kWindow ? reader.peek(second, 4) : QByteArrayView();
@@ -453,6 +453,13 @@ bool CheapMP3::writeEntries(QFile &source, QFileDevice &out, int firstEntry, int
                     translated("Cannot read %1: %2")
                         .arg(QDir::toNativeSeparators(source.fileName()), source.errorString()));
     };
+    auto readRun = [&] {
+        for (qint64 e = runFirst; e < runEnd; ++e) {
+            if (!appendEntryBytes(reader, static_cast<size_t>(e), bytes))
+                return false;
+        }
+        return true;
+    };
     auto writeThroughDevice = [&](qsizetype from) {
         // A short write is asked again: only the failing call says why (a full disk).
         const auto size = static_cast<qint64>(bytes.size());
@@ -473,10 +480,8 @@ bool CheapMP3::writeEntries(QFile &source, QFileDevice &out, int firstEntry, int
             runLength += m_frameLengths[static_cast<size_t>(e)];
         bytes.clear();
         if (sink || !inKernel) {
-            for (qint64 e = runFirst; e < runEnd; ++e) {
-                if (!appendEntryBytes(reader, static_cast<size_t>(e), bytes))
-                    return readFailed();
-            }
+            if (!readRun())
+                return readFailed();
             if (sink)
                 sink(reinterpret_cast<const uchar *>(bytes.data()),
                      static_cast<qsizetype>(bytes.size()));
@@ -495,12 +500,8 @@ bool CheapMP3::writeEntries(QFile &source, QFileDevice &out, int firstEntry, int
                 inKernel = false;
                 if (!out.seek(outAt))
                     return fail(error, writeError(out));
-                if (!sink) {
-                    for (qint64 e = runFirst; e < runEnd; ++e) {
-                        if (!appendEntryBytes(reader, static_cast<size_t>(e), bytes))
-                            return readFailed();
-                    }
-                }
+                if (!sink && !readRun())
+                    return readFailed();
             }
         }
         if (!inKernel && !writeThroughDevice(static_cast<qsizetype>(copied)))
