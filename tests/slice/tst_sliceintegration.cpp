@@ -176,8 +176,7 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
 
     SliceRun run;
     QVERIFY(run.open(album));
-    const int totalMs =
-        int(qint64(run.index->frameCount()) * 1152 * 1000 / run.index->sampleRate());
+    const int totalMs = run.index->lengthMs();
     const TrackContainer tracks{{u"First"_s, u"Tester"_s, 1, 0, 4000},
                                 {u"Second"_s, u"Tester"_s, 2, 4000, 8000},
                                 {u"Third"_s, u"Tester"_s, 3, 8000, totalMs}};
@@ -186,9 +185,8 @@ void tst_SliceIntegration::tracksPlayAndHoldExactlyTheSourceFrames()
     QVERIFY(run.waitForEnd(60000));
     QCOMPARE(failed.count(), 0);
 
-    QFile albumFile(album);
-    QVERIFY(albumFile.open(QIODevice::ReadOnly));
-    const QByteArray albumBytes = albumFile.readAll();
+    const QByteArray albumBytes = fileBytes(album);
+    QVERIFY(!albumBytes.isEmpty());
     const int infoFrameSize = TrackFile::frameSize(albumBytes, run.index->infoFrameOffset());
     const Lame sourceLame = lameOf(albumBytes.mid(run.index->infoFrameOffset(), infoFrameSize));
     // Players trim the encoder delay plus the decoder's own 529 samples from a track with a
@@ -302,8 +300,7 @@ void tst_SliceIntegration::joinedFilesLoseTheirInnerInfoFrameAndTracksStayAsThey
 
     SliceRun run;
     QVERIFY(run.open(album));
-    const int totalMs =
-        int(qint64(run.index->frameCount()) * 1152 * 1000 / run.index->sampleRate());
+    const int totalMs = run.index->lengthMs();
     // The middle track holds the join.
     const TrackContainer tracks{{u"A"_s, u"T"_s, 1, 0, 3000},
                                 {u"B"_s, u"T"_s, 2, 3000, 7000},
