@@ -5,7 +5,6 @@
 
 #include "mp3/cheapmp3.h"
 #include "vbrrepair/bigendian.h"
-#include "vbrrepair/crc16.h"
 #include "vbrrepair/frameheader.h"
 #include "vbrrepair/repairsettings.h"
 #include "vbrrepair/xingframe.h"
@@ -251,8 +250,6 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
         plan.m_lead += frame + stream.mid(k * room, room);
     }
     plan.m_silentFrames = silentCount;
-    plan.m_constantBitrate =
-        !index.bitrateVaries() && (silentCount == 0 || silent.bitrate() == base.bitrate());
 
     const qint64 lead = qint64{silentCount} * spf + overlap;
     const qint64 frameCount = silentCount + f1 - f0;
@@ -293,6 +290,9 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
         header->flags |= 8;
         header->lameTagValid = true;
         header->repairLameTag = true;
+        // A stream of one bitrate is announced as such.
+        header->namedInfo =
+            !index.bitrateVaries() && (silentCount == 0 || silent.bitrate() == base.bitrate());
         header->fitHeader(settings);
     } catch (const char *) {
         plan.m_error = tr("No frame of this stream can hold its LAME tag.");
@@ -314,23 +314,14 @@ std::vector<unsigned char> SampleExactPlan::headerFrame(
         return {};
     XingFrame &header = *m_header;
     RepairSettings settings;
-    std::vector<unsigned char> bytes;
     try {
         header.fillStream(frameSizes, musicCrc, settings);
         unsigned char *field = header.lameData.data() + kLameDelayPadding;
         field[0] = static_cast<unsigned char>(m_delay >> 4);
         field[1] = static_cast<unsigned char>(((m_delay & 0x0F) << 4) | (m_padding >> 8));
         field[2] = static_cast<unsigned char>(m_padding & 0xFF);
-        bytes = header.serialized();
+        return header.serialized();
     } catch (const char *) {
         return {};
     }
-    if (m_constantBitrate) {
-        // A stream of one bitrate is announced as such; the tag CRC covers the name.
-        const auto o = static_cast<std::size_t>(header.header().xingOffset());
-        std::copy_n("Info", 4, bytes.begin() + static_cast<std::ptrdiff_t>(o));
-        const std::size_t at = o + 120 + 34;
-        storeBigEndian16(bytes.data() + at, Crc16::lame(bytes.data(), at));
-    }
-    return bytes;
 }

@@ -62,7 +62,6 @@ private:
     QByteArray m_lead;
     std::vector<Run> m_runs;
     std::unique_ptr<XingFrame> m_header;
-    bool m_constantBitrate = true;
     int m_delay = 0;
     int m_padding = 0;
     int m_silentFrames = 0;

@@ -361,8 +361,8 @@ std::vector<unsigned char> XingFrame::serialized() const
     buffer.reserve(static_cast<std::size_t>(size()));
     putBigEndian32(buffer, header().value());
     buffer.resize(static_cast<std::size_t>(o), 0);
-    for (const char c : {'X', 'i', 'n', 'g'})
-        buffer.push_back(static_cast<unsigned char>(c));
+    const char *name = namedInfo ? "Info" : "Xing";
+    buffer.insert(buffer.end(), name, name + 4);
     putBigEndian32(buffer, flags);
     putBigEndian32(buffer, frames);
     putBigEndian32(buffer, bytes);

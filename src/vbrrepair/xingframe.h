@@ -61,4 +61,7 @@ public:
     // The LAME data is a LAME tag whose CRC and revision check out; only such a tag is
     // rewritten for a new stream, anything else is copied as it is.
     bool lameTagValid = false;
+    // A new frame is written as "Info", the name players know for a stream of one bitrate,
+    // instead of "Xing".
+    bool namedInfo = false;
 };
