@@ -17,7 +17,6 @@ constexpr int kDecoderDelay = 529;
 // The LAME tag's delay and padding fields are 12 bits each.
 constexpr int kLameFieldMaximum = 4095;
 constexpr std::size_t kLameFields = 36;
-constexpr std::size_t kLameDelayPadding = 21;
 // mpg123 decodes only this many frames before the one holding a stream's first played
 // sample, and counts as bit reservoir only the main data of frames it decoded.
 constexpr int kDecoderPreframes = 4;
@@ -149,9 +148,8 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
     qint64 offset = 0;
     qint64 played = qint64{n} * spf;
     if (sourceLame) {
-        const unsigned char *field = sourceXing->lameData.data() + kLameDelayPadding;
-        const int delay = (field[0] << 4) | (field[1] >> 4);
-        const int padding = ((field[1] & 0x0F) << 8) | field[2];
+        const int delay = sourceXing->encoderDelay();
+        const int padding = sourceXing->encoderPadding();
         offset = delay + kDecoderDelay;
         played = std::max<qint64>(0, played - delay - padding);
     }
@@ -316,10 +314,7 @@ std::vector<unsigned char> SampleExactPlan::headerFrame(
     RepairSettings settings;
     try {
         header.fillStream(frameSizes, musicCrc, settings);
-        unsigned char *field = header.lameData.data() + kLameDelayPadding;
-        field[0] = static_cast<unsigned char>(m_delay >> 4);
-        field[1] = static_cast<unsigned char>(((m_delay & 0x0F) << 4) | (m_padding >> 8));
-        field[2] = static_cast<unsigned char>(m_padding & 0xFF);
+        header.setEncoderDelayAndPadding(m_delay, m_padding);
         return header.serialized();
     } catch (const char *) {
         return {};

@@ -309,20 +309,33 @@ void XingFrame::fillStream(const std::vector<std::uint64_t> &frameSizes, std::ui
         return;
     storeBigEndian32(lameData.data() + kLameMusicLength, static_cast<std::uint32_t>(total));
     storeBigEndian16(lameData.data() + kLameMusicCrc, crc);
-    // Delay: 12 bits from byte 21; padding: the next 12 bits.
-    unsigned char *field = lameData.data() + kLameDelayPadding;
-    if (!settings.keepEncoderDelay) {
-        field[0] = 0;
-        field[1] &= 0x0Fu;
-    }
-    if (!settings.keepEncoderPadding) {
-        field[1] &= 0xF0u;
-        field[2] = 0;
-    }
+    setEncoderDelayAndPadding(settings.keepEncoderDelay ? encoderDelay() : 0,
+                              settings.keepEncoderPadding ? encoderPadding() : 0);
     // The peak and the radio (track) gain describe the whole encoding, not this stream; the
     // audiophile (album) gain does describe the album each stream belongs to and stays.
     std::fill(lameData.begin() + kLamePeak, lameData.begin() + kLameGainEnd, 0);
     static_assert(kLameTrackGain > kLamePeak && kLameGainEnd == kLameTrackGain + 2);
+}
+
+// Delay: 12 bits from byte 21; padding: the next 12 bits.
+int XingFrame::encoderDelay() const
+{
+    const unsigned char *field = lameData.data() + kLameDelayPadding;
+    return (field[0] << 4) | (field[1] >> 4);
+}
+
+int XingFrame::encoderPadding() const
+{
+    const unsigned char *field = lameData.data() + kLameDelayPadding;
+    return ((field[1] & 0x0F) << 8) | field[2];
+}
+
+void XingFrame::setEncoderDelayAndPadding(int delay, int padding)
+{
+    unsigned char *field = lameData.data() + kLameDelayPadding;
+    field[0] = static_cast<unsigned char>(delay >> 4);
+    field[1] = static_cast<unsigned char>(((delay & 0x0F) << 4) | ((padding >> 8) & 0x0F));
+    field[2] = static_cast<unsigned char>(padding & 0xFF);
 }
 
 bool XingFrame::isEquivalent(const XingFrame &other) const

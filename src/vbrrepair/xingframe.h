@@ -41,6 +41,11 @@ public:
                     const RepairSettings &settings);
     // The frame as it is written (a new frame only).
     std::vector<unsigned char> serialized() const;
+    // The LAME tag's encoder delay and padding in samples, 12 bits each; the LAME data must
+    // reach past them.
+    int encoderDelay() const;
+    int encoderPadding() const;
+    void setEncoderDelayAndPadding(int delay, int padding);
 
     // Recognises a Xing frame at the read position, once a complete frame is known there.
     static std::unique_ptr<Mp3Object> check(CheckerContext &context);
