@@ -175,7 +175,8 @@ bool SliceThreadObject::writeTrack(const Track &track)
         std::clamp(entryAt(track.start, m_index->sampleRate()), 0, m_index->frameCount());
     // A track that ends at the file's end takes every frame left, whatever the rounding of
     // its end to milliseconds.
-    const int last = track.end >= m_index->lengthMs()
+    const bool toEnd = track.end >= m_index->lengthMs();
+    const int last = toEnd
         ? m_index->frameCount()
         : std::clamp(entryAt(track.end, m_index->sampleRate()), 0, m_index->frameCount());
     if (last <= first)
@@ -204,7 +205,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
         const int rate = m_index->sampleRate();
         SampleExactPlan plan =
             SampleExactPlan::make(m_source, *m_index, m_infoFrame, track.startSample(rate),
-                                  track.end >= m_index->lengthMs() ? -1 : track.endSample(rate));
+                                  toEnd ? -1 : track.endSample(rate));
         if (plan.ok()) {
             if (!copyExactTrack(*file, plan, &error))
                 return failed(error);
