@@ -124,8 +124,8 @@ SampleExactPlan::SampleExactPlan(SampleExactPlan &&) noexcept = default;
 SampleExactPlan &SampleExactPlan::operator=(SampleExactPlan &&) noexcept = default;
 
 SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
-                                      const std::vector<unsigned char> &infoFrame,
-                                      qint64 startSample, qint64 endSample)
+                                      const XingFrame *sourceXing, qint64 startSample,
+                                      qint64 endSample)
 {
     SampleExactPlan plan;
     if (index.frameCount() == 0) {
@@ -142,8 +142,6 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
     const int n = frames.count();
 
     // The source's own LAME tag decides where its played samples sit among the decoded ones.
-    const std::unique_ptr<XingFrame> sourceXing =
-        infoFrame.empty() ? nullptr : XingFrame::fromBytes(infoFrame);
     const bool sourceLame = sourceXing && sourceXing->lameData.size() >= kLameFields;
     qint64 offset = 0;
     qint64 played = qint64{n} * spf;
@@ -278,7 +276,7 @@ SampleExactPlan SampleExactPlan::make(QFile &source, const CheapMP3 &index,
     auto header = std::make_unique<XingFrame>(base);
     RepairSettings settings;
     try {
-        header->takeLameSource(sourceLame ? sourceXing.get() : nullptr, settings);
+        header->takeLameSource(sourceLame ? sourceXing : nullptr, settings);
         if (!sourceLame) {
             header->lameData.assign(kLameFields, 0);
             std::copy_n("LAME3.100", 9, header->lameData.begin());

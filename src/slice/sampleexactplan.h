@@ -36,11 +36,10 @@ public:
     SampleExactPlan &operator=(SampleExactPlan &&) noexcept;
 
     // Plans samples [startSample, endSample) of the source; endSample < 0 runs to its end.
-    // infoFrame is the source's leading Xing/Info frame (empty when none). On failure the
+    // sourceXing is the source's leading Xing/Info frame (nullptr when none). On failure the
     // plan is not ok() and error() says why.
-    static SampleExactPlan make(QFile &source, const CheapMP3 &index,
-                                const std::vector<unsigned char> &infoFrame, qint64 startSample,
-                                qint64 endSample);
+    static SampleExactPlan make(QFile &source, const CheapMP3 &index, const XingFrame *sourceXing,
+                                qint64 startSample, qint64 endSample);
 
     bool ok() const { return m_error.isEmpty() && m_header; }
     QString error() const { return m_error; }

@@ -204,7 +204,7 @@ bool SliceThreadObject::writeTrack(const Track &track)
         // The last track runs to the end of what the source plays.
         const int rate = m_index->sampleRate();
         SampleExactPlan plan =
-            SampleExactPlan::make(m_source, *m_index, m_infoFrame, track.startSample(rate),
+            SampleExactPlan::make(m_source, *m_index, m_albumXing.get(), track.startSample(rate),
                                   toEnd ? -1 : track.endSample(rate));
         if (plan.ok()) {
             if (!copyExactTrack(*file, plan, &error))

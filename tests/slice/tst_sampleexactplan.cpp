@@ -13,6 +13,7 @@
 #include "slice/sampleexactplan.h"
 #include "slicerun.h"
 #include "trackfile.h"
+#include "vbrrepair/xingframe.h"
 
 using namespace Qt::StringLiterals;
 
@@ -123,11 +124,12 @@ void tst_SampleExactPlan::tracksPlayExactlyTheirSamples()
     QFile mp3(album);
     QVERIFY(mp3.open(QIODevice::ReadOnly));
     const QByteArray info = infoFrameOf(mp3, *run.index);
-    const std::vector<unsigned char> infoFrame(info.begin(), info.end());
+    const std::unique_ptr<XingFrame> sourceXing =
+        XingFrame::fromBytes(std::vector<unsigned char>(info.begin(), info.end()));
     int reservoirStarts = 0;
     for (int i = 1; i < cuts.size(); ++i) {
         const qint64 start = tracks[i].startSample(sampleRate);
-        if (SampleExactPlan::make(mp3, *run.index, infoFrame, start, -1).silentFrames() > 0)
+        if (SampleExactPlan::make(mp3, *run.index, sourceXing.get(), start, -1).silentFrames() > 0)
             ++reservoirStarts;
     }
     QVERIFY(reservoirStarts > 0);
