@@ -29,14 +29,11 @@ public:
     // one save. False when TagLib cannot open or save it.
     bool tag(const QString &path, const Track &track) const;
 
-    const Album &album() const { return m_album; }
-    const Picture &cover() const { return m_cover; }
-
+private:
     // What the source file's own tags say, and its front cover (the first picture when
     // none is marked front).
     static Album readSourceAlbum(const QString &sourcePath, Picture *cover);
 
-private:
     Album m_album;
     Picture m_cover;
     int m_trackTotal = 0;
