@@ -93,11 +93,7 @@ public:
     int infoFrameLength() const { return m_infoFrameLength; }
 
     IContinueListener *continueListener() const { return m_continueListener; }
-    IReadedListener *readListener() const { return m_readListener; }
-    IWritedListener *writeListener() const { return m_writeListener; }
     void setContinueListener(IContinueListener *listener) { m_continueListener = listener; }
-    void setReadListener(IReadedListener *listener) { m_readListener = listener; }
-    void setWriteListener(IWritedListener *listener) { m_writeListener = listener; }
 
 private:
     void resetIndex();
