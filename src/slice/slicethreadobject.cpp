@@ -211,9 +211,6 @@ bool SliceThreadObject::writeTrack(const Track &track)
                 return failed(error);
             exact = true;
             headerMade = true;
-            // Its LAME tag holds the track's own delay and padding.
-            settings.keepEncoderDelay = true;
-            settings.keepEncoderPadding = true;
         } else {
             warning = tr("Cut to the frame, not to the sample. %1").arg(plan.error());
         }
